@@ -1,0 +1,21 @@
+#pragma once
+// Windows device-independent bitmaps: BMP files and packed DIBs in memory.
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "Bitmap.h"
+
+// Decodes a whole BMP file (14-byte file header first). Throws EInvalidGraphic on any
+// malformed input, before allocating more than the declared picture needs.
+Bitmap DecodeBmpFile(const std::uint8_t* data, std::size_t size);
+
+// Decodes a packed DIB: an information header, the colour table, then the pixel rows,
+// as the clipboard and a scanner's native transfer deliver it.
+Bitmap DecodePackedDib(const std::uint8_t* data, std::size_t size);
+
+// Encodes as a 24-bit BI_RGB BMP file: bottom-up rows padded to 4 bytes.
+std::vector<std::uint8_t> EncodeBmpFile(const Bitmap& picture);
+
+// The same picture as a packed DIB (BITMAPINFOHEADER and rows, no file header).
+std::vector<std::uint8_t> EncodePackedDib(const Bitmap& picture);

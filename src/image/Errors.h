@@ -1,0 +1,48 @@
+#pragma once
+// The program's errors. Core code throws them; the window catches them in one place and
+// shows the message in the error box, the batch tool prints it.
+#include <stdexcept>
+#include <string>
+
+// Base of every error the program reports to the user.
+class ECorvalux : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// A picture (file, packed DIB or clipboard data) that cannot be decoded.
+class EInvalidGraphic : public ECorvalux {
+public:
+    EInvalidGraphic() : ECorvalux("Bitmap image is not valid") {}
+};
+
+// A fatal error from libjpeg; Code is libjpeg's message code.
+class EJpegError : public ECorvalux {
+public:
+    explicit EJpegError(int code) : ECorvalux("JPEG error #" + std::to_string(code)), Code(code) {}
+    int Code;
+};
+
+// A file that cannot be read or written; the message is the system's.
+class EFileError : public ECorvalux {
+public:
+    using ECorvalux::ECorvalux;
+};
+
+// Arithmetic faults that the original floating unit trapped; we test and throw instead.
+class EMathError : public ECorvalux {
+public:
+    using ECorvalux::ECorvalux;
+};
+class EZeroDivide : public EMathError {
+public:
+    EZeroDivide() : EMathError("Floating point division by zero") {}
+};
+class EInvalidOp : public EMathError {
+public:
+    EInvalidOp() : EMathError("Invalid floating point operation") {}
+};
+class EOverflow : public EMathError {
+public:
+    EOverflow() : EMathError("Floating point overflow") {}
+};

@@ -1,0 +1,95 @@
+#include "PictureFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+
+#include "Dib.h"
+#include "Errors.h"
+#include "Jpeg.h"
+
+PictureFormat FormatOfName(const std::string& path) {
+    std::string upper(path);
+    std::transform(upper.begin(), upper.end(), upper.begin(),
+                   [](unsigned char c) { return char(std::toupper(c)); });
+    if (upper.find(".BMP") != std::string::npos) return PictureFormat::Bitmap;
+    if (upper.find(".JPG") != std::string::npos) return PictureFormat::Jpeg;
+    return PictureFormat::Refused;
+}
+
+namespace {
+[[noreturn]] void ThrowSystemError(const std::string& path, int error) {
+    throw EFileError("Cannot access file \"" + path + "\": " + std::strerror(error));
+}
+
+// Closes the descriptor on every path out of a scope.
+struct FileDescriptor {
+    int fd;
+    ~FileDescriptor() {
+        if (fd >= 0) ::close(fd);
+    }
+};
+}  // namespace
+
+std::vector<std::uint8_t> ReadWholeFile(const std::string& path) {
+    FileDescriptor file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+    if (file.fd < 0) ThrowSystemError(path, errno);
+    struct stat info {};
+    if (::fstat(file.fd, &info) != 0) ThrowSystemError(path, errno);
+    if (!S_ISREG(info.st_mode)) ThrowSystemError(path, EISDIR);
+    std::vector<std::uint8_t> bytes;
+    bytes.reserve(std::size_t(info.st_size));
+    std::uint8_t buffer[1 << 16];
+    for (;;) {
+        const ssize_t n = ::read(file.fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) ThrowSystemError(path, errno);
+        if (n == 0) break;
+        bytes.insert(bytes.end(), buffer, buffer + n);
+    }
+    return bytes;
+}
+
+void WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+    // The temporary name sits in the same folder so that the rename stays on one file system.
+    std::string temp = path + ".XXXXXX";
+    FileDescriptor file{::mkostemp(temp.data(), O_CLOEXEC)};
+    if (file.fd < 0) ThrowSystemError(path, errno);
+    auto fail = [&](int error) {
+        ::unlink(temp.c_str());
+        ThrowSystemError(path, error);
+    };
+    // mkstemp makes the file 0600; give it the usual mode a new file would get.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    struct stat old {};
+    const mode_t mode = ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : (0666 & ~mask);
+    if (::fchmod(file.fd, mode) != 0) fail(errno);
+    for (std::size_t done = 0; done < bytes.size();) {
+        const ssize_t n = ::write(file.fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) fail(errno);
+        done += std::size_t(n);
+    }
+    if (::fsync(file.fd) != 0) fail(errno);
+    const int fd = file.fd;
+    file.fd = -1;
+    if (::close(fd) != 0) fail(errno);
+    if (::rename(temp.c_str(), path.c_str()) != 0) fail(errno);
+}
+
+Bitmap LoadPicture(const std::string& path, PictureFormat format) {
+    const std::vector<std::uint8_t> bytes = ReadWholeFile(path);
+    return format == PictureFormat::Jpeg ? DecodeJpeg(bytes.data(), bytes.size())
+                                         : DecodeBmpFile(bytes.data(), bytes.size());
+}
+
+void SavePicture(const std::string& path, const Bitmap& picture, PictureFormat format) {
+    WriteFileAtomically(path, format == PictureFormat::Jpeg ? EncodeJpeg(picture, 90)
+                                                            : EncodeBmpFile(picture));
+}
