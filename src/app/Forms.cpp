@@ -1,0 +1,28 @@
+#include "Forms.h"
+
+TForms::TForms(TUserInterface& ui, const std::string& firstArgument) {
+    MainForm = std::make_unique<TMainForm>(ui, *this, firstArgument);
+    QWidget* owner = MainForm.get();
+    ZoomForm = std::make_unique<TZoomForm>(owner);
+    VideoForm = std::make_unique<TVideoForm>(owner);
+    ResizeForm = std::make_unique<TResizeForm>(owner);
+    PrintForm = std::make_unique<TPrintForm>(owner);
+    AboutBox = std::make_unique<TAboutBox>(owner);
+    RetouchForm = std::make_unique<TRetouchForm>(owner);
+    PaletteForm = std::make_unique<TPaletteForm>(owner);
+    CustomFilterForm = std::make_unique<TCustomFilterForm>(owner);
+}
+
+// The secondary windows are Qt children of the main window; release them first so that
+// the main window does not delete them a second time.
+TForms::~TForms() {
+    CustomFilterForm.reset();
+    PaletteForm.reset();
+    RetouchForm.reset();
+    AboutBox.reset();
+    PrintForm.reset();
+    ResizeForm.reset();
+    VideoForm.reset();
+    ZoomForm.reset();
+    MainForm.reset();
+}

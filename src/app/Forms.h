@@ -1,0 +1,28 @@
+#pragma once
+// The program's nine windows, created once at start-up in a fixed order and kept until exit.
+#include <memory>
+#include <string>
+
+#include "About.h"
+#include "Main.h"
+#include "SecondaryForms.h"
+#include "Zoom.h"
+
+class TUserInterface;
+
+struct TForms {
+    TForms(TUserInterface& ui, const std::string& firstArgument);
+    ~TForms();
+
+    // In creation order; the main window comes first and owns none of the others, so each
+    // window lives exactly as long as this object.
+    std::unique_ptr<TMainForm> MainForm;
+    std::unique_ptr<TZoomForm> ZoomForm;
+    std::unique_ptr<TVideoForm> VideoForm;
+    std::unique_ptr<TResizeForm> ResizeForm;
+    std::unique_ptr<TPrintForm> PrintForm;
+    std::unique_ptr<TAboutBox> AboutBox;
+    std::unique_ptr<TRetouchForm> RetouchForm;
+    std::unique_ptr<TPaletteForm> PaletteForm;
+    std::unique_ptr<TCustomFilterForm> CustomFilterForm;
+};

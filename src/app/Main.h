@@ -1,0 +1,106 @@
+#pragma once
+// The main window: owns the working picture, shows it unscaled, carries the menu.
+#include <QMainWindow>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "Bitmap.h"
+#include "MenuEnabling.h"
+#include "Rect.h"
+
+class QAction;
+class TClientArea;
+class TUserInterface;
+struct TForms;
+
+class TMainForm : public QMainWindow {
+public:
+    // Builds the window and runs FormCreate with the program's first argument ("" for none).
+    TMainForm(TUserInterface& ui, TForms& forms, const std::string& firstArgument);
+    ~TMainForm() override;
+
+    // The working state, shared with the other windows for the whole run.
+    Bitmap WorkingImage;
+    Bitmap RegionImage;
+    Bitmap UndoImage;
+    Bitmap ZoomImage;
+    TRect Selection;
+    std::string FileName;
+    TMenuState MenuState;
+
+    // Operations the other windows call.
+    void ReDraw();
+    void SelectAll();
+    bool SelectionIsEmpty() const;
+    void UpdateUndo();
+    void RestoreUndo();
+    void OpenFile(const std::string& path);
+    void SaveImage(const std::string& path);
+    // Refreshes every enabled flag and check mark from the state.
+    void UpdateActions();
+
+    // Menu handlers.
+    void OpenMenuClick();
+    void SaveasMenuClick();
+    void SaveMenuClick();
+    void QuickSaveMenuClick();
+    void PrintMenuClick();
+    void ExitMenuClick();
+    void UndoMenuClick();
+    void CopyMenuClick();
+    void PasteMenuClick();
+    void SelectallMenuClick();
+    void StatisticsMenuClick();
+    void ZoomMenuClick();
+    void RetouchMenuClick();
+    void CustomfilterMenuClick();
+    void FeatherMenuClick();
+    void CropMenuClick();
+    void ResizeMenuClick();
+    void LeftMenuClick();
+    void RightMenuClick();
+    void WebcameraMenuClick();
+    void ScanMenuClick();
+    void AboutMenuClick();
+    // The items of the filter table, by step name.
+    void FilterMenuClick(const std::string& command);
+
+    // Mouse handlers of the client area; x and y are client coordinates.
+    void FormMouseDown(Qt::MouseButton button, int x, int y);
+    void FormMouseMove(int x, int y);
+    void FormMouseUp(Qt::MouseButton button, int x, int y);
+    // Files dropped from the desktop, opened one after another.
+    void DropFiles(const std::vector<std::string>& paths);
+
+    // Runs a command: errors go to the error box; with `busy` the hourglass shows meanwhile.
+    enum class Cursor { Normal, Busy };
+    void RunCommand(const std::function<void()>& command, Cursor cursor = Cursor::Normal);
+
+    // What the client area shows, and its size.
+    const QImage& Canvas() const;
+    QSize ClientSize() const;
+    QAction* Action(const std::string& name) const;
+    // The folder QuickSave writes into; the executable's folder unless a test sets it.
+    std::string ProgramFolder;
+
+    // Called when the window has been closed, which ends the program.
+    std::function<void()> OnClosed;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void FormCreate(const std::string& firstArgument);
+    void CreateMenus();
+    void ToggleZoom();
+
+    TUserInterface& ui_;
+    TForms& forms_;
+    TClientArea* clientArea_;
+    std::map<std::string, QAction*> actions_;
+    std::map<QAction*, MenuGroup> actionGroups_;
+};

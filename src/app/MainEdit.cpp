@@ -1,0 +1,56 @@
+// The main window's Edit commands: one level of undo, and the clipboard.
+#include <QApplication>
+#include <QClipboard>
+
+#include "Errors.h"
+#include "Main.h"
+#include "QtPicture.h"
+#include "Region.h"
+#include "UserInterface.h"
+
+void TMainForm::UpdateUndo() {
+    UndoImage = WorkingImage;
+    MenuState.UndoEnabled = true;
+    UpdateActions();
+}
+
+void TMainForm::RestoreUndo() {
+    WorkingImage = UndoImage;
+    MenuState.UndoEnabled = false;
+    UpdateActions();
+    SelectAll();
+    ReDraw();
+}
+
+void TMainForm::UndoMenuClick() { RunCommand([&] { RestoreUndo(); }); }
+
+void TMainForm::CopyMenuClick() {
+    RunCommand([&] {
+        // Pixels of the selection outside the picture go to the clipboard as black.
+        RegionImage = CopyRegion(WorkingImage, Selection);
+        QApplication::clipboard()->setImage(ImageView(RegionImage).copy());
+        RegionImage.Clear();
+    });
+}
+
+void TMainForm::PasteMenuClick() {
+    RunCommand([&] {
+        Bitmap pasted;
+        try {
+            pasted = BitmapFromImage(QApplication::clipboard()->image());
+        } catch (const EInvalidGraphic&) {
+            ui_.Information("No clipboard data available.");
+            return;
+        }
+        WorkingImage = std::move(pasted);
+        FileName.clear();
+        SelectAll();
+        ReDraw();
+        MenuState.UnnamedPictureArrived();
+    }, Cursor::Busy);
+}
+
+void TMainForm::SelectallMenuClick() {
+    SelectAll();
+    ReDraw();
+}

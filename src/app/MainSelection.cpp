@@ -1,0 +1,48 @@
+// The main window's mouse: making the selection and feeding the zoom window.
+#include "ClientArea.h"
+#include "Forms.h"
+#include "Main.h"
+#include "QtPicture.h"
+#include "UserInterface.h"
+#include "View.h"
+
+bool TMainForm::SelectionIsEmpty() const {
+    // Tested on the rectangle as stored: a drag up or to the left counts as nothing selected.
+    return Selection.Width() < 2 || Selection.Height() < 2;
+}
+
+void TMainForm::FormMouseDown(Qt::MouseButton button, int x, int y) {
+    if (button == Qt::LeftButton) {
+        Selection.Left = x;
+        Selection.Top = y;
+        clientArea_->DrawCornerMark(x, y);
+    } else if (button == Qt::RightButton || button == Qt::MiddleButton) {
+        ToggleZoom();
+    }
+    setWindowTitle(QStringLiteral("Release mouse button to end selection!"));
+}
+
+void TMainForm::FormMouseUp(Qt::MouseButton button, int x, int y) {
+    if (button == Qt::LeftButton) {
+        Selection.Right = x;
+        Selection.Bottom = y;
+    }
+    if (SelectionIsEmpty()) {
+        ui_.Information("Nothing selected.\r\nSelecting all.");
+        SelectAll();
+    }
+    ReDraw();
+}
+
+void TMainForm::FormMouseMove(int x, int y) {
+    const QImage area = ZoomArea(Canvas(), x, y);
+    ZoomImage = BitmapFromImage(area);
+    forms_.ZoomForm->ShowArea(area);
+}
+
+void TMainForm::ToggleZoom() {
+    forms_.ZoomForm->setVisible(!forms_.ZoomForm->isVisible());
+    UpdateActions();
+}
+
+void TMainForm::ZoomMenuClick() { ToggleZoom(); }

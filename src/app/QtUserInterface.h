@@ -1,0 +1,14 @@
+#pragma once
+// The user interface seam over QMessageBox and QFileDialog.
+#include "UserInterface.h"
+
+class QWidget;
+
+class QtUserInterface : public TUserInterface {
+public:
+    void Information(const std::string& text) override;
+    bool Confirm(const std::string& text) override;
+    void Error(const std::string& text) override;
+    std::optional<std::string> OpenPictureFile() override;
+    std::optional<std::string> SavePictureFile() override;
+};

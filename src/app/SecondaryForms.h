@@ -1,0 +1,36 @@
+#pragma once
+// The secondary windows that are still empty: each exists for the whole run with its caption,
+// and gains its controls when its feature is built.
+#include <QDialog>
+
+class TShellForm : public QDialog {
+public:
+    TShellForm(QWidget* owner, const char* caption) : QDialog(owner, Qt::Tool | Qt::WindowStaysOnTopHint) {
+        setWindowTitle(QString::fromLatin1(caption));
+    }
+};
+
+class TVideoForm : public TShellForm {
+public:
+    explicit TVideoForm(QWidget* owner) : TShellForm(owner, "Webcam") {}
+};
+class TResizeForm : public TShellForm {
+public:
+    explicit TResizeForm(QWidget* owner) : TShellForm(owner, "Resize") {}
+};
+class TPrintForm : public TShellForm {
+public:
+    explicit TPrintForm(QWidget* owner) : TShellForm(owner, "Print") {}
+};
+class TRetouchForm : public TShellForm {
+public:
+    explicit TRetouchForm(QWidget* owner) : TShellForm(owner, "Retouch") {}
+};
+class TPaletteForm : public TShellForm {
+public:
+    explicit TPaletteForm(QWidget* owner) : TShellForm(owner, "Palette") {}
+};
+class TCustomFilterForm : public TShellForm {
+public:
+    explicit TCustomFilterForm(QWidget* owner) : TShellForm(owner, "Custom filter") {}
+};

@@ -1,0 +1,48 @@
+#include "AppFixture.h"
+
+#include <QAction>
+#include <fstream>
+
+#include "Dib.h"
+
+Bitmap TestPicture(int width, int height) {
+    Bitmap picture(width, height);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            picture.SetColor(x, y, PackColor((x * 37 + 200) % 256, (y * 53 + 11) % 256, (x * y) % 256));
+    picture.SetColor(0, 0, PackColor(255, 0, 0));
+    picture.SetColor(width - 1, height - 1, PackColor(0, 0, 255));
+    return picture;
+}
+
+void AppTest::SetUp() {
+    folder = std::filesystem::temp_directory_path() /
+             ("corvalux-app-" + std::to_string(::getpid()) + "-" +
+              ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+}
+
+void AppTest::TearDown() {
+    forms.reset();
+    std::filesystem::remove_all(folder);
+}
+
+std::string AppTest::WriteBmp(const std::string& name, const Bitmap& picture) {
+    const std::string path = (folder / name).string();
+    const std::vector<std::uint8_t> bytes = EncodeBmpFile(picture);
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                std::streamsize(bytes.size()));
+    return path;
+}
+
+void AppTest::Start(const std::string& argument) {
+    forms = std::make_unique<TForms>(ui, argument);
+    Main().ProgramFolder = folder.string();
+}
+
+bool AppTest::Enabled(const std::string& action) {
+    QAction* a = Main().Action(action);
+    EXPECT_NE(a, nullptr) << action;
+    return a && a->isEnabled();
+}

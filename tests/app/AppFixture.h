@@ -1,0 +1,31 @@
+#pragma once
+// The program's windows built around a fake user interface, in a temporary folder.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+
+#include "FakeUserInterface.h"
+#include "Forms.h"
+
+// A picture whose every pixel is distinct, with a red top-left and a blue bottom-right corner,
+// so that flips, shifts and channel swaps show.
+Bitmap TestPicture(int width, int height);
+
+class AppTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Writes `picture` as a BMP named `name` in the temporary folder and returns its path.
+    std::string WriteBmp(const std::string& name, const Bitmap& picture);
+    // Builds the windows as the program does, with `argument` as the first argument.
+    void Start(const std::string& argument = "");
+
+    TMainForm& Main() { return *forms->MainForm; }
+    bool Enabled(const std::string& action);
+
+    std::filesystem::path folder;
+    FakeUserInterface ui;
+    std::unique_ptr<TForms> forms;
+};

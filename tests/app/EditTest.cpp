@@ -1,0 +1,102 @@
+// One level of undo, and the clipboard.
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QMimeData>
+
+#include "AppFixture.h"
+#include "Region.h"
+
+TEST_F(AppTest, UndoTakesBackOnlyTheLastCommand) {
+    Start(WriteBmp("start.bmp", TestPicture(40, 30)));
+    auto paint = [&](PackedColor c) {
+        Main().UpdateUndo();
+        Main().WorkingImage.SetColor(5, 5, c);
+        Main().ReDraw();
+    };
+    paint(PackColor(1, 1, 1));
+    Bitmap afterFirst = Main().WorkingImage;
+    paint(PackColor(2, 2, 2));
+    Main().Selection = {3, 3, 9, 9};
+    EXPECT_TRUE(Enabled("UndoMenu"));
+    Main().UndoMenuClick();
+    EXPECT_EQ(Main().WorkingImage, afterFirst);
+    EXPECT_EQ(Main().Selection, (TRect{0, 0, 39, 29}));
+    EXPECT_FALSE(Enabled("UndoMenu"));
+}
+
+TEST_F(AppTest, UndoBringsBackTheOldSize) {
+    Start(WriteBmp("start.bmp", TestPicture(40, 30)));
+    Main().UpdateUndo();
+    Main().WorkingImage = TestPicture(10, 8);  // as a crop would
+    Main().SelectAll();
+    Main().ReDraw();
+    Main().UndoMenuClick();
+    EXPECT_EQ(Main().WorkingImage, TestPicture(40, 30));
+    EXPECT_EQ(Main().ClientSize(), QSize(260, 30));
+}
+
+TEST_F(AppTest, CopyPutsTheSelectionOnTheClipboard) {
+    Start(WriteBmp("start.bmp", TestPicture(40, 30)));
+    Main().CopyMenuClick();
+    EXPECT_EQ(QApplication::clipboard()->image().size(), QSize(40, 30));
+
+    Main().Selection = {10, 10, 19, 29};
+    Main().CopyMenuClick();
+    QImage copied = QApplication::clipboard()->image();
+    ASSERT_EQ(copied.size(), QSize(10, 20));
+    const PackedColor c = Main().WorkingImage.GetColor(10, 10);
+    EXPECT_EQ(copied.pixel(0, 0), qRgb(RedOf(c), GreenOf(c), BlueOf(c)));
+
+    // Reaching into the grey strip: black there.
+    Main().Selection = {35, 0, 44, 9};
+    Main().CopyMenuClick();
+    copied = QApplication::clipboard()->image();
+    ASSERT_EQ(copied.size(), QSize(10, 10));
+    EXPECT_EQ(copied.pixel(9, 0), qRgb(0, 0, 0));
+    const PackedColor edge = Main().WorkingImage.GetColor(39, 0);
+    EXPECT_EQ(copied.pixel(4, 0), qRgb(RedOf(edge), GreenOf(edge), BlueOf(edge)));
+    EXPECT_TRUE(ui.Take().empty());
+    EXPECT_FALSE(Enabled("UndoMenu"));
+}
+
+TEST_F(AppTest, PasteReplacesThePictureWithoutAName) {
+    Start(WriteBmp("start.bmp", TestPicture(40, 30)));
+    Main().UpdateUndo();  // from an earlier filter
+    Main().WorkingImage.SetColor(0, 0, 0);
+    const Bitmap snapshot = Main().UndoImage;
+
+    QImage pasted(33, 17, QImage::Format_RGB32);
+    pasted.fill(qRgb(10, 200, 30));
+    QApplication::clipboard()->setImage(pasted);
+    Main().PasteMenuClick();
+    EXPECT_TRUE(ui.Take().empty());
+    EXPECT_EQ(Main().WorkingImage.Width(), 33);
+    EXPECT_EQ(Main().WorkingImage.GetColor(32, 16), PackColor(10, 200, 30));
+    EXPECT_EQ(Main().windowTitle(), "Corvalux");
+    EXPECT_EQ(Main().Selection, (TRect{0, 0, 32, 16}));
+    EXPECT_FALSE(Enabled("SaveMenu"));
+    EXPECT_TRUE(Enabled("SaveasMenu"));
+    EXPECT_TRUE(Enabled("UndoMenu"));
+
+    // Save as names it again.
+    ui.SaveAnswers = {(folder / "y.bmp").string()};
+    Main().SaveasMenuClick();
+    EXPECT_TRUE(Enabled("SaveMenu"));
+
+    // Undo brings back the filter's snapshot, not the picture before the paste.
+    Main().UndoMenuClick();
+    EXPECT_EQ(Main().WorkingImage, snapshot);
+}
+
+TEST_F(AppTest, PasteWithTextOnlyChangesNothing) {
+    Start();
+    auto* text = new QMimeData;
+    text->setText(QStringLiteral("hello"));
+    QApplication::clipboard()->setMimeData(text);
+    Main().PasteMenuClick();
+    EXPECT_EQ(ui.Take(), (std::vector<TShownBox>{{"Information", "No clipboard data available."}}));
+    EXPECT_TRUE(Main().WorkingImage.Empty());
+    EXPECT_FALSE(Enabled("SaveasMenu"));
+    EXPECT_TRUE(Enabled("PasteMenu"));
+}

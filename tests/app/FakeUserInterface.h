@@ -1,0 +1,45 @@
+#pragma once
+// A scripted stand-in for the message boxes and file dialogs: records every box shown and
+// answers from queues the test fills.
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "UserInterface.h"
+
+struct TShownBox {
+    std::string Kind;  // "Information", "Confirm" or "Error"
+    std::string Text;
+    bool operator==(const TShownBox&) const = default;
+};
+
+class FakeUserInterface : public TUserInterface {
+public:
+    std::vector<TShownBox> Shown;
+    std::deque<bool> ConfirmAnswers;  // empty: answer Yes
+    std::deque<std::optional<std::string>> OpenAnswers, SaveAnswers;
+
+    void Information(const std::string& text) override { Shown.push_back({"Information", text}); }
+    bool Confirm(const std::string& text) override {
+        Shown.push_back({"Confirm", text});
+        if (ConfirmAnswers.empty()) return true;
+        const bool answer = ConfirmAnswers.front();
+        ConfirmAnswers.pop_front();
+        return answer;
+    }
+    void Error(const std::string& text) override { Shown.push_back({"Error", text}); }
+    std::optional<std::string> OpenPictureFile() override { return Next(OpenAnswers); }
+    std::optional<std::string> SavePictureFile() override { return Next(SaveAnswers); }
+
+    // The boxes shown since the last call.
+    std::vector<TShownBox> Take() { return std::exchange(Shown, {}); }
+
+private:
+    static std::optional<std::string> Next(std::deque<std::optional<std::string>>& queue) {
+        if (queue.empty()) return std::nullopt;
+        auto answer = queue.front();
+        queue.pop_front();
+        return answer;
+    }
+};

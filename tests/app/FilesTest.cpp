@@ -1,0 +1,170 @@
+// Opening and saving pictures, the command line and dropped files.
+#include <QAction>
+#include <fstream>
+
+#include "AppFixture.h"
+#include "PictureFile.h"
+
+namespace {
+std::vector<TShownBox> Info(const std::string& text) { return {{"Information", text}}; }
+const char* SaveRefusal = "You must specify a .BMP or .JPG file.\r\nexample: MyPic.bmp";
+
+std::string ReadText(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+}  // namespace
+
+TEST_F(AppTest, CommandLineOpensTheFileOrSaysItIsMissing) {
+    const std::string path = WriteBmp("start.bmp", TestPicture(120, 40));
+    Start(path);
+    EXPECT_TRUE(ui.Take().empty());
+    EXPECT_EQ(Main().WorkingImage, TestPicture(120, 40));
+    EXPECT_EQ(Main().windowTitle(), QString::fromStdString("Corvalux - " + path));
+    EXPECT_EQ(Main().Selection, (TRect{0, 0, 119, 39}));
+    forms.reset();
+
+    const std::string missing = (folder / "nothing.bmp").string();
+    Start(missing);
+    EXPECT_EQ(ui.Take(), Info(missing + " does not exist."));
+    EXPECT_EQ(Main().ClientSize(), QSize(260, 0));
+    EXPECT_EQ(Main().windowTitle(), "Corvalux");
+}
+
+TEST_F(AppTest, OpenEnablesThePictureMenusAndKeepsUndo) {
+    Start();
+    ui.OpenAnswers = {WriteBmp("a.BMP", TestPicture(30, 20))};
+    Main().OpenMenuClick();
+    for (const char* on : {"SaveasMenu", "SaveMenu", "QuickSaveMenu", "PrintMenu", "CopyMenu", "SelectallMenu",
+                           "FiltersMenu", "DeformMenu"})
+        EXPECT_TRUE(Enabled(on)) << on;
+    EXPECT_FALSE(Enabled("UndoMenu"));
+    Main().UpdateUndo();  // as a filter would
+    Main().WorkingImage.SetColor(0, 0, 0);
+    ui.OpenAnswers = {WriteBmp("b.bmp", TestPicture(50, 10))};
+    Main().OpenMenuClick();
+    EXPECT_TRUE(Enabled("UndoMenu"));
+    Main().UndoMenuClick();  // brings back the previous file's snapshot
+    EXPECT_EQ(Main().WorkingImage, TestPicture(30, 20));
+    EXPECT_TRUE(ui.Take().empty());
+}
+
+TEST_F(AppTest, RefusedAndBrokenFilesLeaveThePicture) {
+    Start(WriteBmp("good.bmp", TestPicture(40, 30)));
+    const std::string broken = (folder / "broken.bmp").string();
+    std::ofstream(broken) << "BM not really";
+
+    ui.OpenAnswers = {(folder / "photo.jpeg").string()};
+    Main().OpenMenuClick();
+    EXPECT_EQ(ui.Take(), Info("You must specify a BMP or JPG file."));
+    EXPECT_EQ(Main().WorkingImage, TestPicture(40, 30));
+    Main().ReDraw();  // the refused name shows from the next redraw on
+    EXPECT_TRUE(Main().windowTitle().endsWith("photo.jpeg"));
+
+    ui.OpenAnswers = {broken};
+    Main().OpenMenuClick();
+    EXPECT_EQ(ui.Take(), (std::vector<TShownBox>{{"Error", "Bitmap image is not valid."}}));
+    EXPECT_EQ(Main().WorkingImage, TestPicture(40, 30));
+
+    ui.OpenAnswers = {(folder / "gone.jpg").string()};
+    Main().OpenMenuClick();
+    const auto shown = ui.Take();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].Kind, "Error");
+    EXPECT_NE(shown[0].Text.find("No such file or directory"), std::string::npos) << shown[0].Text;
+    EXPECT_EQ(Main().WorkingImage, TestPicture(40, 30));
+}
+
+TEST_F(AppTest, SaveAsAsksBeforeOverwritingAndRefusesOtherNames) {
+    Start(WriteBmp("start.bmp", TestPicture(40, 30)));
+    const std::string existing = (folder / "exists.bmp").string();
+    std::ofstream(existing) << "keep me";
+
+    ui.SaveAnswers = {existing};
+    ui.ConfirmAnswers = {false};
+    Main().SaveasMenuClick();
+    EXPECT_EQ(ui.Take(), (std::vector<TShownBox>{{"Confirm", "File exists. Overwrite?"}}));
+    EXPECT_EQ(ReadText(existing), "keep me");
+    EXPECT_EQ(Main().FileName, (folder / "start.bmp").string());
+
+    ui.SaveAnswers = {existing};
+    ui.ConfirmAnswers = {true};
+    Main().SaveasMenuClick();
+    ui.Take();
+    EXPECT_EQ(LoadPicture(existing, PictureFormat::Bitmap), TestPicture(40, 30));
+    EXPECT_EQ(Main().FileName, existing);
+
+    ui.SaveAnswers = {(folder / "x.png").string()};
+    Main().SaveasMenuClick();
+    EXPECT_EQ(ui.Take(), Info(SaveRefusal));
+    EXPECT_FALSE(std::filesystem::exists(folder / "x.png"));
+    EXPECT_TRUE(Main().windowTitle().endsWith("exists.bmp"));  // no redraw yet
+    Main().ReDraw();
+    EXPECT_TRUE(Main().windowTitle().endsWith("x.png"));
+    Main().SaveMenuClick();  // Save repeats the refusal
+    EXPECT_EQ(ui.Take(), Info(SaveRefusal));
+}
+
+TEST_F(AppTest, JpegSavedAndReopenedKeepsItsSize) {
+    Start(WriteBmp("start.bmp", TestPicture(67, 45)));
+    const std::string jpeg = (folder / "out.jpg").string();
+    ui.SaveAnswers = {jpeg};
+    Main().SaveasMenuClick();
+    ui.OpenAnswers = {jpeg};
+    Main().OpenMenuClick();
+    EXPECT_TRUE(ui.Take().empty());
+    EXPECT_EQ(Main().WorkingImage.Width(), 67);
+    EXPECT_EQ(Main().WorkingImage.Height(), 45);
+}
+
+TEST_F(AppTest, QuickSaveWritesBesideTheProgramWithoutAsking) {
+    Start(WriteBmp("start.bmp", TestPicture(40, 30)));
+    const std::filesystem::path quick = folder / "quicksave.bmp";
+    Main().QuickSaveMenuClick();
+    Main().WorkingImage.SetColor(1, 1, PackColor(1, 2, 3));
+    Main().QuickSaveMenuClick();
+    EXPECT_TRUE(ui.Take().empty());
+    EXPECT_EQ(LoadPicture(quick.string(), PictureFormat::Bitmap).GetColor(1, 1), PackColor(1, 2, 3));
+    EXPECT_EQ(Main().windowTitle(), QString::fromStdString("Corvalux - " + quick.string()));
+    EXPECT_TRUE(Enabled("SaveMenu"));
+}
+
+TEST_F(AppTest, FailedSaveKeepsTheOldFileAndLeavesNoTemporary) {
+    Start(WriteBmp("start.bmp", TestPicture(40, 30)));
+    // A folder where the picture should go: the rename fails after the data was written.
+    std::filesystem::create_directories(folder / "taken.bmp" / "inside");
+    ui.SaveAnswers = {(folder / "taken.bmp").string()};
+    Main().SaveasMenuClick();
+    auto shown = ui.Take();
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[1].Kind, "Error");
+    EXPECT_NE(shown[1].Text.find("taken.bmp"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::is_directory(folder / "taken.bmp" / "inside"));
+
+    ui.SaveAnswers = {(folder / "no-such-folder" / "x.bmp").string()};
+    Main().SaveasMenuClick();
+    shown = ui.Take();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_NE(shown[0].Text.find("No such file or directory"), std::string::npos);
+
+    int files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) files += entry.is_regular_file();
+    EXPECT_EQ(files, 1);  // start.bmp only
+}
+
+TEST_F(AppTest, DroppedFilesOpenInOrder) {
+    Start();
+    const std::string longName(200, 'n');
+    std::filesystem::create_directories(folder / longName);
+    const std::string a = WriteBmp("a.bmp", TestPicture(10, 10));
+    const std::string b = WriteBmp(longName + "/b.bmp", TestPicture(20, 20));  // over 254 characters
+    const std::string c = WriteBmp("c.bmp", TestPicture(30, 25));
+    ASSERT_GT(b.size(), 254u);
+    Main().DropFiles({a, b, c});
+    EXPECT_TRUE(ui.Take().empty());
+    EXPECT_EQ(Main().WorkingImage, TestPicture(30, 25));
+    EXPECT_EQ(Main().FileName, c);
+    Main().DropFiles({b});
+    EXPECT_EQ(Main().WorkingImage, TestPicture(20, 20));
+    EXPECT_TRUE(ui.Take().empty());
+}

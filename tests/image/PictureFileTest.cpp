@@ -1,0 +1,73 @@
+#include "PictureFile.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "Errors.h"
+
+namespace {
+namespace fs = std::filesystem;
+
+struct TempFolder {
+    fs::path path = fs::temp_directory_path() / ("corvalux-file-" + std::to_string(::getpid()));
+    TempFolder() {
+        fs::remove_all(path);
+        fs::create_directories(path);
+    }
+    ~TempFolder() { fs::remove_all(path); }
+    int Entries() const { return int(std::distance(fs::directory_iterator(path), fs::directory_iterator())); }
+};
+
+std::string Read(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+}  // namespace
+
+TEST(PictureFile, FormatComesFromTheWholeUpperCasedPath) {
+    struct Case {
+        std::string path;
+        PictureFormat format;
+    } cases[] = {
+        {"photo.JPG", PictureFormat::Jpeg},          {"PHOTO.jpg", PictureFormat::Jpeg},
+        {"photo.jpeg", PictureFormat::Refused},      {"x.png", PictureFormat::Refused},
+        {"/scans.bmp/x.jpg", PictureFormat::Bitmap}, {"/old.BMP/new.JPG", PictureFormat::Bitmap},
+        {"a.bMp", PictureFormat::Bitmap},            {"", PictureFormat::Refused},
+        {"notes.jpgx", PictureFormat::Jpeg},         {"bmp", PictureFormat::Refused},
+    };
+    for (const Case& c : cases) EXPECT_EQ(FormatOfName(c.path), c.format) << c.path;
+}
+
+TEST(PictureFile, AtomicWriteReplacesAndKeepsTheMode) {
+    TempFolder folder;
+    const fs::path target = folder.path / "a.bmp";
+    WriteFileAtomically(target.string(), {'o', 'n', 'e'});
+    EXPECT_EQ(Read(target), "one");
+    ::chmod(target.c_str(), 0640);
+    WriteFileAtomically(target.string(), {'t', 'w', 'o'});
+    EXPECT_EQ(Read(target), "two");
+    struct stat info {};
+    ASSERT_EQ(::stat(target.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);
+    EXPECT_EQ(folder.Entries(), 1);
+}
+
+TEST(PictureFile, FailedWriteLeavesNothingBehind) {
+    TempFolder folder;
+    const fs::path taken = folder.path / "taken.bmp";
+    fs::create_directories(taken / "inside");  // a non-empty folder cannot be renamed over
+    try {
+        WriteFileAtomically(taken.string(), {'x'});
+        FAIL() << "no error";
+    } catch (const EFileError& error) {
+        EXPECT_NE(std::string(error.what()).find("taken.bmp"), std::string::npos);
+    }
+    EXPECT_EQ(folder.Entries(), 1);
+    EXPECT_THROW(WriteFileAtomically((folder.path / "missing" / "x.bmp").string(), {'x'}), EFileError);
+    EXPECT_THROW(ReadWholeFile((folder.path / "missing.bmp").string()), EFileError);
+    EXPECT_THROW(ReadWholeFile(folder.path.string()), EFileError);  // a folder is not a file
+}
