@@ -4,7 +4,7 @@ CORVALUX_PACKAGES=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev libgl-dev libjpeg-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  fonts-dejavu-core
+  fonts-dejavu-core poppler-utils
 )
 
 corvalux_missing_packages() {
