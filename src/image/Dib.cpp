@@ -1,7 +1,129 @@
-// Placeholder until the decoder lands.
 #include "Dib.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "DibHeader.h"
+#include "DibRle.h"
 #include "Errors.h"
-Bitmap DecodeBmpFile(const std::uint8_t*, std::size_t) { throw EInvalidGraphic(); }
-Bitmap DecodePackedDib(const std::uint8_t*, std::size_t) { throw EInvalidGraphic(); }
-std::vector<std::uint8_t> EncodeBmpFile(const Bitmap&) { return {}; }
-std::vector<std::uint8_t> EncodePackedDib(const Bitmap&) { return {}; }
+
+namespace {
+// Calls decodeRow(stored row, picture row) for each row in stored order.
+template <typename DecodeRow>
+void ForEachRow(const DibLayout& layout, const std::uint8_t* pixels, Bitmap& picture,
+                DecodeRow decodeRow) {
+    for (int r = 0; r < layout.height; ++r) {
+        const int y = layout.order == RowOrder::BottomUp ? layout.height - 1 - r : r;
+        decodeRow(pixels + std::size_t(r) * layout.stride, picture.Row(y));
+    }
+}
+
+// Palette indices packed `Bits` to a byte, leftmost pixel in the high bits. Indices past the
+// table read its black entries.
+template <int Bits>
+void DecodeIndexedRows(const DibLayout& layout, const std::uint8_t* pixels, Bitmap& picture) {
+    const std::uint8_t* palette = layout.palette.data();
+    ForEachRow(layout, pixels, picture, [&](const std::uint8_t* src, std::uint8_t* dst) {
+        for (int x = 0; x < layout.width; ++x, dst += 3) {
+            const int bit = x * Bits;
+            const unsigned index = (src[bit >> 3] >> (8 - Bits - (bit & 7))) & ((1u << Bits) - 1);
+            std::memcpy(dst, palette + index * 3, 3);
+        }
+    });
+}
+
+// Scales a masked channel to 0..255 so that its largest value becomes 255 (5-bit 31 -> 255,
+// not 248).
+inline std::uint8_t ScaleChannel(std::uint32_t pixel, const ChannelMask& channel) {
+    if (channel.max == 0) return 0;
+    const std::uint64_t value = (pixel & channel.mask) >> channel.shift;
+    return std::uint8_t((value * 255 + channel.max / 2) / channel.max);
+}
+
+// 16- and 32-bit pixels read through the colour masks; alpha is dropped.
+template <int Bytes>
+void DecodeMaskedRows(const DibLayout& layout, const std::uint8_t* pixels, Bitmap& picture) {
+    ForEachRow(layout, pixels, picture, [&](const std::uint8_t* src, std::uint8_t* dst) {
+        for (int x = 0; x < layout.width; ++x, src += Bytes, dst += 3) {
+            std::uint32_t pixel = src[0] | src[1] << 8;
+            if constexpr (Bytes == 4) pixel |= std::uint32_t(src[2]) << 16 | std::uint32_t(src[3]) << 24;
+            dst[0] = ScaleChannel(pixel, layout.blue);
+            dst[1] = ScaleChannel(pixel, layout.green);
+            dst[2] = ScaleChannel(pixel, layout.red);
+        }
+    });
+}
+
+bool IsPlainX8R8G8B8(const DibLayout& layout) {
+    return layout.bitCount == 32 && layout.blue.mask == 0xFF && layout.green.mask == 0xFF00 &&
+           layout.red.mask == 0xFF0000;
+}
+
+void DecodeRows(const DibLayout& layout, const std::uint8_t* pixels, Bitmap& picture) {
+    switch (layout.bitCount) {
+        case 1: return DecodeIndexedRows<1>(layout, pixels, picture);
+        case 2: return DecodeIndexedRows<2>(layout, pixels, picture);
+        case 4: return DecodeIndexedRows<4>(layout, pixels, picture);
+        case 8: return DecodeIndexedRows<8>(layout, pixels, picture);
+        case 16: return DecodeMaskedRows<2>(layout, pixels, picture);
+        case 24: {
+            const std::size_t rowBytes = picture.RowBytes();
+            return ForEachRow(layout, pixels, picture, [&](const std::uint8_t* src, std::uint8_t* dst) {
+                std::memcpy(dst, src, rowBytes);
+            });
+        }
+        default:
+            if (!IsPlainX8R8G8B8(layout)) return DecodeMaskedRows<4>(layout, pixels, picture);
+            return ForEachRow(layout, pixels, picture, [&](const std::uint8_t* src, std::uint8_t* dst) {
+                for (int x = 0; x < layout.width; ++x, src += 4, dst += 3) std::memcpy(dst, src, 3);
+            });
+    }
+}
+
+Bitmap DecodeDib(const std::uint8_t* data, std::size_t size, DibContainer container) {
+    const DibLayout layout = ReadDibLayout(data, size, container);
+    Bitmap picture(layout.width, layout.height);
+    const std::uint8_t* pixels = data + layout.pixelOffset;
+    if (layout.compression == DibCompression::Rle8 || layout.compression == DibCompression::Rle4)
+        DecodeRle(layout, pixels, size - layout.pixelOffset, picture);
+    else
+        DecodeRows(layout, pixels, picture);
+    return picture;
+}
+
+constexpr std::uint32_t PelsPerMeter = 2835;  // 72 dots per inch
+
+// Writes the information header and the rows, bottom-up and padded to 4 bytes, after the
+// `prefix` bytes already reserved at the front of `out`.
+std::vector<std::uint8_t> EncodeDib(const Bitmap& picture, std::size_t prefix) {
+    const std::size_t rowBytes = picture.RowBytes();
+    const std::size_t stride = (rowBytes + 3) & ~std::size_t(3);
+    const std::size_t imageSize = stride * std::size_t(picture.Height());
+    std::vector<std::uint8_t> out(prefix + InfoHeaderSize + imageSize);
+    WriteFields(out.data() + prefix, InfoHeaderWidths,
+                {std::uint32_t(InfoHeaderSize), std::uint32_t(picture.Width()),
+                 std::uint32_t(picture.Height()), 1, 24, std::uint32_t(DibCompression::Rgb),
+                 std::uint32_t(imageSize), PelsPerMeter, PelsPerMeter, 0, 0});
+    std::uint8_t* row = out.data() + prefix + InfoHeaderSize;
+    for (int y = picture.Height() - 1; y >= 0; --y, row += stride)
+        std::memcpy(row, picture.Row(y), rowBytes);  // padding stays zero
+    return out;
+}
+}  // namespace
+
+Bitmap DecodeBmpFile(const std::uint8_t* data, std::size_t size) {
+    return DecodeDib(data, size, DibContainer::File);
+}
+
+Bitmap DecodePackedDib(const std::uint8_t* data, std::size_t size) {
+    return DecodeDib(data, size, DibContainer::Packed);
+}
+
+std::vector<std::uint8_t> EncodeBmpFile(const Bitmap& picture) {
+    std::vector<std::uint8_t> out = EncodeDib(picture, FileHeaderSize);
+    const std::uint32_t offBits = FileHeaderSize + InfoHeaderSize;
+    WriteFields(out.data(), FileHeaderWidths, {'B' | 'M' << 8, std::uint32_t(out.size()), 0, 0, offBits});
+    return out;
+}
+
+std::vector<std::uint8_t> EncodePackedDib(const Bitmap& picture) { return EncodeDib(picture, 0); }

@@ -1,5 +1,268 @@
-// Placeholder until the codec lands.
 #include "Jpeg.h"
+
+#include <csetjmp>
+#include <cstdio>  // jpeglib.h needs FILE
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <memory>
+
+#include <jerror.h>
+#include <jpeglib.h>
+
 #include "Errors.h"
-Bitmap DecodeJpeg(const std::uint8_t*, std::size_t) { throw EJpegError(0); }
-std::vector<std::uint8_t> EncodeJpeg(const Bitmap&, int) { return {}; }
+
+// libjpeg reports a fatal error by calling error_exit, which must not return. Ours jumps back
+// to the setjmp in RunDecoder or RunEncoder. Those two functions hold every libjpeg call and
+// no C++ object with a destructor, so the jump skips nothing that needs cleaning; they free
+// libjpeg's memory on both paths and report the outcome as a value that the C++ side turns
+// into an exception. All state the library changes lives in a session struct owned by the
+// caller, so nothing is left indeterminate by the jump.
+
+namespace {
+struct ErrorManager {
+    jpeg_error_mgr pub;
+    std::jmp_buf escape;
+};
+
+[[noreturn]] void JumpToHandler(j_common_ptr cinfo) {
+    std::longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->escape, 1);
+}
+
+// Warnings ("Corrupt JPEG data ...") are not fatal, and a desktop program has nowhere to
+// print them.
+void DiscardMessage(j_common_ptr) {}
+
+void InstallErrorManager(ErrorManager& err) {
+    jpeg_std_error(&err.pub);
+    err.pub.error_exit = JumpToHandler;
+    err.pub.output_message = DiscardMessage;
+}
+
+enum class Outcome { Done, LibraryError, Refused };
+
+// ---- Decoding -------------------------------------------------------------------------
+
+// Receives the declared size once the header is read and returns the top row of a picture
+// of that size (rows 3 * width bytes apart), or nullptr to stop. Must not throw.
+using RowsForSize = std::uint8_t* (*)(void* context, int width, int height);
+
+struct DecodeSession {
+    const std::uint8_t* data;
+    std::size_t size;
+    RowsForSize rowsForSize;
+    void* context;
+    jpeg_decompress_struct cinfo;
+    ErrorManager err;
+    int errorCode;
+};
+
+// Adobe's CMYK and YCCK files store inverted values (255 = no ink); libjpeg passes them on
+// as stored. Red is what cyan and black leave of the light, and so on.
+void CmykRowToBgr(const JSAMPLE* cmyk, std::uint8_t* bgr, JDIMENSION width, bool inverted) {
+    for (JDIMENSION x = 0; x < width; ++x, cmyk += 4, bgr += 3) {
+        const unsigned flip = inverted ? 0 : 255;
+        const unsigned c = cmyk[0] ^ flip, m = cmyk[1] ^ flip, y = cmyk[2] ^ flip, k = cmyk[3] ^ flip;
+        bgr[0] = JSAMPLE((y * k + 127) / 255);
+        bgr[1] = JSAMPLE((m * k + 127) / 255);
+        bgr[2] = JSAMPLE((c * k + 127) / 255);
+    }
+}
+
+Outcome RunDecoder(DecodeSession& s) {
+    jpeg_decompress_struct& cinfo = s.cinfo;
+    std::memset(&cinfo, 0, sizeof cinfo);
+    InstallErrorManager(s.err);
+    cinfo.err = &s.err.pub;
+    if (setjmp(s.err.escape)) {
+        s.errorCode = s.err.pub.msg_code;
+        jpeg_destroy_decompress(&cinfo);
+        return Outcome::LibraryError;
+    }
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, s.data, static_cast<unsigned long>(s.size));
+    jpeg_read_header(&cinfo, TRUE);
+
+    // Sized before jpeg_start_decompress, which allocates whole-picture buffers for
+    // progressive files.
+    std::uint8_t* const top = s.rowsForSize(s.context, int(cinfo.image_width), int(cinfo.image_height));
+    if (top == nullptr) {
+        jpeg_destroy_decompress(&cinfo);
+        return Outcome::Refused;
+    }
+    const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
+    cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGR;  // BGR: straight into our rows
+    cinfo.dct_method = JDCT_ISLOW;
+    cinfo.do_fancy_upsampling = TRUE;
+    cinfo.scale_num = cinfo.scale_denom = 1;
+    jpeg_start_decompress(&cinfo);
+
+    const std::size_t rowBytes = std::size_t(cinfo.output_width) * 3;
+    JSAMPARRAY cmykRow =
+        cmyk ? (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE,
+                                          cinfo.output_width * 4, 1)
+             : nullptr;
+    enum { RowsPerCall = 16 };
+    JSAMPROW rows[RowsPerCall];
+    while (cinfo.output_scanline < cinfo.output_height) {
+        std::uint8_t* const first = top + cinfo.output_scanline * rowBytes;
+        if (cmyk) {
+            if (jpeg_read_scanlines(&cinfo, cmykRow, 1) != 1) break;
+            CmykRowToBgr(cmykRow[0], first, cinfo.output_width, cinfo.saw_Adobe_marker);
+            continue;
+        }
+        JDIMENSION count = cinfo.output_height - cinfo.output_scanline;
+        if (count > RowsPerCall) count = RowsPerCall;
+        for (JDIMENSION i = 0; i < count; ++i) rows[i] = first + i * rowBytes;
+        if (jpeg_read_scanlines(&cinfo, rows, count) == 0) break;  // never with a memory source
+    }
+    // Every row is out: jpeg_finish_decompress would only read trailing markers, and damage
+    // there should not cost the user a complete picture.
+    jpeg_destroy_decompress(&cinfo);
+    return Outcome::Done;
+}
+
+// The refusal of a JPEG whose header declares a picture past the program's size bound.
+void CheckDeclaredSize(int width, int height) {
+    if (!PictureSizeAllowed(width, height)) throw EInvalidGraphic();
+}
+
+struct DecodeTarget {
+    Bitmap picture;
+    std::exception_ptr failure;
+};
+
+std::uint8_t* SizeTarget(void* context, int width, int height) {
+    auto* target = static_cast<DecodeTarget*>(context);
+    try {
+        CheckDeclaredSize(width, height);
+        target->picture.SetSize(width, height);
+        return target->picture.Row(0);
+    } catch (...) {
+        target->failure = std::current_exception();
+        return nullptr;
+    }
+}
+
+// ---- Encoding -------------------------------------------------------------------------
+
+// A destination that grows a malloc'd buffer; the encoder frees it on failure.
+struct GrowingDestination {
+    jpeg_destination_mgr pub;
+    unsigned char* buffer;
+    std::size_t capacity;
+};
+
+void StartDestination(j_compress_ptr) {}
+void EndDestination(j_compress_ptr) {}
+
+boolean GrowDestination(j_compress_ptr cinfo) {
+    auto* dest = reinterpret_cast<GrowingDestination*>(cinfo->dest);
+    const std::size_t grownCapacity = dest->capacity * 2;
+    auto* grown = static_cast<unsigned char*>(std::realloc(dest->buffer, grownCapacity));
+    if (grown == nullptr) ERREXIT1(cinfo, JERR_OUT_OF_MEMORY, 0);
+    dest->pub.next_output_byte = grown + dest->capacity;
+    dest->pub.free_in_buffer = grownCapacity - dest->capacity;
+    dest->buffer = grown;
+    dest->capacity = grownCapacity;
+    return TRUE;
+}
+
+struct EncodeSession {
+    const std::uint8_t* top;  // top row; rows 3 * width bytes apart, blue-green-red
+    int width, height, quality;
+    jpeg_compress_struct cinfo;
+    ErrorManager err;
+    GrowingDestination dest;
+    std::size_t written;
+    int errorCode;
+};
+
+Outcome RunEncoder(EncodeSession& s) {
+    jpeg_compress_struct& cinfo = s.cinfo;
+    std::memset(&cinfo, 0, sizeof cinfo);
+    InstallErrorManager(s.err);
+    cinfo.err = &s.err.pub;
+    // A start that holds most photos at quality 90 without growing.
+    s.dest.capacity = std::size_t(s.width) * std::size_t(s.height) / 2 + 4096;
+    s.dest.buffer = static_cast<unsigned char*>(std::malloc(s.dest.capacity));
+    if (s.dest.buffer == nullptr) return Outcome::Refused;
+    if (setjmp(s.err.escape)) {
+        s.errorCode = s.err.pub.msg_code;
+        jpeg_destroy_compress(&cinfo);
+        std::free(s.dest.buffer);
+        s.dest.buffer = nullptr;
+        return Outcome::LibraryError;
+    }
+    jpeg_create_compress(&cinfo);
+    s.dest.pub.next_output_byte = s.dest.buffer;
+    s.dest.pub.free_in_buffer = s.dest.capacity;
+    s.dest.pub.init_destination = StartDestination;
+    s.dest.pub.empty_output_buffer = GrowDestination;
+    s.dest.pub.term_destination = EndDestination;
+    cinfo.dest = &s.dest.pub;
+
+    cinfo.image_width = JDIMENSION(s.width);
+    cinfo.image_height = JDIMENSION(s.height);
+    cinfo.input_components = 3;
+    cinfo.in_color_space = JCS_EXT_BGR;  // our rows as they are
+    jpeg_set_defaults(&cinfo);           // baseline JFIF, YCbCr 4:2:0, Huffman, no progression
+    jpeg_set_quality(&cinfo, s.quality, TRUE);
+    cinfo.dct_method = JDCT_ISLOW;
+    jpeg_start_compress(&cinfo, TRUE);
+
+    const std::size_t rowBytes = std::size_t(s.width) * 3;
+    enum { RowsPerCall = 16 };
+    JSAMPROW rows[RowsPerCall];
+    while (cinfo.next_scanline < cinfo.image_height) {
+        JDIMENSION count = cinfo.image_height - cinfo.next_scanline;
+        if (count > RowsPerCall) count = RowsPerCall;
+        for (JDIMENSION i = 0; i < count; ++i)
+            rows[i] = const_cast<JSAMPROW>(s.top + (cinfo.next_scanline + i) * rowBytes);
+        jpeg_write_scanlines(&cinfo, rows, count);
+    }
+    jpeg_finish_compress(&cinfo);
+    s.written = s.dest.capacity - s.dest.pub.free_in_buffer;
+    jpeg_destroy_compress(&cinfo);
+    return Outcome::Done;
+}
+
+struct FreeDeleter {
+    void operator()(unsigned char* p) const { std::free(p); }
+};
+}  // namespace
+
+Bitmap DecodeJpeg(const std::uint8_t* data, std::size_t size) {
+    DecodeTarget target;
+    DecodeSession session{};
+    session.data = data;
+    session.size = size;
+    session.rowsForSize = SizeTarget;
+    session.context = &target;
+    switch (RunDecoder(session)) {
+        case Outcome::Done:
+            return std::move(target.picture);
+        case Outcome::Refused:
+            std::rethrow_exception(target.failure);
+        default:
+            throw EJpegError(session.errorCode);
+    }
+}
+
+std::vector<std::uint8_t> EncodeJpeg(const Bitmap& picture, int quality) {
+    EncodeSession session{};
+    session.top = picture.Empty() ? nullptr : picture.Row(0);
+    session.width = picture.Width();
+    session.height = picture.Height();
+    session.quality = quality;
+    switch (RunEncoder(session)) {
+        case Outcome::Done: {
+            const std::unique_ptr<unsigned char, FreeDeleter> owned(session.dest.buffer);
+            return std::vector<std::uint8_t>(owned.get(), owned.get() + session.written);
+        }
+        case Outcome::Refused:
+            throw std::bad_alloc();
+        default:
+            throw EJpegError(session.errorCode);
+    }
+}

@@ -1,0 +1,125 @@
+// Loading and saving a 24-megapixel photo-like picture as JPEG and BMP, in memory and
+// through files. The files stay in the temporary folder, so that other tools can be timed
+// on exactly the same data.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "Bitmap.h"
+#include "Dib.h"
+#include "Jpeg.h"
+#include "PictureFile.h"
+
+namespace {
+constexpr int BenchWidth = 6000, BenchHeight = 4000;  // 24 megapixels
+
+// Smooth colour gradients with broad waves, plus a little deterministic noise: compresses
+// like a photo, not like a flat test card.
+Bitmap PhotoLike() {
+    Bitmap picture(BenchWidth, BenchHeight);
+    std::uint32_t seed = 0x12345678;
+    for (int y = 0; y < BenchHeight; ++y) {
+        std::uint8_t* p = picture.Row(y);
+        const double wave = std::sin(y * 0.004);
+        for (int x = 0; x < BenchWidth; ++x, p += 3) {
+            seed = seed * 1664525u + 1013904223u;
+            const int noise = int(seed >> 28) - 8;
+            const double shade = 60 * std::sin(x * 0.003 + wave) * std::cos(y * 0.002);
+            auto channel = [&](double base) {
+                const int v = int(base + shade) + noise;
+                return std::uint8_t(v < 0 ? 0 : v > 255 ? 255 : v);
+            };
+            p[0] = channel(40 + 150.0 * y / BenchHeight);
+            p[1] = channel(90 + 80.0 * x / BenchWidth);
+            p[2] = channel(200 - 120.0 * x / BenchWidth);
+        }
+    }
+    return picture;
+}
+
+struct Samples {
+    Bitmap picture = PhotoLike();
+    std::vector<std::uint8_t> jpeg = EncodeJpeg(picture);
+    std::vector<std::uint8_t> bmp = EncodeBmpFile(picture);
+    std::string jpegPath = Temporary("corvalux_bench_24mp.jpg");
+    std::string bmpPath = Temporary("corvalux_bench_24mp.bmp");
+    Samples() {
+        WriteFileAtomically(jpegPath, jpeg);
+        WriteFileAtomically(bmpPath, bmp);
+    }
+    static std::string Temporary(const char* name) {
+        return (std::filesystem::temp_directory_path() / name).string();
+    }
+};
+
+const Samples& Shared() {
+    static const Samples samples;
+    return samples;
+}
+
+void Report(benchmark::State& state, std::size_t bytes) {
+    state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(bytes));
+}
+
+void BM_JpegDecode(benchmark::State& state) {
+    const Samples& s = Shared();
+    for (auto _ : state) benchmark::DoNotOptimize(DecodeJpeg(s.jpeg.data(), s.jpeg.size()));
+    Report(state, s.picture.RowBytes() * BenchHeight);
+}
+
+void BM_JpegEncode(benchmark::State& state) {
+    const Samples& s = Shared();
+    for (auto _ : state) benchmark::DoNotOptimize(EncodeJpeg(s.picture));
+    Report(state, s.picture.RowBytes() * BenchHeight);
+}
+
+void BM_BmpDecode(benchmark::State& state) {
+    const Samples& s = Shared();
+    for (auto _ : state) benchmark::DoNotOptimize(DecodeBmpFile(s.bmp.data(), s.bmp.size()));
+    Report(state, s.bmp.size());
+}
+
+void BM_BmpEncode(benchmark::State& state) {
+    const Samples& s = Shared();
+    for (auto _ : state) benchmark::DoNotOptimize(EncodeBmpFile(s.picture));
+    Report(state, s.bmp.size());
+}
+
+// Whole loads and saves: reading the file and decoding; encoding and the atomic write.
+void BM_JpegLoadFile(benchmark::State& state) {
+    const Samples& s = Shared();
+    for (auto _ : state) benchmark::DoNotOptimize(LoadPicture(s.jpegPath, PictureFormat::Jpeg));
+}
+
+void BM_JpegSaveFile(benchmark::State& state) {
+    const Samples& s = Shared();
+    const std::string path = Samples::Temporary("corvalux_bench_saved.jpg");
+    for (auto _ : state) SavePicture(path, s.picture, PictureFormat::Jpeg);
+    std::filesystem::remove(path);
+}
+
+void BM_BmpLoadFile(benchmark::State& state) {
+    const Samples& s = Shared();
+    for (auto _ : state) benchmark::DoNotOptimize(LoadPicture(s.bmpPath, PictureFormat::Bitmap));
+}
+
+void BM_BmpSaveFile(benchmark::State& state) {
+    const Samples& s = Shared();
+    const std::string path = Samples::Temporary("corvalux_bench_saved.bmp");
+    for (auto _ : state) SavePicture(path, s.picture, PictureFormat::Bitmap);
+    std::filesystem::remove(path);
+}
+}  // namespace
+
+BENCHMARK(BM_JpegDecode)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_JpegEncode)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BmpDecode)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BmpEncode)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_JpegLoadFile)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_JpegSaveFile)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_BmpLoadFile)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_BmpSaveFile)->Unit(benchmark::kMillisecond)->UseRealTime();
