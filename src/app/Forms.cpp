@@ -1,5 +1,7 @@
 #include "Forms.h"
 
+#include "UserInterface.h"
+
 TForms::TForms(TUserInterface& ui, const std::string& firstArgument) {
     MainForm = std::make_unique<TMainForm>(ui, *this, firstArgument);
     QWidget* owner = MainForm.get();
@@ -11,6 +13,24 @@ TForms::TForms(TUserInterface& ui, const std::string& firstArgument) {
     RetouchForm = std::make_unique<TRetouchForm>(owner);
     PaletteForm = std::make_unique<TPaletteForm>(owner);
     CustomFilterForm = std::make_unique<TCustomFilterForm>(owner);
+    Connect(ui);
+}
+
+// The secondary windows hand their results to the main window.
+void TForms::Connect(TUserInterface& ui) {
+    TMainForm* main = MainForm.get();
+    ResizeForm->OnResize = [main](int width, int height, bool interpolate) {
+        main->ResizeOkClick(width, height, interpolate);
+    };
+    ResizeForm->Inform = [&ui](const std::string& text) { ui.Information(text); };
+    PrintForm->OnPrint = [main](QPageLayout::Orientation orientation) {
+        bool printed = false;
+        main->RunCommand([&] {
+            main->Print(orientation);
+            printed = true;
+        }, TMainForm::Cursor::Busy);
+        return printed;
+    };
 }
 
 // The secondary windows are Qt children of the main window; release them first so that

@@ -5,6 +5,8 @@
 
 #include "About.h"
 #include "Main.h"
+#include "Print.h"
+#include "Resize.h"
 #include "SecondaryForms.h"
 #include "Zoom.h"
 
@@ -25,4 +27,7 @@ struct TForms {
     std::unique_ptr<TRetouchForm> RetouchForm;
     std::unique_ptr<TPaletteForm> PaletteForm;
     std::unique_ptr<TCustomFilterForm> CustomFilterForm;
+
+private:
+    void Connect(TUserInterface& ui);
 };

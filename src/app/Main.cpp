@@ -143,17 +143,9 @@ void TMainForm::AboutMenuClick() {
     forms_.AboutBox->raise();
 }
 
-// Commands whose windows and routines come with their own features: until then they are
-// present in the menu, follow the enabling rules and do nothing.
-void TMainForm::PrintMenuClick() {}
-void TMainForm::StatisticsMenuClick() {}
+// Commands whose windows come with their own features: until then they are present in the
+// menu, follow the enabling rules and do nothing.
 void TMainForm::RetouchMenuClick() {}
 void TMainForm::CustomfilterMenuClick() {}
-void TMainForm::FeatherMenuClick() {}
-void TMainForm::CropMenuClick() {}
-void TMainForm::ResizeMenuClick() {}
-void TMainForm::LeftMenuClick() {}
-void TMainForm::RightMenuClick() {}
 void TMainForm::WebcameraMenuClick() {}
 void TMainForm::ScanMenuClick() {}
-void TMainForm::FilterMenuClick(const std::string&) {}

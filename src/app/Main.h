@@ -1,6 +1,9 @@
 #pragma once
 // The main window: owns the working picture, shows it unscaled, carries the menu.
 #include <QMainWindow>
+#include <QPageLayout>
+#include <QPrinter>
+#include <memory>
 #include <functional>
 #include <map>
 #include <string>
@@ -38,6 +41,14 @@ public:
     void RestoreUndo();
     void OpenFile(const std::string& path);
     void SaveImage(const std::string& path);
+    void Print(QPageLayout::Orientation orientation);
+    // The resize window's OK: undo snapshot, resize, redraw.
+    void ResizeOkClick(int width, int height, bool interpolate);
+
+    // Where printing goes; nothing when there is no default printer. Tests print to PDF.
+    std::function<std::unique_ptr<QPrinter>()> OpenDefaultPrinter;
+    // Where AddNoise takes its seed: the clock, unless a test fixes it.
+    std::function<std::uint32_t()> NoiseSeed;
     // Refreshes every enabled flag and check mark from the state.
     void UpdateActions();
 
@@ -97,6 +108,8 @@ private:
     void FormCreate(const std::string& firstArgument);
     void CreateMenus();
     void ToggleZoom();
+    // Runs a picture-changing command: undo snapshot, the change, redraw, with the hourglass.
+    void RunPictureCommand(const std::function<void()>& change);
 
     TUserInterface& ui_;
     TForms& forms_;

@@ -14,14 +14,6 @@ class TVideoForm : public TShellForm {
 public:
     explicit TVideoForm(QWidget* owner) : TShellForm(owner, "Webcam") {}
 };
-class TResizeForm : public TShellForm {
-public:
-    explicit TResizeForm(QWidget* owner) : TShellForm(owner, "Resize") {}
-};
-class TPrintForm : public TShellForm {
-public:
-    explicit TPrintForm(QWidget* owner) : TShellForm(owner, "Print") {}
-};
 class TRetouchForm : public TShellForm {
 public:
     explicit TRetouchForm(QWidget* owner) : TShellForm(owner, "Retouch") {}

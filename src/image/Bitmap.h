@@ -3,7 +3,8 @@
 // Rows are stored without padding; codecs add or strip file padding themselves.
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <cstdlib>
+#include <memory>
 
 #include "PackedColor.h"
 
@@ -17,6 +18,10 @@ class Bitmap {
 public:
     Bitmap() = default;
     Bitmap(int width, int height) { SetSize(width, height); }
+    Bitmap(const Bitmap& other);
+    Bitmap& operator=(const Bitmap& other);
+    Bitmap(Bitmap&& other) noexcept;
+    Bitmap& operator=(Bitmap&& other) noexcept;
 
     // Resizes to width x height, all black. Throws EInvalidGraphic past the size bound.
     void SetSize(int width, int height);
@@ -26,8 +31,8 @@ public:
     bool Empty() const { return width_ == 0 || height_ == 0; }
     std::size_t RowBytes() const { return std::size_t(width_) * 3; }
 
-    std::uint8_t* Row(int y) { return pixels_.data() + std::size_t(y) * RowBytes(); }
-    const std::uint8_t* Row(int y) const { return pixels_.data() + std::size_t(y) * RowBytes(); }
+    std::uint8_t* Row(int y) { return pixels_.get() + std::size_t(y) * RowBytes(); }
+    const std::uint8_t* Row(int y) const { return pixels_.get() + std::size_t(y) * RowBytes(); }
     std::uint8_t* Pixel(int x, int y) { return Row(y) + std::size_t(x) * 3; }
     const std::uint8_t* Pixel(int x, int y) const { return Row(y) + std::size_t(x) * 3; }
 
@@ -48,9 +53,15 @@ public:
     // Releases the pixel memory; the picture becomes 0 x 0.
     void Clear();
 
-    bool operator==(const Bitmap&) const = default;
+    bool operator==(const Bitmap& other) const;
 
 private:
+    // calloc'd: a large block comes straight from the kernel already zeroed, so a new picture
+    // costs no fill pass before the decoder or filter writes it.
+    struct FreeDeleter {
+        void operator()(std::uint8_t* p) const { std::free(p); }
+    };
     int width_ = 0, height_ = 0;
-    std::vector<std::uint8_t> pixels_;
+    std::unique_ptr<std::uint8_t[], FreeDeleter> pixels_;
+    std::size_t Bytes() const { return RowBytes() * std::size_t(height_); }
 };

@@ -154,7 +154,7 @@ TEST_F(AppTest, FailedSaveKeepsTheOldFileAndLeavesNoTemporary) {
 
 TEST_F(AppTest, DroppedFilesOpenInOrder) {
     Start();
-    const std::string longName(200, 'n');
+    const std::string longName(250, 'n');
     std::filesystem::create_directories(folder / longName);
     const std::string a = WriteBmp("a.bmp", TestPicture(10, 10));
     const std::string b = WriteBmp(longName + "/b.bmp", TestPicture(20, 20));  // over 254 characters

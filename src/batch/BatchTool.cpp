@@ -1,0 +1,101 @@
+#include "BatchTool.h"
+
+#include <charconv>
+#include <optional>
+#include <ostream>
+
+#include "BatchSteps.h"
+#include "PictureFile.h"
+
+namespace {
+const char* Usage =
+    "usage: corvalux-batch [--seed N] INPUT [STEP ...] [-o OUTPUT]\n"
+    "Loads INPUT (.bmp or .jpg), runs each STEP in order on the picture, and saves the result\n"
+    "as OUTPUT (24-bit BMP, or JPEG at quality 90) when -o is given.\n"
+    "  --seed N         start every noise pass at N (0..4294967295) instead of the clock\n"
+    "Steps:\n";
+
+struct TCommandLine {
+    std::optional<std::uint32_t> seed;
+    std::string input, output;
+    std::vector<std::string> steps;
+    bool help = false;
+};
+
+TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
+    TCommandLine line;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& a = arguments[i];
+        if (a == "--help" || a == "-h") {
+            line.help = true;
+        } else if (a == "--seed" || a == "-o") {
+            if (i + 1 >= arguments.size()) throw EBatchUsage(a + " needs a value");
+            const std::string& value = arguments[++i];
+            if (a == "-o") {
+                line.output = value;
+                continue;
+            }
+            std::uint32_t seed = 0;
+            const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), seed);
+            if (error != std::errc() || end != value.data() + value.size())
+                throw EBatchUsage("--seed needs a whole number from 0 to 4294967295");
+            line.seed = seed;
+        } else if (line.input.empty()) {
+            line.input = a;
+        } else {
+            line.steps.push_back(a);
+        }
+    }
+    if (!line.help && line.input.empty()) throw EBatchUsage("no INPUT picture given");
+    return line;
+}
+
+// Messages may carry the window's "\r\n" line breaks.
+std::string OneLine(std::string text) {
+    for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;) text.replace(at, 2, " ");
+    return text;
+}
+
+PictureFormat CheckedFormat(const std::string& path, const char* refusal) {
+    const PictureFormat format = FormatOfName(path);
+    if (format == PictureFormat::Refused) throw std::runtime_error(refusal);
+    return format;
+}
+}  // namespace
+
+int RunBatch(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+    TCommandLine line;
+    std::vector<TBatchStep> steps;
+    try {
+        line = ParseCommandLine(arguments);
+        if (line.help) {
+            out << Usage << StepHelp();
+            return 0;
+        }
+        // Every step is parsed before any work, so a typo costs nothing.
+        for (const std::string& step : line.steps) steps.push_back(ParseStep(step));
+    } catch (const std::exception& error) {
+        err << "corvalux-batch: " << error.what() << "\n" << "Try 'corvalux-batch --help'.\n";
+        return 2;
+    }
+    try {
+        TBatchSession session;
+        session.Seed = line.seed;
+        session.Out = &out;
+        session.FileName = line.input;
+        const PictureFormat outputFormat =
+            line.output.empty() ? PictureFormat::Bitmap
+                                : CheckedFormat(line.output, "You must specify a .BMP or .JPG file.\r\nexample: MyPic.bmp");
+        session.Picture =
+            LoadPicture(line.input, CheckedFormat(line.input, "You must specify a BMP or JPG file."));
+        session.SelectAll();
+        for (const TBatchStep& step : steps) step(session);
+        if (!line.output.empty()) SavePicture(line.output, session.Picture, outputFormat);
+        return 0;
+    } catch (const std::bad_alloc&) {
+        err << "corvalux-batch: Out of memory\n";
+    } catch (const std::exception& error) {
+        err << "corvalux-batch: " << OneLine(error.what()) << "\n";
+    }
+    return 1;
+}

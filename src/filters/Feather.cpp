@@ -1,0 +1,50 @@
+#include "Feather.h"
+
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include "FilterFrame.h"
+
+namespace {
+// (i - centre)^2 / centre^2 in extended precision for every i in 0..count - 1; all 0 when
+// centre is 0, where the quotient would be 0 / 0.
+std::vector<long double> AxisTerms(int count, int centre) {
+    std::vector<long double> terms(std::size_t(count), 0.0L);
+    if (centre == 0) return terms;
+    const std::int32_t centreSquare = centre * centre;
+    for (int i = 0; i < count; ++i) {
+        const std::int32_t offsetSquare = (i - centre) * (i - centre);
+        terms[std::size_t(i)] = static_cast<long double>(offsetSquare) / centreSquare;
+    }
+    return terms;
+}
+}  // namespace
+
+void Feather(Bitmap& picture, const TRect& selection, PackedColor color) {
+    FilterFrame(picture, selection, [color](Bitmap& region) {
+        const int width = region.Width(), height = region.Height();
+        const std::vector<long double> xTerms = AxisTerms(width, width / 2);
+        const std::vector<long double> yTerms = AxisTerms(height, height / 2);
+        const std::uint8_t target[3] = {BlueOf(color), GreenOf(color), RedOf(color)};
+        for (int y = 0; y < height; ++y) {
+            std::uint8_t* p = region.Row(y);
+            for (int x = 0; x < width; ++x, p += 3) {
+                // Past the ellipse (q > 1) the pixel takes the colour. That needs no root: the
+                // rounded root is then at least 1, and at exactly 1 the fade gives the colour too.
+                const long double q = xTerms[std::size_t(x)] + yTerms[std::size_t(y)];
+                if (q > 1) {
+                    p[0] = target[0], p[1] = target[1], p[2] = target[2];
+                    continue;
+                }
+                const double d = std::sqrt(q);
+                const double t = static_cast<double>(1.0L - d);
+                for (int c = 0; c < 3; ++c) {
+                    const long double v = target[c] * (1 - static_cast<long double>(t)) +
+                                          p[c] * static_cast<long double>(t);
+                    p[c] = static_cast<std::uint8_t>(static_cast<int>(v));  // truncates; v is in 0..255
+                }
+            }
+        }
+    });
+}

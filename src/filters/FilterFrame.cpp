@@ -1,0 +1,42 @@
+#include "FilterFrame.h"
+
+#include <algorithm>
+
+GrayMap MakeGrayMap(const Bitmap& picture) {
+    GrayMap map(picture.Width(), picture.Height());
+    for (int y = 0; y < picture.Height(); ++y) {
+        const std::uint8_t* p = picture.Row(y);
+        std::uint8_t* gray = map.Row(y);
+        for (int x = 0; x < picture.Width(); ++x, p += 3) gray[x] = PixelGray(p);
+    }
+    return map;
+}
+
+TRect VisiblePart(const Bitmap& picture, const TRect& selection) {
+    TRect part;
+    part.Left = std::max(selection.Left, 0);
+    part.Top = std::max(selection.Top, 0);
+    part.Right = std::min(selection.Right, picture.Width() - 1);
+    part.Bottom = std::min(selection.Bottom, picture.Height() - 1);
+    // An empty part keeps Width() and Height() at 0, never negative.
+    if (part.Right < part.Left) part.Right = part.Left - 1;
+    if (part.Bottom < part.Top) part.Bottom = part.Top - 1;
+    return part;
+}
+
+ChannelTable IdentityTable() {
+    ChannelTable table;
+    for (int v = 0; v < 256; ++v) table[v] = std::uint8_t(v);
+    return table;
+}
+
+void ApplyChannelTables(Bitmap& picture, const TRect& selection, const ChannelTables& tables) {
+    const std::uint8_t* const blue = tables.Blue.data();
+    const std::uint8_t* const green = tables.Green.data();
+    const std::uint8_t* const red = tables.Red.data();
+    ApplyPointRule(picture, selection, [=](std::uint8_t* p) {
+        p[0] = blue[p[0]];
+        p[1] = green[p[1]];
+        p[2] = red[p[2]];
+    });
+}

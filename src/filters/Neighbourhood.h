@@ -1,0 +1,30 @@
+#pragma once
+// Neighbourhood filters: each result reads the pixels around it as they were before the pass.
+#include <cstdint>
+
+#include "Bitmap.h"
+#include "FilterOptions.h"
+#include "Rect.h"
+
+// Radius limit of Mean: keeps every window sum inside 64 bits and every row sum inside 32.
+constexpr std::int32_t MeanMaxRadius = 65535;
+
+// Box mean over a (2n + 1) x (2n + 1) window; samples beyond the selection's edge take the
+// nearest edge pixel. The sums are divided by (2n + 1)^2, truncating. A negative radius sums
+// nothing and gives black; a radius above MeanMaxRadius throws std::invalid_argument.
+void Mean(Bitmap& picture, const TRect& selection, std::int32_t n);
+
+// Moves every channel by 2r - a, r drawn uniformly from 0..a - 1 (red, green, blue per pixel,
+// pixels in selection order), clamped. The generator starts at `seed`.
+void AddNoise(Bitmap& picture, const TRect& selection, std::int32_t a, std::uint32_t seed);
+
+// Pushes each interior pixel away from (Increase) or towards (Decrease) the mean grey of its
+// eight neighbours; the selection's outermost rows and columns stay as they are.
+void Sharpness(Bitmap& picture, const TRect& selection, SharpnessStep step);
+
+// Edge map: each interior pixel becomes the mean absolute grey difference to its eight
+// neighbours, the selection's edge repeats its inner neighbour, the picture's outermost rows
+// and columns are outlined in black before that copy-back, then Optimize and Logaritmize(All)
+// run on the selection. A selection narrower or lower than 3 keeps its pixels (no interior);
+// the outline and the two tone steps still run.
+void FindEdges(Bitmap& picture, const TRect& selection);

@@ -1,0 +1,17 @@
+#pragma once
+// The Deform commands on the working picture and its selection, shared by the main window
+// and corvalux-batch. Each leaves the whole (new) picture selected.
+#include "Bitmap.h"
+#include "Geometry.h"
+#include "Rect.h"
+
+enum class Interpolation { None, Pseudo };
+
+// Nearest-pixel scaling to newWidth x newHeight; with Pseudo, a 3 x 3 box mean follows when
+// the picture got wider or higher.
+void ResizeCommand(Bitmap& picture, TRect& selection, int newWidth, int newHeight, Interpolation smoothing);
+
+// Keeps only the selection; parts of it outside the picture become black.
+void CropCommand(Bitmap& picture, TRect& selection);
+
+void RotateCommand(Bitmap& picture, TRect& selection, TurnDirection direction);

@@ -1,0 +1,49 @@
+#include <gtest/gtest.h>
+
+#include "Errors.h"
+#include "PictureSupport.h"
+#include "Statistics.h"
+
+TEST(Statistics, OneRedPixelReport) {
+    EXPECT_EQ(StatisticsReport(Filled(1, 1, {255, 0, 0}), "C:\\pics\\red.bmp"),
+              "File: C:\\pics\\red.bmp\r\nDimensions: 1 X 1\r\n\r\nOptimized: no\r\n\r\n"
+              "R: 255 to 255\r\nG: 0 to 0\r\nB: 0 to 0\r\n\r\nAverage luminance: 33 %");
+}
+
+TEST(Statistics, OptimizedAndAverage) {
+    Bitmap blackAndWhite = Asymmetric(7, 5);
+    Put(blackAndWhite, 6, 0, {0, 0, 0});
+    Put(blackAndWhite, 0, 4, {255, 255, 255});
+    Bitmap greenShort = Filled(3, 2, {0, 0, 0});
+    Put(greenShort, 2, 1, {255, 254, 255});
+    const struct { Bitmap picture; const char* optimized; const char* average; } cases[] = {
+        {blackAndWhite, "Optimized: yes", nullptr},
+        {greenShort, "Optimized: no", nullptr},
+        {Filled(5, 3, {255, 255, 255}), "Optimized: no", "Average luminance: 100 %"},
+        {Filled(5, 3, {0, 0, 0}), "Optimized: no", "Average luminance: 0 %"},
+    };
+    for (const auto& c : cases) {
+        const std::string report = StatisticsReport(c.picture, "a.bmp");
+        EXPECT_NE(report.find(std::string("\r\n") + c.optimized + "\r\n"), std::string::npos) << report;
+        if (c.average) {
+            EXPECT_TRUE(report.ends_with(std::string("\r\n") + c.average)) << report;
+        }
+    }
+}
+
+TEST(Statistics, UnnamedPictureAndRanges) {
+    Bitmap picture = Filled(4, 3, {10, 20, 30});
+    Put(picture, 3, 2, {200, 5, 31});
+    const std::string report = StatisticsReport(picture, "");
+    EXPECT_TRUE(report.starts_with("File: \r\nDimensions: 4 X 3\r\n")) << report;
+    EXPECT_NE(report.find("R: 10 to 200\r\nG: 5 to 20\r\nB: 30 to 31\r\n"), std::string::npos) << report;
+}
+
+TEST(Statistics, LuminanceSumDoesNotOverflow32Bits) {
+    // 9,000,000 white pixels: the sum 2,295,000,000 is past the signed 32-bit range.
+    EXPECT_TRUE(StatisticsReport(Filled(3000, 3000, {255, 255, 255}), "big.bmp").ends_with("luminance: 100 %"));
+}
+
+TEST(Statistics, EmptyPictureIsAnError) {
+    EXPECT_THROW(StatisticsReport(Bitmap(), ""), EInvalidOp);
+}
