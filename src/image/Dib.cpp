@@ -95,18 +95,32 @@ constexpr std::uint32_t PelsPerMeter = 2835;  // 72 dots per inch
 
 // Writes the information header and the rows, bottom-up and padded to 4 bytes, after the
 // `prefix` bytes already reserved at the front of `out`.
-std::vector<std::uint8_t> EncodeDib(const Bitmap& picture, std::size_t prefix) {
+// The information header, then the rows bottom-up, each padded to 4 bytes.
+void WriteDib(const Bitmap& picture, const ByteSink& write) {
     const std::size_t rowBytes = picture.RowBytes();
     const std::size_t stride = (rowBytes + 3) & ~std::size_t(3);
     const std::size_t imageSize = stride * std::size_t(picture.Height());
-    std::vector<std::uint8_t> out(prefix + InfoHeaderSize + imageSize);
-    WriteFields(out.data() + prefix, InfoHeaderWidths,
+    std::uint8_t header[InfoHeaderSize];
+    WriteFields(header, InfoHeaderWidths,
                 {std::uint32_t(InfoHeaderSize), std::uint32_t(picture.Width()),
                  std::uint32_t(picture.Height()), 1, 24, std::uint32_t(DibCompression::Rgb),
                  std::uint32_t(imageSize), PelsPerMeter, PelsPerMeter, 0, 0});
-    std::uint8_t* row = out.data() + prefix + InfoHeaderSize;
-    for (int y = picture.Height() - 1; y >= 0; --y, row += stride)
-        std::memcpy(row, picture.Row(y), rowBytes);  // padding stays zero
+    write(header, sizeof header);
+    const std::uint8_t padding[3] = {0, 0, 0};
+    for (int y = picture.Height() - 1; y >= 0; --y) {
+        write(picture.Row(y), rowBytes);
+        if (stride > rowBytes) write(padding, stride - rowBytes);
+    }
+}
+
+std::size_t DibBytes(const Bitmap& picture) {
+    return InfoHeaderSize + ((picture.RowBytes() + 3) & ~std::size_t(3)) * std::size_t(picture.Height());
+}
+
+std::vector<std::uint8_t> Collect(const std::function<void(const ByteSink&)>& produce, std::size_t size) {
+    std::vector<std::uint8_t> out;
+    out.reserve(size);
+    produce([&](const std::uint8_t* data, std::size_t n) { out.insert(out.end(), data, data + n); });
     return out;
 }
 }  // namespace
@@ -119,11 +133,19 @@ Bitmap DecodePackedDib(const std::uint8_t* data, std::size_t size) {
     return DecodeDib(data, size, DibContainer::Packed);
 }
 
-std::vector<std::uint8_t> EncodeBmpFile(const Bitmap& picture) {
-    std::vector<std::uint8_t> out = EncodeDib(picture, FileHeaderSize);
+void WriteBmpFile(const Bitmap& picture, const ByteSink& write) {
+    std::uint8_t header[FileHeaderSize];
     const std::uint32_t offBits = FileHeaderSize + InfoHeaderSize;
-    WriteFields(out.data(), FileHeaderWidths, {'B' | 'M' << 8, std::uint32_t(out.size()), 0, 0, offBits});
-    return out;
+    WriteFields(header, FileHeaderWidths,
+                {'B' | 'M' << 8, std::uint32_t(FileHeaderSize + DibBytes(picture)), 0, 0, offBits});
+    write(header, sizeof header);
+    WriteDib(picture, write);
 }
 
-std::vector<std::uint8_t> EncodePackedDib(const Bitmap& picture) { return EncodeDib(picture, 0); }
+std::vector<std::uint8_t> EncodeBmpFile(const Bitmap& picture) {
+    return Collect([&](const ByteSink& write) { WriteBmpFile(picture, write); }, FileHeaderSize + DibBytes(picture));
+}
+
+std::vector<std::uint8_t> EncodePackedDib(const Bitmap& picture) {
+    return Collect([&](const ByteSink& write) { WriteDib(picture, write); }, DibBytes(picture));
+}

@@ -2,6 +2,7 @@
 // Windows device-independent bitmaps: BMP files and packed DIBs in memory.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "Bitmap.h"
@@ -14,8 +15,13 @@ Bitmap DecodeBmpFile(const std::uint8_t* data, std::size_t size);
 // as the clipboard and a scanner's native transfer deliver it.
 Bitmap DecodePackedDib(const std::uint8_t* data, std::size_t size);
 
+// Receives an encoded file piece by piece, in file order.
+using ByteSink = std::function<void(const std::uint8_t* data, std::size_t size)>;
+
 // Encodes as a 24-bit BI_RGB BMP file: bottom-up rows padded to 4 bytes.
 std::vector<std::uint8_t> EncodeBmpFile(const Bitmap& picture);
+// The same file handed out piece by piece, so that a large picture is never copied whole.
+void WriteBmpFile(const Bitmap& picture, const ByteSink& write);
 
 // The same picture as a packed DIB (BITMAPINFOHEADER and rows, no file header).
 std::vector<std::uint8_t> EncodePackedDib(const Bitmap& picture);

@@ -57,6 +57,10 @@ std::vector<std::uint8_t> ReadWholeFile(const std::string& path) {
 }
 
 void WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+    WriteFileAtomically(path, [&](const ByteSink& write) { write(bytes.data(), bytes.size()); });
+}
+
+void WriteFileAtomically(const std::string& path, const std::function<void(const ByteSink&)>& produce) {
     // The temporary name sits in the same folder so that the rename stays on one file system.
     std::string temp = path + ".XXXXXX";
     FileDescriptor file{::mkostemp(temp.data(), O_CLOEXEC)};
@@ -65,18 +69,46 @@ void WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t
         ::unlink(temp.c_str());
         ThrowSystemError(path, error);
     };
-    // mkstemp makes the file 0600; give it the usual mode a new file would get.
+    // mkstemp makes the file 0600; give it the mode the old file had, or a new file's usual one.
     const mode_t mask = ::umask(0);
     ::umask(mask);
     struct stat old {};
     const mode_t mode = ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : (0666 & ~mask);
     if (::fchmod(file.fd, mode) != 0) fail(errno);
-    for (std::size_t done = 0; done < bytes.size();) {
-        const ssize_t n = ::write(file.fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) fail(errno);
-        done += std::size_t(n);
+
+    auto writeAll = [&](const std::uint8_t* data, std::size_t size) {
+        for (std::size_t done = 0; done < size;) {
+            const ssize_t n = ::write(file.fd, data + done, size - done);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) fail(errno);
+            done += std::size_t(n);
+        }
+    };
+    // Small pieces are gathered so that the disk sees large writes.
+    constexpr std::size_t BufferSize = 1 << 20;
+    std::vector<std::uint8_t> buffer;
+    buffer.reserve(BufferSize);
+    auto flush = [&] {
+        writeAll(buffer.data(), buffer.size());
+        buffer.clear();
+    };
+    try {
+        produce([&](const std::uint8_t* data, std::size_t size) {
+            if (buffer.size() + size > BufferSize) flush();
+            if (size >= BufferSize)
+                writeAll(data, size);
+            else
+                buffer.insert(buffer.end(), data, data + size);
+        });
+    } catch (const EFileError&) {
+        throw;  // the temporary file is already gone
+    } catch (...) {
+        ::unlink(temp.c_str());  // the encoder failed: leave no file behind
+        throw;
     }
+    flush();
+    // The data must be on disk before the rename makes it the file, or a crash could leave
+    // an empty file under the old name.
     if (::fsync(file.fd) != 0) fail(errno);
     const int fd = file.fd;
     file.fd = -1;
@@ -127,6 +159,8 @@ Bitmap LoadPicture(const std::string& path, PictureFormat format) {
 }
 
 void SavePicture(const std::string& path, const Bitmap& picture, PictureFormat format) {
-    WriteFileAtomically(path, format == PictureFormat::Jpeg ? EncodeJpeg(picture, 90)
-                                                            : EncodeBmpFile(picture));
+    if (format == PictureFormat::Jpeg)
+        WriteFileAtomically(path, EncodeJpeg(picture, 90));
+    else
+        WriteFileAtomically(path, [&](const ByteSink& write) { WriteBmpFile(picture, write); });
 }

@@ -2,6 +2,7 @@
 // Picture files on disk: the format chosen from the name, loading, and saving without ever
 // leaving a half-written file in place of a good one.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,3 +27,6 @@ std::vector<std::uint8_t> ReadWholeFile(const std::string& path);
 // temporary file is removed, the old file is untouched, and EFileError carries the system's
 // message.
 void WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes);
+// The same, for a file produced piece by piece through the sink `produce` is handed.
+void WriteFileAtomically(const std::string& path,
+                         const std::function<void(const std::function<void(const std::uint8_t*, std::size_t)>&)>& produce);
