@@ -10,7 +10,7 @@ TForms::TForms(TUserInterface& ui, const std::string& firstArgument) {
     ResizeForm = std::make_unique<TResizeForm>(owner);
     PrintForm = std::make_unique<TPrintForm>(owner);
     AboutBox = std::make_unique<TAboutBox>(owner);
-    RetouchForm = std::make_unique<TRetouchForm>(owner);
+    RetouchForm = std::make_unique<TRetouchForm>();  // a window of its own: the main one hides
     PaletteForm = std::make_unique<TPaletteForm>(owner);
     CustomFilterForm = std::make_unique<TCustomFilterForm>(owner);
     Connect(ui);
@@ -23,6 +23,10 @@ void TForms::Connect(TUserInterface& ui) {
         main->ResizeOkClick(width, height, interpolate);
     };
     ResizeForm->Inform = [&ui](const std::string& text) { ui.Information(text); };
+    RetouchForm->OnOk = [main] { main->RetouchOkClick(); };
+    RetouchForm->OnCancel = [main] { main->RetouchCancelClick(); };
+    RetouchForm->ShowError = [&ui](const std::string& message) { ui.Error(ErrorBoxText(message)); };
+    PaletteForm->OnOk = [main](PackedColor color) { main->PaletteOkClick(color); };
     PrintForm->OnPrint = [main](QPageLayout::Orientation orientation) {
         bool printed = false;
         main->RunCommand([&] {

@@ -5,8 +5,10 @@
 
 #include "About.h"
 #include "Main.h"
+#include "Palette.h"
 #include "Print.h"
 #include "Resize.h"
+#include "Retouch.h"
 #include "SecondaryForms.h"
 #include "Zoom.h"
 

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QMenuBar>
 #include <QLayout>
+#include <QTemporaryDir>
 #include <vector>
 
 #include "ClientArea.h"
@@ -145,7 +146,6 @@ void TMainForm::AboutMenuClick() {
 
 // Commands whose windows come with their own features: until then they are present in the
 // menu, follow the enabling rules and do nothing.
-void TMainForm::RetouchMenuClick() {}
 void TMainForm::CustomfilterMenuClick() {}
 void TMainForm::WebcameraMenuClick() {}
 void TMainForm::ScanMenuClick() {}

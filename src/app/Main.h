@@ -14,6 +14,7 @@
 #include "Rect.h"
 
 class QAction;
+class QTemporaryDir;
 class TClientArea;
 class TUserInterface;
 struct TForms;
@@ -44,6 +45,13 @@ public:
     void Print(QPageLayout::Orientation orientation);
     // The resize window's OK: undo snapshot, resize, redraw.
     void ResizeOkClick(int width, int height, bool interpolate);
+
+    // The retouch window's OK and Cancel, and the palette window's OK.
+    void RetouchOkClick();
+    void RetouchCancelClick();
+    void PaletteOkClick(PackedColor color);
+    // The retouch hand-off file, in a private folder made for the run.
+    std::string RetouchFileName();
 
     // Where printing goes; nothing when there is no default printer. Tests print to PDF.
     std::function<std::unique_ptr<QPrinter>()> OpenDefaultPrinter;
@@ -116,4 +124,5 @@ private:
     TClientArea* clientArea_;
     std::map<std::string, QAction*> actions_;
     std::map<QAction*, MenuGroup> actionGroups_;
+    std::unique_ptr<QTemporaryDir> runFolder_;
 };

@@ -14,14 +14,6 @@ class TVideoForm : public TShellForm {
 public:
     explicit TVideoForm(QWidget* owner) : TShellForm(owner, "Webcam") {}
 };
-class TRetouchForm : public TShellForm {
-public:
-    explicit TRetouchForm(QWidget* owner) : TShellForm(owner, "Retouch") {}
-};
-class TPaletteForm : public TShellForm {
-public:
-    explicit TPaletteForm(QWidget* owner) : TShellForm(owner, "Palette") {}
-};
 class TCustomFilterForm : public TShellForm {
 public:
     explicit TCustomFilterForm(QWidget* owner) : TShellForm(owner, "Custom filter") {}

@@ -1,0 +1,67 @@
+// Handing the picture to the retouch window and back, and the palette window's Feather.
+#include <QTemporaryDir>
+#include <filesystem>
+
+#include "Errors.h"
+#include "FilterCommands.h"
+#include "Forms.h"
+#include "Main.h"
+#include "PictureFile.h"
+
+std::string TMainForm::RetouchFileName() {
+    // Private to the run, so that no file of the user's is overwritten or deleted, and the
+    // hand-off works from a folder that cannot be written.
+    if (!runFolder_) {
+        runFolder_ = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/corvalux-XXXXXX"));
+        if (!runFolder_->isValid()) {
+            const std::string reason = runFolder_->errorString().toStdString();
+            runFolder_.reset();
+            throw EFileError("Cannot make a temporary folder: " + reason);
+        }
+    }
+    return runFolder_->filePath(QStringLiteral("temp00.bmp")).toStdString();
+}
+
+void TMainForm::RetouchMenuClick() {
+    RunCommand([&] {
+        UpdateUndo();
+        const std::string path = RetouchFileName();
+        SaveImage(path);
+        TRetouchForm& retouch = *forms_.RetouchForm;
+        retouch.Load(path);
+        hide();
+        retouch.show();
+        retouch.move(pos());
+        retouch.raise();
+    }, Cursor::Busy);
+}
+
+void TMainForm::RetouchOkClick() {
+    TRetouchForm& retouch = *forms_.RetouchForm;
+    RunCommand([&] {
+        const std::string path = RetouchFileName();
+        SavePicture(path, retouch.Picture(), PictureFormat::Bitmap);
+        OpenFile(path);  // keeps FileName: the picture keeps its own name
+        std::filesystem::remove(path);
+        move(retouch.pos());
+        retouch.hide();
+        show();
+    }, Cursor::Busy);
+}
+
+void TMainForm::RetouchCancelClick() {
+    TRetouchForm& retouch = *forms_.RetouchForm;
+    move(retouch.pos());
+    std::error_code ignored;
+    std::filesystem::remove(RetouchFileName(), ignored);
+    retouch.hide();
+    show();
+}
+
+void TMainForm::PaletteOkClick(PackedColor color) {
+    RunCommand([&] {
+        FilterContext context{WorkingImage, Selection};
+        RunFeather(context, color);
+        ReDraw();
+    }, Cursor::Busy);
+}

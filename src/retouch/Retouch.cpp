@@ -1,0 +1,190 @@
+#include "Retouch.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include "PictureFile.h"
+#include "QtPicture.h"
+#include "Tools.h"
+
+// The picture, one screen pixel per picture pixel, passing the mouse to the window.
+class TRetouchImage : public QWidget {
+public:
+    TRetouchImage(TRetouchForm& form, QWidget* parent) : QWidget(parent), form_(form) {
+        setCursor(Qt::CrossCursor);
+        setAttribute(Qt::WA_OpaquePaintEvent);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override { QPainter(this).drawImage(0, 0, ImageView(form_.Picture())); }
+    void mousePressEvent(QMouseEvent* e) override {
+        const QPoint p = e->position().toPoint();
+        form_.ImageMouseDown(e->button(), p.x(), p.y());
+    }
+    void mouseMoveEvent(QMouseEvent* e) override {
+        const QPoint p = e->position().toPoint();
+        form_.ImageMouseMove(p.x(), p.y());
+    }
+    void mouseReleaseEvent(QMouseEvent* e) override { form_.ImageMouseUp(e->button()); }
+
+private:
+    TRetouchForm& form_;
+};
+
+namespace {
+constexpr int ImageOffset = 8, ControlsWidth = 152, MinimumClientHeight = 453;
+
+QScrollBar* ToolBar(QWidget* parent, const char* hint) {
+    auto* bar = new QScrollBar(Qt::Horizontal, parent);
+    bar->setRange(1, 20);
+    bar->setPageStep(10);
+    bar->setValue(10);
+    bar->setToolTip(QString::fromLatin1(hint));
+    return bar;
+}
+
+QRadioButton* ToolButton(const char* caption, const char* hint) {
+    auto* button = new QRadioButton(QString::fromLatin1(caption));
+    button->setToolTip(QString::fromLatin1(hint));
+    return button;
+}
+}  // namespace
+
+TRetouchForm::TRetouchForm()
+    : QDialog(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint),
+      Colors(this) {
+    setWindowTitle(QStringLiteral("Corvalux - retouch window"));
+
+    ImagePanel = new QWidget(this);
+    Image = new TRetouchImage(*this, ImagePanel);
+    Image->move(ImageOffset, ImageOffset);
+    ReloadButton = new QPushButton(QStringLiteral("&Reload"), ImagePanel);
+    ReloadButton->setToolTip(QStringLiteral("Reload the original image"));
+    ReloadButton->move(0, 0);
+    ReloadButton->adjustSize();
+
+    controls_ = new QWidget(this);
+    auto* group = new QGroupBox(QStringLiteral("Retouch control"));
+    auto* eyedropper = new QLabel(QStringLiteral("Right mouse button"));
+    eyedropper->setToolTip(QStringLiteral("Eyedropper"));
+    AirBrushRadioButton = ToolButton("&Airbrush", "Airbrush tool");
+    AirBrushRadioButton->setChecked(true);
+    LightenRadioButton = ToolButton("&Lighten", "Lighten tool");
+    DarkenRadioButton = ToolButton("&Darken", "Darken tool");
+    SizeScrollBar = ToolBar(group, "Size of tool");
+    OpacityScrollBar = ToolBar(group, "Opacity of airbrush");
+    auto* tools = new QVBoxLayout(group);
+    tools->addWidget(eyedropper);
+    tools->addWidget(AirBrushRadioButton);
+    tools->addWidget(LightenRadioButton);
+    tools->addWidget(DarkenRadioButton);
+    tools->addWidget(new QLabel(QStringLiteral("Size")));
+    tools->addWidget(SizeScrollBar);
+    tools->addWidget(new QLabel(QStringLiteral("Opacity")));
+    tools->addWidget(OpacityScrollBar);
+
+    PageControl = new QTabWidget;
+    auto* rgbPage = new QWidget;
+    auto* rgb = new QGridLayout(rgbPage);
+    rgb->addWidget(Colors.ColorShape, 0, 0, 1, 3);
+    const char* names[] = {"R:", "G:", "B:"};
+    QScrollBar* bars[] = {Colors.RScrollBar, Colors.GScrollBar, Colors.BScrollBar};
+    QLabel* values[] = {Colors.RLabel, Colors.GLabel, Colors.BLabel};
+    for (int i = 0; i < 3; ++i) {
+        rgb->addWidget(new QLabel(QString::fromLatin1(names[i])), i + 1, 0);
+        rgb->addWidget(bars[i], i + 1, 1);
+        rgb->addWidget(values[i], i + 1, 2);
+    }
+    PageControl->addTab(rgbPage, QStringLiteral("R&GB"));
+    auto* palettePage = new QWidget;
+    (new QVBoxLayout(palettePage))->addWidget(Colors.ColorGrid);
+    PageControl->addTab(palettePage, QStringLiteral("&Pallette"));
+
+    OKButton = new QPushButton(QStringLiteral("&OK"));
+    OKButton->setToolTip(QStringLiteral("OK"));
+    CancelButton = new QPushButton(QStringLiteral("&Cancel"));
+    CancelButton->setToolTip(QStringLiteral("Cancel"));
+    auto* side = new QVBoxLayout(controls_);
+    side->setContentsMargins(0, ImageOffset, ImageOffset, ImageOffset);
+    side->addWidget(group);
+    side->addWidget(PageControl);
+    side->addStretch();
+    side->addWidget(OKButton);
+    side->addWidget(CancelButton);
+
+    connect(OKButton, &QPushButton::clicked, this, [this] { if (OnOk) OnOk(); });
+    connect(CancelButton, &QPushButton::clicked, this, [this] { if (OnCancel) OnCancel(); });
+    connect(ReloadButton, &QPushButton::clicked, this, [this] { ReloadButtonClick(); });
+    setFixedSize(482, MinimumClientHeight);
+    Layout();
+}
+
+void TRetouchForm::Load(const std::string& path) {
+    Bitmap loaded = LoadPicture(path, FormatOfName(path));
+    picture_ = std::move(loaded);
+    path_ = path;
+    Layout();
+    Image->update();
+}
+
+void TRetouchForm::Layout() {
+    const int w = picture_.Width(), h = picture_.Height();
+    Image->setFixedSize(w, h);
+    ImagePanel->setGeometry(0, 0, w + 2 * ImageOffset, h + 2 * ImageOffset);
+    const int clientWidth = w + ImageOffset + ControlsWidth;
+    const int clientHeight = h < 417 ? MinimumClientHeight : h + ImageOffset + 40;
+    setFixedSize(clientWidth, clientHeight);
+    controls_->setGeometry(clientWidth - ControlsWidth + ImageOffset, 0, ControlsWidth - ImageOffset, clientHeight);
+    ReloadButton->raise();
+}
+
+void TRetouchForm::ReloadButtonClick() {
+    try {
+        Load(path_);
+    } catch (const std::exception& error) {
+        if (ShowError) ShowError(error.what());
+    }
+}
+
+void TRetouchForm::ApplyTool(int x, int y) {
+    const int size = SizeScrollBar->value(), p = OpacityScrollBar->value();
+    if (AirBrushRadioButton->isChecked())
+        AirbrushAt(picture_, x, y, size, p, OpacityScrollBar->maximum(), Colors.CurrentColor());
+    else
+        ShadeAt(picture_, x, y, size, LightenRadioButton->isChecked() ? p : -p);
+    Image->update();
+}
+
+void TRetouchForm::PickAt(int x, int y) {
+    if (const auto color = PickColor(picture_, x, y)) Colors.SetColor(*color);
+}
+
+void TRetouchForm::ImageMouseDown(Qt::MouseButton button, int x, int y) {
+    if (button == Qt::LeftButton) {
+        Painting = true;
+        ApplyTool(x, y);
+    } else {
+        Picking = true;
+        PickAt(x, y);
+    }
+}
+
+void TRetouchForm::ImageMouseMove(int x, int y) {
+    if (Painting) ApplyTool(x, y);
+    if (Picking) PickAt(x, y);
+}
+
+void TRetouchForm::ImageMouseUp(Qt::MouseButton button) {
+    if (button == Qt::LeftButton)
+        Painting = false;
+    else
+        Picking = false;
+}
