@@ -38,6 +38,8 @@ void TMainForm::PasteMenuClick() {
         Bitmap pasted;
         try {
             pasted = BitmapFromImage(QApplication::clipboard()->image());
+        } catch (const EPictureTooLarge&) {
+            throw;  // a picture there, but too large: the error box says so
         } catch (const EInvalidGraphic&) {
             ui_.Information("No clipboard data available.");
             return;

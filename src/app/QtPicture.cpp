@@ -12,7 +12,8 @@ QImage ImageView(const Bitmap& picture) {
 }
 
 Bitmap BitmapFromImage(const QImage& image) {
-    if (image.isNull() || !PictureSizeAllowed(image.width(), image.height())) throw EInvalidGraphic();
+    if (image.isNull()) throw EInvalidGraphic();
+    CheckPictureSize(image.width(), image.height());
     const QImage rows = image.convertToFormat(QImage::Format_BGR888);
     Bitmap picture(rows.width(), rows.height());
     for (int y = 0; y < picture.Height(); ++y)

@@ -20,8 +20,13 @@ std::uint8_t* AllocatePixels(std::size_t bytes) {
 }
 }  // namespace
 
+void CheckPictureSize(std::int64_t width, std::int64_t height) {
+    if (!PictureSizeAllowed(width, height)) throw EPictureTooLarge(width, height);
+}
+
 void Bitmap::SetSize(int width, int height) {
-    if (!PictureSizeAllowed(width, height)) throw EInvalidGraphic();
+    if (width < 0 || height < 0) throw EInvalidGraphic();
+    CheckPictureSize(width, height);
     pixels_.reset(AllocatePixels(std::size_t(width) * std::size_t(height) * 3));
     width_ = width;
     height_ = height;

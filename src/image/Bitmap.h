@@ -13,6 +13,8 @@
 constexpr std::int64_t MaxPictureSide = 65535;
 constexpr std::int64_t MaxPicturePixels = std::int64_t(1) << 28;
 bool PictureSizeAllowed(std::int64_t width, std::int64_t height);
+// Throws EPictureTooLarge for a size past the bound (sizes must not be negative).
+void CheckPictureSize(std::int64_t width, std::int64_t height);
 
 class Bitmap {
 public:
@@ -23,7 +25,8 @@ public:
     Bitmap(Bitmap&& other) noexcept;
     Bitmap& operator=(Bitmap&& other) noexcept;
 
-    // Resizes to width x height, all black. Throws EInvalidGraphic past the size bound.
+    // Resizes to width x height, all black. Throws EPictureTooLarge past the size bound, before
+    // allocating, and EInvalidGraphic for a negative size.
     void SetSize(int width, int height);
 
     int Width() const { return width_; }

@@ -102,9 +102,8 @@ DibLayout ReadDibLayout(const std::uint8_t* data, std::size_t size, DibContainer
         layout.order = RowOrder::TopDown;
         height = -height;
     }
-    if (planes != 1 || width <= 0 || height == 0 || !PictureSizeAllowed(width, height) ||
-        !KnownBitCount(layout.bitCount))
-        Invalid();
+    if (planes != 1 || width <= 0 || height == 0 || !KnownBitCount(layout.bitCount)) Invalid();
+    CheckPictureSize(width, height);
     layout.width = int(width);
     layout.height = int(height);
     CheckCompression(layout, headerSize);

@@ -14,6 +14,17 @@ public:
 class EInvalidGraphic : public ECorvalux {
 public:
     EInvalidGraphic() : ECorvalux("Bitmap image is not valid") {}
+
+protected:
+    explicit EInvalidGraphic(const std::string& message) : ECorvalux(message) {}
+};
+
+// A picture past the program's size bound, refused before anything is allocated for it.
+class EPictureTooLarge : public EInvalidGraphic {
+public:
+    EPictureTooLarge(long long width, long long height)
+        : EInvalidGraphic("The picture is too large: " + std::to_string(width) + " \u00D7 " +
+                          std::to_string(height) + " pixels.") {}
 };
 
 // A fatal error from libjpeg; Code is libjpeg's message code.

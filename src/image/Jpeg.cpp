@@ -123,9 +123,7 @@ Outcome RunDecoder(DecodeSession& s) {
 }
 
 // The refusal of a JPEG whose header declares a picture past the program's size bound.
-void CheckDeclaredSize(int width, int height) {
-    if (!PictureSizeAllowed(width, height)) throw EInvalidGraphic();
-}
+void CheckDeclaredSize(int width, int height) { CheckPictureSize(width, height); }
 
 struct DecodeTarget {
     Bitmap picture;

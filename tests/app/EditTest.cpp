@@ -4,7 +4,10 @@
 #include <QClipboard>
 #include <QMimeData>
 
+#include <fstream>
+
 #include "AppFixture.h"
+#include "Dib.h"
 #include "Region.h"
 
 TEST_F(AppTest, UndoTakesBackOnlyTheLastCommand) {
@@ -99,4 +102,23 @@ TEST_F(AppTest, PasteWithTextOnlyChangesNothing) {
     EXPECT_TRUE(Main().WorkingImage.Empty());
     EXPECT_FALSE(Enabled("SaveasMenu"));
     EXPECT_TRUE(Enabled("PasteMenu"));
+}
+
+TEST_F(AppTest, TooLargePicturesAreRefusedAndThePictureStays) {
+    Start(WriteBmp("start.bmp", TestPicture(40, 30)));
+    QImage huge(70000, 1, QImage::Format_RGB32);
+    huge.fill(Qt::red);
+    QApplication::clipboard()->setImage(huge);
+    Main().PasteMenuClick();
+    EXPECT_EQ(ui.Take(), (std::vector<TShownBox>{{"Error", "The picture is too large: 70000 \u00D7 1 pixels."}}));
+    EXPECT_EQ(Main().WorkingImage, TestPicture(40, 30));
+
+    std::vector<std::uint8_t> bytes = EncodeBmpFile(Bitmap(1, 1));
+    bytes[18] = 0x70, bytes[19] = 0x11, bytes[20] = 0x01;  // width 70000
+    const std::string path = (folder / "huge.bmp").string();
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    ui.OpenAnswers = {path};
+    Main().OpenMenuClick();
+    EXPECT_EQ(ui.Take(), (std::vector<TShownBox>{{"Error", "The picture is too large: 70000 \u00D7 1 pixels."}}));
+    EXPECT_EQ(Main().WorkingImage, TestPicture(40, 30));
 }

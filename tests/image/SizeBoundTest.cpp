@@ -1,0 +1,52 @@
+// The one size bound for every picture: refused with a clear message before any allocation.
+#include <gtest/gtest.h>
+
+#include "Bitmap.h"
+#include "Dib.h"
+#include "Errors.h"
+
+TEST(SizeBound, NewPicturesPastTheBoundAreRefused) {
+    struct Case {
+        int width, height;
+        bool allowed;
+    } cases[] = {
+        {65535, 1, true},    {65536, 1, false}, {1, 65536, false}, {16384, 16384, true},  // 2^28 exactly
+        {16385, 16384, false}, {30000, 30000, false}, {0, 0, true},
+    };
+    for (const Case& c : cases) {
+        Bitmap picture(3, 2);
+        if (c.allowed) {
+            EXPECT_NO_THROW(CheckPictureSize(c.width, c.height));
+            continue;
+        }
+        try {
+            picture.SetSize(c.width, c.height);
+            ADD_FAILURE() << c.width << "x" << c.height << " was made";
+        } catch (const EPictureTooLarge& error) {
+            EXPECT_EQ(std::string(error.what()), "The picture is too large: " + std::to_string(c.width) +
+                                                     " \u00D7 " + std::to_string(c.height) + " pixels.");
+        }
+        EXPECT_EQ(picture.Width(), 3) << "the picture stays as it was";
+    }
+    Bitmap picture;
+    EXPECT_THROW(picture.SetSize(-1, 5), EInvalidGraphic);
+}
+
+TEST(SizeBound, BmpHeaderDeclaringAHugePictureIsRefusedFirst) {
+    // A valid 1 x 1 file whose header then claims 70000 x 20000 pixels.
+    std::vector<std::uint8_t> bytes = EncodeBmpFile(Bitmap(1, 1));
+    auto put32 = [&](std::size_t at, std::uint32_t v) {
+        for (int i = 0; i < 4; ++i) bytes[at + i] = std::uint8_t(v >> (8 * i));
+    };
+    put32(18, 70000);
+    put32(22, 20000);
+    try {
+        DecodeBmpFile(bytes.data(), bytes.size());
+        FAIL() << "decoded";
+    } catch (const EPictureTooLarge& error) {
+        EXPECT_STREQ(error.what(), "The picture is too large: 70000 \u00D7 20000 pixels.");
+    }
+    put32(18, 1);
+    put32(22, std::uint32_t(-20000));  // top-down: the same bound
+    EXPECT_THROW(DecodeBmpFile(bytes.data(), bytes.size()), EInvalidGraphic);
+}
