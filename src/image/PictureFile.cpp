@@ -56,6 +56,18 @@ std::vector<std::uint8_t> ReadWholeFile(const std::string& path) {
     return bytes;
 }
 
+namespace {
+std::function<int(WriteStep)>& FaultInjector() {
+    static std::function<int(WriteStep)> injector;
+    return injector;
+}
+
+// The error a test has injected for this step, or 0.
+int InjectedFault(WriteStep step) { return FaultInjector() ? FaultInjector()(step) : 0; }
+}  // namespace
+
+void SetWriteFaultInjector(std::function<int(WriteStep)> injector) { FaultInjector() = std::move(injector); }
+
 void WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes) {
     WriteFileAtomically(path, [&](const ByteSink& write) { write(bytes.data(), bytes.size()); });
 }
@@ -63,6 +75,7 @@ void WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t
 void WriteFileAtomically(const std::string& path, const std::function<void(const ByteSink&)>& produce) {
     // The temporary name sits in the same folder so that the rename stays on one file system.
     std::string temp = path + ".XXXXXX";
+    if (const int fault = InjectedFault(WriteStep::Create)) ThrowSystemError(path, fault);
     FileDescriptor file{::mkostemp(temp.data(), O_CLOEXEC)};
     if (file.fd < 0) ThrowSystemError(path, errno);
     auto fail = [&](int error) {
@@ -77,6 +90,7 @@ void WriteFileAtomically(const std::string& path, const std::function<void(const
     if (::fchmod(file.fd, mode) != 0) fail(errno);
 
     auto writeAll = [&](const std::uint8_t* data, std::size_t size) {
+        if (const int fault = InjectedFault(WriteStep::Write)) fail(fault);
         for (std::size_t done = 0; done < size;) {
             const ssize_t n = ::write(file.fd, data + done, size - done);
             if (n < 0 && errno == EINTR) continue;
@@ -109,10 +123,13 @@ void WriteFileAtomically(const std::string& path, const std::function<void(const
     flush();
     // The data must be on disk before the rename makes it the file, or a crash could leave
     // an empty file under the old name.
+    if (const int fault = InjectedFault(WriteStep::Sync)) fail(fault);
     if (::fsync(file.fd) != 0) fail(errno);
     const int fd = file.fd;
     file.fd = -1;
     if (::close(fd) != 0) fail(errno);
+    if (const int fault = InjectedFault(WriteStep::Close)) fail(fault);
+    if (const int fault = InjectedFault(WriteStep::Rename)) fail(fault);
     if (::rename(temp.c_str(), path.c_str()) != 0) fail(errno);
 }
 

@@ -27,6 +27,11 @@ std::vector<std::uint8_t> ReadWholeFile(const std::string& path);
 // temporary file is removed, the old file is untouched, and EFileError carries the system's
 // message.
 void WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes);
+// A seam for tests: called before each step of an atomic write; a non-zero answer makes that
+// step fail with that error number, as a full disk or a lost permission would.
+enum class WriteStep { Create, Write, Sync, Close, Rename };
+void SetWriteFaultInjector(std::function<int(WriteStep)> injector);
+
 // The same, for a file produced piece by piece through the sink `produce` is handed.
 void WriteFileAtomically(const std::string& path,
                          const std::function<void(const std::function<void(const std::uint8_t*, std::size_t)>&)>& produce);

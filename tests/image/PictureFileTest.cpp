@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "Bitmap.h"
 #include "Errors.h"
 
 namespace {
@@ -70,4 +71,40 @@ TEST(PictureFile, FailedWriteLeavesNothingBehind) {
     EXPECT_THROW(WriteFileAtomically((folder.path / "missing" / "x.bmp").string(), {'x'}), EFileError);
     EXPECT_THROW(ReadWholeFile((folder.path / "missing.bmp").string()), EFileError);
     EXPECT_THROW(ReadWholeFile(folder.path.string()), EFileError);  // a folder is not a file
+}
+
+TEST(PictureFile, AFaultAtAnyStepKeepsTheOldFile) {
+    TempFolder folder;
+    const fs::path target = folder.path / "keep.bmp";
+    WriteFileAtomically(target.string(), {'o', 'l', 'd'});
+    for (WriteStep step : {WriteStep::Create, WriteStep::Write, WriteStep::Sync, WriteStep::Close, WriteStep::Rename}) {
+        SetWriteFaultInjector([step](WriteStep now) { return now == step ? ENOSPC : 0; });
+        try {
+            SavePicture(target.string(), Bitmap(300, 200), PictureFormat::Bitmap);
+            ADD_FAILURE() << "saved despite the fault at step " << int(step);
+        } catch (const EFileError& error) {
+            EXPECT_NE(std::string(error.what()).find("No space left on device"), std::string::npos) << error.what();
+        }
+        SetWriteFaultInjector(nullptr);
+        EXPECT_EQ(Read(target), "old") << int(step);
+        EXPECT_EQ(folder.Entries(), 1) << "a temporary file was left at step " << int(step);
+    }
+}
+
+TEST(PictureFile, UnwritableFolderKeepsTheOldFile) {
+    TempFolder folder;
+    // Root ignores folder permissions; /proc is read-only for everyone.
+    const bool root = ::geteuid() == 0;
+    const fs::path target = root ? fs::path("/proc/corvalux-test.bmp") : folder.path / "locked" / "keep.bmp";
+    if (!root) {
+        fs::create_directories(target.parent_path());
+        WriteFileAtomically(target.string(), {'o', 'l', 'd'});
+        fs::permissions(target.parent_path(), fs::perms::owner_read | fs::perms::owner_exec);
+    }
+    EXPECT_THROW(SavePicture(target.string(), Bitmap(3, 2), PictureFormat::Bitmap), EFileError);
+    if (!root) {
+        EXPECT_EQ(Read(target), "old");
+        fs::permissions(target.parent_path(), fs::perms::owner_all);
+    }
+    EXPECT_FALSE(fs::exists(target.string() + ".tmp"));
 }
