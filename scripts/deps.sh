@@ -2,9 +2,9 @@
 # Sourced, not run.
 CORVALUX_PACKAGES=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev libgl-dev libjpeg-dev
+  qt6-base-dev libgl-dev libjpeg-dev libv4l-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  fonts-dejavu-core poppler-utils
+  fonts-dejavu-core poppler-utils desktop-file-utils man-db file
 )
 
 corvalux_missing_packages() {

@@ -132,18 +132,4 @@ QIcon MenuGlyph(int index) {
     return QIcon(pixmap);
 }
 
-QIcon ProgramGlyph() {
-    QPixmap pixmap(48, 48);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(Ink, 2));
-    p.setBrush(QColor(120, 180, 240));
-    p.drawRoundedRect(3, 8, 42, 32, 3, 3);
-    p.setPen(Qt::NoPen);
-    p.setBrush(Green);
-    p.drawPolygon(QPolygon({{4, 39}, {18, 20}, {28, 32}, {34, 26}, {44, 39}}));
-    p.setBrush(Yellow);
-    p.drawEllipse(31, 12, 8, 8);
-    return QIcon(pixmap);
-}
+QIcon ProgramGlyph() { return QIcon(QStringLiteral(":/corvalux-48.png")); }

@@ -8,5 +8,5 @@ constexpr int MenuGlyphCount = 13;
 // 9 webcam, 10 scanner, 11 about, 12 retouch.
 QIcon MenuGlyph(int index);
 
-// The program's glyph: a small landscape photograph with a magic sparkle.
+// The program's icon: a small landscape photograph.
 QIcon ProgramGlyph();

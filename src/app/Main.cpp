@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QMenuBar>
 #include <QLayout>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <vector>
 
@@ -24,6 +25,7 @@ TMainForm::TMainForm(TUserInterface& ui, TForms& forms, const std::string& first
       forms_(forms),
       clientArea_(new TClientArea(*this)) {
     ProgramFolder = QCoreApplication::applicationDirPath().toStdString();
+    PicturesFolder = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation).toStdString();
     setFont(WindowFont());
     setWindowIcon(ProgramGlyph());
     setCentralWidget(clientArea_);

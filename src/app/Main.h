@@ -101,8 +101,11 @@ public:
     const QImage& Canvas() const;
     QSize ClientSize() const;
     QAction* Action(const std::string& name) const;
-    // The folder QuickSave writes into; the executable's folder unless a test sets it.
-    std::string ProgramFolder;
+    // The executable's folder, and the user's pictures folder (tests set both).
+    std::string ProgramFolder, PicturesFolder;
+    // Where QuickSave and the webcam snapshot write: the executable's folder when it can be
+    // written (a build or a private install), else the pictures folder (a system install).
+    std::string SaveFolder() const;
 
     // Called when the window has been closed, which ends the program.
     std::function<void()> OnClosed;

@@ -2,6 +2,9 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
+#include <unistd.h>
+
+#include <cstdlib>
 #include <filesystem>
 
 #include "Main.h"
@@ -54,8 +57,29 @@ void TMainForm::SaveMenuClick() {
 }
 
 void TMainForm::QuickSaveMenuClick() {
-    FileName = (std::filesystem::path(ProgramFolder) / "quicksave.bmp").string();
-    RunCommand([&] { SaveImage(FileName); }, Cursor::Busy);
+    RunCommand([&] {
+        FileName = (std::filesystem::path(SaveFolder()) / "quicksave.bmp").string();
+        SaveImage(FileName);
+    }, Cursor::Busy);
+}
+
+namespace {
+// Whether a new file can be made in `folder`: tried for real, since permissions, read-only
+// mounts and the superuser's rights all play a part.
+bool CanCreateFileIn(const std::string& folder) {
+    std::string probe = folder + "/.corvalux-XXXXXX";
+    const int fd = ::mkstemp(probe.data());
+    if (fd < 0) return false;
+    ::close(fd);
+    ::unlink(probe.c_str());
+    return true;
+}
+}  // namespace
+
+std::string TMainForm::SaveFolder() const {
+    if (CanCreateFileIn(ProgramFolder)) return ProgramFolder;
+    std::filesystem::create_directories(PicturesFolder);
+    return PicturesFolder;
 }
 
 void TMainForm::DropFiles(const std::vector<std::string>& paths) {

@@ -168,3 +168,13 @@ TEST_F(AppTest, DroppedFilesOpenInOrder) {
     EXPECT_EQ(Main().WorkingImage, TestPicture(20, 20));
     EXPECT_TRUE(ui.Take().empty());
 }
+
+TEST_F(AppTest, QuickSaveFallsBackToThePicturesFolder) {
+    Start(WriteBmp("start.bmp", TestPicture(40, 30)));
+    Main().ProgramFolder = "/proc";  // no file can be made there, even by the superuser
+    Main().PicturesFolder = (folder / "Pictures").string();
+    Main().QuickSaveMenuClick();
+    EXPECT_TRUE(ui.Take().empty());
+    EXPECT_EQ(Main().FileName, (folder / "Pictures" / "quicksave.bmp").string());
+    EXPECT_EQ(LoadPicture(Main().FileName, PictureFormat::Bitmap), TestPicture(40, 30));
+}
