@@ -1,8 +1,10 @@
 #include "Forms.h"
 
+#include "Twain.h"
 #include "UserInterface.h"
 
-TForms::TForms(TUserInterface& ui, const std::string& firstArgument) {
+TForms::TForms(TUserInterface& ui, const std::string& firstArgument) : twainBoxes_(ui) {
+    TWAIN_SetUserInterface(&twainBoxes_);
     MainForm = std::make_unique<TMainForm>(ui, *this, firstArgument);
     QWidget* owner = MainForm.get();
     ZoomForm = std::make_unique<TZoomForm>(owner);
@@ -40,6 +42,9 @@ void TForms::Connect(TUserInterface& ui) {
 // The secondary windows are Qt children of the main window; release them first so that
 // the main window does not delete them a second time.
 TForms::~TForms() {
+    // The scanned pages nobody took, and the boxes' target, go with the windows.
+    TWAIN_FreeImages();
+    TWAIN_SetUserInterface(nullptr);
     CustomFilterForm.reset();
     PaletteForm.reset();
     RetouchForm.reset();

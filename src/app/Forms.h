@@ -12,7 +12,18 @@
 #include "SecondaryForms.h"
 #include "Zoom.h"
 
-class TUserInterface;
+#include "TwainUserInterface.h"
+#include "UserInterface.h"
+
+// The scanner layer's boxes, shown through the program's user interface.
+class TTwainBoxes : public TTwainUserInterface {
+public:
+    explicit TTwainBoxes(TUserInterface& ui) : ui_(ui) {}
+    void Warning(const std::string& caption, const std::string& text) override { ui_.Warning(caption, text); }
+
+private:
+    TUserInterface& ui_;
+};
 
 struct TForms {
     TForms(TUserInterface& ui, const std::string& firstArgument);
@@ -32,4 +43,5 @@ struct TForms {
 
 private:
     void Connect(TUserInterface& ui);
+    TTwainBoxes twainBoxes_;
 };

@@ -150,4 +150,3 @@ void TMainForm::AboutMenuClick() {
 // menu, follow the enabling rules and do nothing.
 void TMainForm::CustomfilterMenuClick() {}
 void TMainForm::WebcameraMenuClick() {}
-void TMainForm::ScanMenuClick() {}

@@ -3,6 +3,7 @@
 #include "Forms.h"
 #include "GeometryCommands.h"
 #include "Main.h"
+#include "Scan.h"
 #include "Statistics.h"
 #include "UserInterface.h"
 
@@ -30,6 +31,30 @@ void TMainForm::FeatherMenuClick() {
         UpdateUndo();
         forms_.PaletteForm->show();
         forms_.PaletteForm->raise();
+    });
+}
+
+void TMainForm::ScanMenuClick() {
+    RunCommand([&] {
+        // The Sources menu stays closed while the source's dialog is up, so that nothing
+        // enters the scanner layer again; the rest of the program stays live.
+        MenuState.Acquiring = true;
+        UpdateActions();
+        struct TReopen {
+            TMainForm& form;
+            ~TReopen() {
+                form.MenuState.Acquiring = false;
+                form.UpdateActions();
+            }
+        } reopen{*this};
+        std::optional<Bitmap> scanned = ScanFirstImage();
+        if (!scanned) return;
+        UpdateUndo();
+        WorkingImage = std::move(*scanned);
+        SelectAll();
+        FileName.clear();
+        ReDraw();
+        MenuState.UnnamedPictureArrived();
     });
 }
 

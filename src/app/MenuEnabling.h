@@ -3,7 +3,8 @@
 
 // The groups of items that are enabled together.
 enum class MenuGroup {
-    Always,        // Open, Exit, Paste, the Sources menu, Help
+    Always,        // Open, Exit, Paste, Help
+    Sources,       // the Sources menu: closed while a scanner acquisition runs
     Picture,       // Save as, QuickSave, Print, Copy, Select all, the Filters and Deform menus
     Save,          // Save
     Undo,          // Undo
@@ -15,10 +16,13 @@ struct TMenuState {
     bool PictureMenus = false;  // on from the first picture loaded, pasted or acquired; never off again
     bool SaveEnabled = false;
     bool UndoEnabled = false;
+    // A scanner acquisition is running: the scanner layer must not be entered again.
+    bool Acquiring = false;
 
     bool Enabled(MenuGroup group) const {
         switch (group) {
             case MenuGroup::Always: return true;
+            case MenuGroup::Sources: return !Acquiring;
             case MenuGroup::Picture: return PictureMenus;
             case MenuGroup::Save: return SaveEnabled;
             case MenuGroup::Undo: return UndoEnabled;

@@ -124,9 +124,9 @@ const TMenuEntry entries[] = {
     Item("RightMenu", "&Right", &F::RightMenuClick, G::Picture),
     End(),
 
-    Menu("SourcesMenu", "&Sources"),
-    Item("WebcameraMenu", "&Webcam", &F::WebcameraMenuClick, G::Always, nullptr, 9, true),
-    Item("ScanMenu", "&Scanner / digital camera", &F::ScanMenuClick, G::Always, nullptr, 10),
+    Menu("SourcesMenu", "&Sources", G::Sources),
+    Item("WebcameraMenu", "&Webcam", &F::WebcameraMenuClick, G::Sources, nullptr, 9, true),
+    Item("ScanMenu", "&Scanner / digital camera", &F::ScanMenuClick, G::Sources, nullptr, 10),
 
     Menu("HelpMenu", "&Help"),
     Item("AboutMenu", "&About", &F::AboutMenuClick, G::Always, nullptr, 11),

@@ -12,9 +12,9 @@ QString BoxText(const std::string& text) {
     return QString::fromStdString(text).replace(QLatin1String("\r\n"), QLatin1String("\n"));
 }
 
-int ShowBox(QMessageBox::Icon icon, const char* caption, const std::string& text,
+int ShowBox(QMessageBox::Icon icon, const std::string& caption, const std::string& text,
             QMessageBox::StandardButtons buttons) {
-    QMessageBox box(icon, QString::fromLatin1(caption), BoxText(text), buttons);
+    QMessageBox box(icon, QString::fromStdString(caption), BoxText(text), buttons);
     return box.exec();
 }
 
@@ -48,6 +48,10 @@ bool QtUserInterface::Confirm(const std::string& text) {
 
 void QtUserInterface::Error(const std::string& text) {
     ShowBox(QMessageBox::Critical, "Corvalux", text, QMessageBox::Ok);
+}
+
+void QtUserInterface::Warning(const std::string& caption, const std::string& text) {
+    ShowBox(QMessageBox::Warning, caption, text, QMessageBox::Ok);
 }
 
 std::optional<std::string> QtUserInterface::OpenPictureFile() {

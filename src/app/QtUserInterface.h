@@ -9,6 +9,7 @@ public:
     void Information(const std::string& text) override;
     bool Confirm(const std::string& text) override;
     void Error(const std::string& text) override;
+    void Warning(const std::string& caption, const std::string& text) override;
     std::optional<std::string> OpenPictureFile() override;
     std::optional<std::string> SavePictureFile() override;
 };

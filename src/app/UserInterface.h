@@ -15,6 +15,9 @@ public:
     // The application's error box: error icon, OK, caption "Corvalux". `text` is already
     // finished by ErrorBoxText.
     virtual void Error(const std::string& text) = 0;
+    // A warning box: `text` under `caption`, warning icon, OK (the scanner layer's
+    // "TWAIN Error" boxes).
+    virtual void Warning(const std::string& caption, const std::string& text) = 0;
 
     // The picture open and save dialogs; nothing when the user cancels.
     virtual std::optional<std::string> OpenPictureFile() = 0;

@@ -9,8 +9,8 @@
 #include "UserInterface.h"
 
 struct TShownBox {
-    std::string Kind;  // "Information", "Confirm" or "Error"
-    std::string Text;
+    std::string Kind;  // "Information", "Confirm", "Error" or "Warning"
+    std::string Text;  // a warning's as "caption: text"; the other kinds have fixed captions
     bool operator==(const TShownBox&) const = default;
 };
 
@@ -29,6 +29,9 @@ public:
         return answer;
     }
     void Error(const std::string& text) override { Shown.push_back({"Error", text}); }
+    void Warning(const std::string& caption, const std::string& text) override {
+        Shown.push_back({"Warning", caption + ": " + text});
+    }
     std::optional<std::string> OpenPictureFile() override { return Next(OpenAnswers); }
     std::optional<std::string> SavePictureFile() override { return Next(SaveAnswers); }
 

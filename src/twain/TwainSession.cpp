@@ -1,0 +1,227 @@
+// The session state, the triplets, the steps between the TWAIN states, and the source's
+// events with the native transfers they start.
+#include "TwainSession.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "TwainManager.h"
+
+namespace twain {
+
+int SessionState = 1;
+TW_UINT16 LastReturnCode = 0;
+bool FirstFailureNoted = false;
+TW_HANDLE ResultHandle = nullptr;
+TTwainUserInterface* Ui = nullptr;
+
+namespace {
+TW_IDENTITY MakeAppIdentity() {
+    TW_IDENTITY identity{};
+    identity.Id = 0;  // the manager assigns it
+    identity.Version.MajorNum = 1;
+    identity.Version.MinorNum = 0;
+    identity.Version.Language = TWLG_USA;
+    identity.Version.Country = TWCY_USA;
+    std::strcpy(identity.Version.Info, "<?>");
+    identity.ProtocolMajor = TWON_PROTOCOLMAJOR;
+    identity.ProtocolMinor = TWON_PROTOCOLMINOR;
+    identity.SupportedGroups = DG_CONTROL | DG_IMAGE;
+    std::strcpy(identity.Manufacturer, "<?>");
+    std::strcpy(identity.ProductFamily, "<?>");
+    std::strcpy(identity.ProductName, "<?>");
+    return identity;
+}
+
+TW_IDENTITY AppIdentity = MakeAppIdentity();
+// The open source as the manager filled it in; kept from one session to the next.
+TW_IDENTITY SourceIdentity{};
+// The window given to MSG_OPENDSM; the manager keeps a pointer to it while open.
+TWindowHandle ParentHandle = 0;
+TW_USERINTERFACE UserInterface{};
+TW_PENDINGXFERS PendingTransfers{};
+
+bool Call(pTW_IDENTITY destination, TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF data) {
+    const DSMENTRYPROC entry = ManagerEntry();
+    LastReturnCode = entry ? entry(&AppIdentity, destination, dg, dat, msg, data) : TWRC_FAILURE;
+    return LastReturnCode == TWRC_SUCCESS;
+}
+
+// State 6 while the source has more transfers pending, 5 when it has none.
+void SetStateFromPending() { SessionState = PendingTransfers.Count != 0 ? 6 : 5; }
+}  // namespace
+
+bool CallManager(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF data) {
+    return Call(nullptr, dg, dat, msg, data);
+}
+
+bool CallSource(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF data) {
+    CheckState(SessionState >= 4);
+    return Call(&SourceIdentity, dg, dat, msg, data);
+}
+
+bool BindManager() {
+    if (SessionState >= 2) return true;
+    if (LoadManagerLibrary()) SessionState = 2;
+    return SessionState >= 2;
+}
+
+bool DoOpenDSM(TWindowHandle window) {
+    if (!BindManager()) return false;
+    if (SessionState == 2) {
+        ParentHandle = window;
+        if (CallManager(DG_CONTROL, DAT_PARENT, MSG_OPENDSM, &ParentHandle)) SessionState = 3;
+    }
+    return SessionState >= 3;
+}
+
+bool DoOpenDS() {
+    if (SessionState == 3) {
+        // An empty name and Id 0 ask the manager for its default source.
+        SourceIdentity.Id = 0;
+        SourceIdentity.ProductName[0] = '\0';
+        if (CallManager(DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, &SourceIdentity))
+            SessionState = 4;
+        else
+            NoteError();
+    }
+    return SessionState >= 4;
+}
+
+bool DoEnableDS(TWindowHandle window) {
+    if (SessionState == 4) {
+        UserInterface.ShowUI = TW_TRUE;  // the source always shows its own dialog
+        UserInterface.hParent = reinterpret_cast<TW_HANDLE>(window);
+        CallSource(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &UserInterface);
+        // TWRC_CHECKSTATUS (the source changed ShowUI or ModalUI) is a success as well.
+        if (LastReturnCode == TWRC_FAILURE)
+            NoteError();
+        else
+            SessionState = 5;
+    }
+    return SessionState >= 5;
+}
+
+bool DoDisableDS() {
+    if (SessionState == 5 && CallSource(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &UserInterface))
+        SessionState = 4;
+    return SessionState <= 4;
+}
+
+// A transfer left open because MSG_ENDXFER or MSG_RESET failed would hold the session in
+// state 7 or 6 for good, and the next acquisition's loop would never end. Each is asked once
+// more on the way out.
+bool DoEndTransfers() {
+    if (SessionState == 7 && CallSource(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, &PendingTransfers))
+        SetStateFromPending();
+    if (SessionState == 6 && CallSource(DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &PendingTransfers))
+        SessionState = 5;
+    return SessionState <= 5;
+}
+
+bool DoCloseDS() {
+    LastReturnCode = 0;
+    if (SessionState == 5) DoDisableDS();
+    if (SessionState == 4 && CallManager(DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &SourceIdentity))
+        SessionState = 3;
+    return SessionState <= 3;
+}
+
+bool DoCloseDSM(TWindowHandle window) {
+    LastReturnCode = 0;
+    DoCloseDS();
+    if (SessionState <= 3) {
+        // In state 2 the manager is not open and refuses; nothing changes then.
+        TWindowHandle parent = window;
+        if (CallManager(DG_CONTROL, DAT_PARENT, MSG_CLOSEDSM, &parent) && SessionState == 3)
+            SessionState = 2;
+    }
+    return SessionState <= 2;
+}
+
+void UnbindManager() {
+    if (SessionState != 2) return;
+    UnloadManagerLibrary();
+    SessionState = 1;
+}
+
+void NoteError() {
+    if (FirstFailureNoted) return;
+    FirstFailureNoted = true;
+    // The condition code is asked for as the protocol expects, though every report shows
+    // the same fixed text.
+    TW_STATUS status{};
+    if (SessionState >= 4)
+        CallSource(DG_CONTROL, DAT_STATUS, MSG_GET, &status);
+    else if (SessionState == 3)
+        CallManager(DG_CONTROL, DAT_STATUS, MSG_GET, &status);
+}
+
+void CheckState(bool condition) {
+    if (!condition) TWAIN_ShowError("Assertion failed");
+}
+
+bool RouteEvent(TTickMessage& message) {
+    if (SessionState < 5) return false;
+    TW_EVENT event{&message, MSG_NULL};
+    CallSource(DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, &event);
+    const bool taken = LastReturnCode == TWRC_DSEVENT;
+    switch (event.TWMessage) {
+        case MSG_XFERREADY:
+            SessionState = 6;
+            TransferNativeImages();
+            break;
+        case MSG_CLOSEDSREQ:
+            DoEndTransfers();  // only after a failed MSG_ENDXFER or MSG_RESET
+            DoDisableDS();
+            break;
+        default:
+            break;
+    }
+    return taken;
+}
+
+void TransferNativeImages() {
+    CheckState(SessionState == 6);
+    bool failed = false;
+    do {
+        TW_HANDLE handle = nullptr;  // pointer-sized on Linux
+        CallSource(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &handle);
+        if (LastReturnCode != TWRC_XFERDONE) ResultHandle = nullptr;
+        switch (LastReturnCode) {
+            case TWRC_XFERDONE:
+                SessionState = 7;
+                // A source that claims a transfer without a block has delivered nothing.
+                ResultHandle = handle ? KeepImage(handle) : nullptr;
+                break;
+            case TWRC_CANCEL:
+                SessionState = 7;
+                break;
+            default:
+                failed = true;  // the state stays 6
+                break;
+        }
+        CheckState(SessionState >= 6);
+        if (!failed) {
+            if (CallSource(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, &PendingTransfers))
+                SetStateFromPending();  // 0xFFFF, "unknown", counts as more to come
+        } else if (CallSource(DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &PendingTransfers)) {
+            SessionState = 5;
+        }
+    } while (SessionState == 6 && !failed);
+}
+
+}  // namespace twain
+
+void TWAIN_SetUserInterface(TTwainUserInterface* ui) { twain::Ui = ui; }
+
+void TWAIN_ShowError(const std::string& text) {
+    if (twain::Ui)
+        twain::Ui->Warning("TWAIN Error", text);
+    else
+        std::fprintf(stderr, "TWAIN Error: %s\n", text.c_str());
+}
+
+void TWAIN_ReportLastError() { TWAIN_ShowError("TWAIN_ReportLastError: an error occurred"); }
+
+int TWAIN_SessionState() { return twain::SessionState; }

@@ -1,0 +1,297 @@
+// The session layer against the scripted fake manager: the triplets in order, the states,
+// the image list, the boxes, and every handle freed.
+#include <QApplication>
+#include <QTimer>
+#include <QWidget>
+#include <filesystem>
+
+#include "FakeManager.h"
+#include "TwainManager.h"
+
+namespace {
+using Log = std::vector<std::string>;
+
+const Log Opening = {"PARENT/OPENDSM", "IDENTITY/OPENDS", "USERINTERFACE/ENABLEDS"};
+const Log Closing = {"USERINTERFACE/DISABLEDS", "IDENTITY/CLOSEDS", "PARENT/CLOSEDSM"};
+const std::string Idle = "EVENT/PROCESSEVENT NOTDSEVENT";
+const std::string XferReady = "EVENT/PROCESSEVENT DSEVENT XFERREADY";
+const std::string CloseRequest = "EVENT/PROCESSEVENT DSEVENT CLOSEDSREQ";
+const std::string Done = "IMAGENATIVEXFER/GET XFERDONE";
+const std::string EndTransfer = "PENDINGXFERS/ENDXFER";
+
+Log Join(std::initializer_list<Log> parts) {
+    Log all;
+    for (const Log& part : parts) all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+TWindowHandle HandleOf(QWidget* widget) { return reinterpret_cast<TWindowHandle>(widget); }
+
+QWidget* ProxyWindow() {
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (widget->windowTitle() == "Acquire Proxy") return widget;
+    return nullptr;
+}
+}  // namespace
+
+class TwainTest : public ::testing::Test {
+protected:
+    void SetUp() override { TWAIN_SetUserInterface(&boxes); }
+    void TearDown() override {
+        TWAIN_FreeImages();
+        fake.OnEvent(nullptr, nullptr);
+        EXPECT_EQ(TWAIN_SessionState(), 1);
+        EXPECT_EQ(fake.Number("live"), 0) << "handles never freed";
+        EXPECT_EQ(fake.Number("faults"), 0) << "handles freed twice or while locked";
+        EXPECT_EQ(fake.Number("stalled"), 0) << "the loop outlived the script";
+        TWAIN_SetUserInterface(nullptr);
+    }
+
+    TRecordedBoxes boxes;
+    static inline TFakeManager fake{FAKE_DSM_PATH};
+};
+
+TEST_F(TwainTest, SelectionThenAcquisitionWalkTheStatesUpAndDown) {
+    fake.Run("select choose B; event 2 xferready; xfer done 5 3 24");
+    EXPECT_TRUE(TWAIN_SelectImageSource(0));
+    EXPECT_EQ(fake.Log(), (Log{"PARENT/OPENDSM", "IDENTITY/USERSELECT", "PARENT/CLOSEDSM"}));
+    EXPECT_EQ(TWAIN_SessionState(), 1);
+
+    const TW_HANDLE result = TWAIN_AcquireImages(0);
+    EXPECT_EQ(fake.Log(), Join({{"PARENT/OPENDSM", "IDENTITY/USERSELECT", "PARENT/CLOSEDSM"},
+                                Opening,
+                                {Idle, XferReady, Done, EndTransfer},
+                                Closing}));
+    EXPECT_EQ(fake.Report("opened"), "Fake Source B");
+    EXPECT_EQ(fake.Report("origin"), "1.6 groups 3 <?>");
+    ASSERT_EQ(TWAIN_ImageCount(), 1);
+    EXPECT_EQ(result, TWAIN_ImageAt(0));
+    EXPECT_EQ(fake.Handles(), std::vector<TW_HANDLE>{result});
+    EXPECT_EQ(TWAIN_ImageWidth(result), 5);
+    EXPECT_EQ(TWAIN_ImageHeight(result), 3);
+    EXPECT_TRUE(boxes.Shown.empty());
+}
+
+TEST_F(TwainTest, CancelledSelectionStillAcquiresFromTheDefaultSource) {
+    fake.Run("select cancel; event 1 closedsreq");
+    EXPECT_FALSE(TWAIN_SelectImageSource(0));
+    EXPECT_EQ(TWAIN_AcquireImages(0), nullptr);
+    EXPECT_EQ(fake.Report("opened"), "Fake Source A");
+    EXPECT_EQ(fake.Log(), Join({{"PARENT/OPENDSM", "IDENTITY/USERSELECT CANCEL", "PARENT/CLOSEDSM"},
+                                Opening,
+                                {CloseRequest},
+                                Closing}));
+    EXPECT_EQ(TWAIN_ImageCount(), 0);
+    EXPECT_TRUE(boxes.Shown.empty());
+}
+
+TEST_F(TwainTest, WithoutAManagerBothCommandsSayItCannotBeLoaded) {
+    for (const std::string& path : ManagerCandidates(nullptr, QApplication::applicationDirPath().toStdString()))
+        if (std::filesystem::exists(path)) GTEST_SKIP() << "a Source Manager is installed: " << path;
+    for (const std::string& manager : {std::string("/nonexistent/libtwaindsm.so"), std::string(NO_ENTRY_DSM_PATH)}) {
+        fake.Run("");
+        ::setenv("CORVALUX_TWAIN_DSM", manager.c_str(), 1);
+        boxes.Shown.clear();
+        EXPECT_FALSE(TWAIN_SelectImageSource(0));
+        EXPECT_EQ(TWAIN_SessionState(), 1);
+        EXPECT_EQ(TWAIN_AcquireImages(0), nullptr);
+        EXPECT_EQ(TWAIN_SessionState(), 1);
+        const std::string box = "TWAIN Error: Unable to load Source Manager (TWAIN_32.DLL)";
+        EXPECT_EQ(boxes.Shown, (Log{box, box})) << manager;
+        EXPECT_TRUE(fake.Log().empty());
+        EXPECT_EQ(ProxyWindow(), nullptr);
+    }
+}
+
+TEST_F(TwainTest, ThreeImagesInOneBatchAreKeptInOrder) {
+    fake.Run("event 1 xferready; xfer done 4 4 24 *3; pending 2 1 0");
+    const TW_HANDLE result = TWAIN_AcquireImages(0);
+    EXPECT_EQ(fake.Log(), Join({Opening, {XferReady, Done, EndTransfer, Done, EndTransfer, Done, EndTransfer},
+                                Closing}));
+    const std::vector<TW_HANDLE> handed = fake.Handles();
+    ASSERT_EQ(handed.size(), 3u);
+    ASSERT_EQ(TWAIN_ImageCount(), 3);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(TWAIN_ImageAt(i), handed[i]);
+    EXPECT_EQ(result, handed[2]);
+    EXPECT_EQ(TWAIN_ImageAt(3), nullptr);
+    EXPECT_EQ(TWAIN_ImageAt(-1), nullptr);
+
+    // A released image leaves the list; the next acquisition releases the rest.
+    TWAIN_ReleaseImage(TWAIN_ImageAt(0));
+    EXPECT_EQ(TWAIN_ImageAt(0), nullptr);
+    EXPECT_EQ(fake.Number("live"), 2);
+    fake.Run("event 1 closedsreq");
+    EXPECT_EQ(TWAIN_AcquireImages(0), nullptr);
+    EXPECT_EQ(TWAIN_ImageCount(), 0);
+    EXPECT_EQ(fake.Number("live"), 0);
+}
+
+TEST_F(TwainTest, CancelledLastTransferKeepsTheSourceDialogUp) {
+    fake.Run("event 1 xferready; xfer done 4 4 24; xfer cancel; pending 1 0; event 2 closedsreq");
+    EXPECT_EQ(TWAIN_AcquireImages(0), nullptr);
+    EXPECT_EQ(fake.Log(), Join({Opening,
+                                {XferReady, Done, EndTransfer, "IMAGENATIVEXFER/GET CANCEL", EndTransfer, Idle,
+                                 CloseRequest},
+                                Closing}));
+    ASSERT_EQ(TWAIN_ImageCount(), 1);
+    EXPECT_EQ(TWAIN_ImageAt(0), fake.Handles().at(0));
+}
+
+TEST_F(TwainTest, OpenOrEnableFailureIsReportedAndClosedDown) {
+    const struct {
+        const char* script;
+        Log log;
+    } cases[] = {
+        {"open failure",
+         {"PARENT/OPENDSM", "IDENTITY/OPENDS FAILURE", "STATUS/GET@manager", "PARENT/CLOSEDSM"}},
+        {"enable failure",
+         {"PARENT/OPENDSM", "IDENTITY/OPENDS", "USERINTERFACE/ENABLEDS FAILURE", "STATUS/GET@source",
+          "IDENTITY/CLOSEDS", "PARENT/CLOSEDSM"}},
+    };
+    for (const auto& c : cases) {
+        fake.Run(c.script);
+        boxes.Shown.clear();
+        EXPECT_EQ(TWAIN_AcquireImages(0), nullptr) << c.script;
+        EXPECT_EQ(fake.Log(), c.log) << c.script;
+        EXPECT_EQ(boxes.Shown, Log{"TWAIN Error: TWAIN_ReportLastError: an error occurred"}) << c.script;
+        EXPECT_EQ(TWAIN_SessionState(), 1) << c.script;
+    }
+    // TWRC_CHECKSTATUS from MSG_ENABLEDS is no failure.
+    fake.Run("enable checkstatus; event 1 closedsreq");
+    boxes.Shown.clear();
+    TWAIN_AcquireImages(0);
+    EXPECT_EQ(fake.Log(), Join({{"PARENT/OPENDSM", "IDENTITY/OPENDS", "USERINTERFACE/ENABLEDS CHECKSTATUS"},
+                                {CloseRequest},
+                                Closing}));
+    EXPECT_TRUE(boxes.Shown.empty());
+}
+
+// Transfers that fail and closing triplets that the source refuses once: the layer still
+// gets back to state 1, and never hangs in the loop.
+TEST_F(TwainTest, RefusedTripletsStillEndInStateOne) {
+    const struct {
+        const char* script;
+        Log middle;  // between the opening triplets and the last two closing ones
+        int images;
+    } cases[] = {
+        {"event 1 xferready; xfer failure; event 1 closedsreq",
+         {XferReady, "IMAGENATIVEXFER/GET FAILURE", "PENDINGXFERS/RESET", CloseRequest, "USERINTERFACE/DISABLEDS"},
+         0},
+        {"event 1 xferready; xfer failure; fail reset; event 1 closedsreq",
+         {XferReady, "IMAGENATIVEXFER/GET FAILURE", "PENDINGXFERS/RESET FAILURE", CloseRequest,
+          "PENDINGXFERS/RESET", "USERINTERFACE/DISABLEDS"},
+         0},
+        {"event 1 xferready; xfer done 2 2 8; fail endxfer",
+         {XferReady, Done, "PENDINGXFERS/ENDXFER FAILURE", EndTransfer, "USERINTERFACE/DISABLEDS"},
+         1},
+        {"event 1 closedsreq; event 1 closedsreq; fail disableds",
+         {CloseRequest, "USERINTERFACE/DISABLEDS FAILURE", CloseRequest, "USERINTERFACE/DISABLEDS"},
+         0},
+        {"event 1 closedsreq; fail closeds",
+         {CloseRequest, "USERINTERFACE/DISABLEDS", "IDENTITY/CLOSEDS FAILURE"},
+         0},
+    };
+    for (const auto& c : cases) {
+        fake.Run(c.script);
+        TWAIN_AcquireImages(0);
+        EXPECT_EQ(fake.Log(), Join({Opening, c.middle, {"IDENTITY/CLOSEDS", "PARENT/CLOSEDSM"}})) << c.script;
+        EXPECT_EQ(TWAIN_ImageCount(), c.images) << c.script;
+        EXPECT_EQ(TWAIN_SessionState(), 1) << c.script;
+    }
+}
+
+TEST_F(TwainTest, RefusedCloseOfTheManagerLeavesItOpenForTheNextAcquisition) {
+    fake.Run("event 1 closedsreq; fail closedsm");
+    TWAIN_AcquireImages(0);
+    EXPECT_EQ(fake.Log().back(), "PARENT/CLOSEDSM FAILURE");
+    EXPECT_EQ(TWAIN_SessionState(), 3);
+
+    fake.Run("event 1 closedsreq");
+    TWAIN_AcquireImages(0);
+    EXPECT_EQ(fake.Log(), Join({{"IDENTITY/OPENDS", "USERINTERFACE/ENABLEDS", CloseRequest}, Closing}));
+}
+
+TEST_F(TwainTest, ImagesPastTheListsRoomAreReleasedAtOnce) {
+    fake.Run("event 1 xferready; xfer done 1 1 24 *1001");
+    const TW_HANDLE result = TWAIN_AcquireImages(0);
+    ASSERT_EQ(TWAIN_ImageCount(), 999);
+    EXPECT_EQ(fake.Number("live"), 999);
+    EXPECT_EQ(result, TWAIN_ImageAt(998));
+    EXPECT_EQ(TWAIN_ImageAt(998), fake.Handles().at(998));
+}
+
+TEST_F(TwainTest, ProxyWindowParentsTheDialogsAndIsClosedToInputMeanwhile) {
+    struct TSeen {
+        QWidget* proxy = nullptr;
+        bool visible = false, enabled = true;
+    } seen;
+    fake.OnEvent([](void* context) {
+        auto& s = *static_cast<TSeen*>(context);
+        s.proxy = ProxyWindow();
+        if (s.proxy) {
+            s.visible = s.proxy->isVisible();
+            s.enabled = s.proxy->isEnabled();
+        }
+    }, &seen);
+    fake.Run("event 1 closedsreq");
+    TWAIN_AcquireImages(0);
+    ASSERT_NE(seen.proxy, nullptr);
+    EXPECT_TRUE(seen.visible);
+    EXPECT_FALSE(seen.enabled);
+    EXPECT_EQ(fake.Report("parent"), std::to_string(HandleOf(seen.proxy)));
+    EXPECT_EQ(fake.Report("hparent"), std::to_string(HandleOf(seen.proxy)));
+    EXPECT_EQ(ProxyWindow(), nullptr);
+}
+
+TEST_F(TwainTest, GivenWindowIsUsedAndOpenedToInputAgain) {
+    QWidget window;
+    window.show();
+    struct TSeen {
+        QWidget* window;
+        bool enabled = true;
+    } seen{&window};
+    fake.OnEvent([](void* context) {
+        auto& s = *static_cast<TSeen*>(context);
+        s.enabled = s.window->isEnabled();
+    }, &seen);
+    fake.Run("event 1 closedsreq");
+    TWAIN_AcquireImages(HandleOf(&window));
+    EXPECT_FALSE(seen.enabled);
+    EXPECT_EQ(fake.Report("parent"), std::to_string(HandleOf(&window)));
+    EXPECT_EQ(fake.Report("hparent"), std::to_string(HandleOf(&window)));
+    EXPECT_TRUE(window.isEnabled());
+    EXPECT_EQ(ProxyWindow(), nullptr);
+
+    // A handle that is no window of the program is refused before anything is loaded.
+    fake.Run("");
+    QWidget child(&window);
+    EXPECT_FALSE(TWAIN_SelectImageSource(HandleOf(&child)));
+    EXPECT_EQ(boxes.Shown, Log{"TWAIN Error: TWAIN_SelectImageSource: window handle is invalid"});
+    EXPECT_TRUE(fake.Log().empty());
+}
+
+TEST_F(TwainTest, QuitRequestEndsTheLoopAndTheSessionClosesDown) {
+    int events = 0;
+    fake.OnEvent([](void* context) {
+        if (++*static_cast<int*>(context) == 2) QCoreApplication::quit();
+    }, &events);
+    fake.Run("event 50 closedsreq");
+    TW_HANDLE result = nullptr;
+    // Inside the program's own loop, as a menu command runs.
+    QTimer::singleShot(0, [&] { result = TWAIN_AcquireImages(0); });
+    QTimer::singleShot(10000, [] { QCoreApplication::exit(1); });  // a guard, never reached
+    EXPECT_EQ(QApplication::exec(), 0);
+    EXPECT_EQ(events, 2);
+    EXPECT_EQ(result, nullptr);
+    EXPECT_EQ(fake.Log(), Join({Opening, {Idle, Idle}, Closing}));
+}
+
+TEST_F(TwainTest, ManagerIsLookedForInOrder) {
+    const Log system = {"/usr/local/lib/libtwaindsm.so.2", "/usr/lib/x86_64-linux-gnu/libtwaindsm.so.2",
+                        "/usr/lib/libtwaindsm.so.2"};
+    EXPECT_EQ(ManagerCandidates(nullptr, "/opt/corvalux"),
+              Join({{"/opt/corvalux/libcorvalux-twain-sane.so"}, system}));
+    EXPECT_EQ(ManagerCandidates("", "/opt/corvalux"), Join({{"/opt/corvalux/libcorvalux-twain-sane.so"}, system}));
+    EXPECT_EQ(ManagerCandidates("/tmp/dsm.so", "/opt/corvalux"),
+              Join({{"/tmp/dsm.so", "/opt/corvalux/libcorvalux-twain-sane.so"}, system}));
+}
