@@ -25,6 +25,10 @@ void TForms::Connect(TUserInterface& ui) {
         main->ResizeOkClick(width, height, interpolate);
     };
     ResizeForm->Inform = [&ui](const std::string& text) { ui.Information(text); };
+    VideoForm->OnSnapshot = [main](const std::string& path) { main->LoadSnapshot(path); };
+    VideoForm->OnVisibilityChanged = [main] { main->UpdateActions(); };
+    VideoForm->SnapshotFolder = [main] { return main->SaveFolder(); };
+    VideoForm->RunCommand = [main](const std::function<void()>& command) { main->RunCommand(command); };
     RetouchForm->OnOk = [main] { main->RetouchOkClick(); };
     RetouchForm->OnCancel = [main] { main->RetouchCancelClick(); };
     RetouchForm->ShowError = [&ui](const std::string& message) { ui.Error(ErrorBoxText(message)); };

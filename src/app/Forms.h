@@ -10,6 +10,7 @@
 #include "Resize.h"
 #include "Retouch.h"
 #include "SecondaryForms.h"
+#include "Webcam.h"
 #include "Zoom.h"
 
 #include "TwainUserInterface.h"

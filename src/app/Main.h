@@ -41,6 +41,8 @@ public:
     void UpdateUndo();
     void RestoreUndo();
     void OpenFile(const std::string& path);
+    // The webcam window's snapshot file becomes the picture, without an undo copy.
+    void LoadSnapshot(const std::string& path);
     void SaveImage(const std::string& path);
     void Print(QPageLayout::Orientation orientation);
     // The resize window's OK: undo snapshot, resize, redraw.

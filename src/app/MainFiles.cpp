@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "Forms.h"
 #include "Main.h"
 #include "PictureFile.h"
 #include "UserInterface.h"
@@ -34,6 +35,24 @@ void TMainForm::SaveImage(const std::string& path) {
     SavePicture(path, WorkingImage, format);
     ReDraw();
     MenuState.SaveEnabled = true;
+    UpdateActions();
+}
+
+// The file names the picture before it loads; once loaded, the picture it replaced cannot be
+// brought back. A failed load stops there, with the name changed and Undo as it was.
+void TMainForm::LoadSnapshot(const std::string& path) {
+    FileName = path;
+    RunCommand([&] {
+        OpenFile(FileName);
+        MenuState.UndoEnabled = false;
+        UpdateActions();
+    }, Cursor::Busy);
+}
+
+void TMainForm::WebcameraMenuClick() {
+    forms_.VideoForm->show();
+    forms_.VideoForm->raise();
+    forms_.VideoForm->activateWindow();
     UpdateActions();
 }
 

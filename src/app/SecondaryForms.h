@@ -10,10 +10,6 @@ public:
     }
 };
 
-class TVideoForm : public TShellForm {
-public:
-    explicit TVideoForm(QWidget* owner) : TShellForm(owner, "Webcam") {}
-};
 class TCustomFilterForm : public TShellForm {
 public:
     explicit TCustomFilterForm(QWidget* owner) : TShellForm(owner, "Custom filter") {}

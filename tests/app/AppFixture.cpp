@@ -3,7 +3,9 @@
 #include <QAction>
 #include <fstream>
 
+#include "CaptureLibrary.h"
 #include "Dib.h"
+#include "FakeCaptureBackend.h"
 
 Bitmap TestPicture(int width, int height) {
     Bitmap picture(width, height);
@@ -16,6 +18,8 @@ Bitmap TestPicture(int width, int height) {
 }
 
 void AppTest::SetUp() {
+    // No real cameras: the webcam window lists what this empty fake offers.
+    vfw::SetCaptureBackend(std::make_shared<FakeCaptureBackend>());
     folder = std::filesystem::temp_directory_path() /
              ("corvalux-app-" + std::to_string(::getpid()) + "-" +
               ::testing::UnitTest::GetInstance()->current_test_info()->name());
@@ -25,6 +29,7 @@ void AppTest::SetUp() {
 
 void AppTest::TearDown() {
     forms.reset();
+    vfw::SetCaptureBackend(nullptr);
     std::filesystem::remove_all(folder);
 }
 

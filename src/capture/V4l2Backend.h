@@ -1,0 +1,38 @@
+#pragma once
+// Cameras through Video4Linux2: the capture drivers among /dev/video0..9, streaming BGR24
+// frames from four memory-mapped buffers.
+#include <linux/videodev2.h>
+
+#include <array>
+#include <memory>
+#include <string>
+
+#include "CaptureBackend.h"
+#include "V4l2Io.h"
+
+class V4l2Backend : public CaptureBackend {
+public:
+    explicit V4l2Backend(std::shared_ptr<V4l2Io> io = SystemV4l2Io());
+
+    std::optional<TDriverDescription> Describe(int index) override;
+    std::unique_ptr<CaptureStream> Connect(int index) override;
+    std::string LastError() const override { return lastError_; }
+
+private:
+    // The node of driver `index` and its capabilities; nothing when there is no such driver.
+    struct Node {
+        int Number;
+        v4l2_capability Caps;
+    };
+    std::optional<Node> FindDriver(int index);
+
+    std::shared_ptr<V4l2Io> io_;
+    std::string lastError_;
+    // The node each driver index was last described with. Connecting uses it, so that a node
+    // that cannot be opened any more fails the connection instead of shifting the numbering
+    // onto another camera.
+    std::array<int, 10> describedNodes_;
+};
+
+// The node path of a number: /dev/video<n>.
+std::string V4l2NodePath(int number);

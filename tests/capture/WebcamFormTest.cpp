@@ -1,0 +1,149 @@
+// The webcam window over the fake backend, with the main window's side played by the test.
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "CaptureFixture.h"
+#include "CaptureWindow.h"
+#include "PictureFile.h"
+#include "Webcam.h"
+
+namespace {
+class WebcamFormTest : public CaptureTest {
+protected:
+    void SetUp() override {
+        CaptureTest::SetUp();
+        form = std::make_unique<TVideoForm>(nullptr);
+        form->SnapshotFolder = [this] { return folder.string(); };
+        form->RunCommand = [this](const std::function<void()>& command) {
+            try {
+                command();
+            } catch (const std::exception& error) {
+                errors.push_back(error.what());
+            }
+        };
+        form->Beep = [this] { ++beeps; };
+        form->OnSnapshot = [this](const std::string& path) { snapshots.push_back(path); };
+        form->OnVisibilityChanged = [this] { visibility.push_back(form->isVisible()); };
+    }
+    void TearDown() override {
+        form.reset();
+        CaptureTest::TearDown();
+    }
+    // The user picks a line from the list.
+    void Choose(int line) {
+        form->DriversComboBox->setCurrentIndex(line);
+        emit form->DriversComboBox->activated(line);
+    }
+    TVideo& Video() { return *form->VideoSource; }
+
+    std::unique_ptr<TVideoForm> form;
+    std::vector<std::string> errors, snapshots;
+    std::vector<bool> visibility;
+    int beeps = 0;
+};
+}  // namespace
+
+TEST_F(WebcamFormTest, LayoutAndTenDriverLines) {
+    EXPECT_EQ(form->windowTitle(), "Video");
+    EXPECT_EQ(form->size(), QSize(320, 293));
+    EXPECT_TRUE(form->windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_EQ(Video().geometry(), QRect(0, 0, 320, 240));
+    EXPECT_EQ(form->SnapshotButton->geometry(), QRect(160, 256, 75, 25));
+    EXPECT_EQ(form->OkButton->geometry(), QRect(240, 256, 75, 25));
+    EXPECT_EQ(form->DriversComboBox->pos(), QPoint(8, 256));
+    EXPECT_EQ(form->DriversComboBox->width(), 145);
+    EXPECT_FALSE(form->SnapshotButton->isEnabled());
+    EXPECT_EQ(form->DriversComboBox->currentText(), "Chose driver");
+    EXPECT_EQ(form->DriversComboBox->currentIndex(), -1);
+    ASSERT_EQ(form->DriversComboBox->count(), 10);
+    for (int line = 0; line < 10; ++line) {
+        const QString expected = line == 0 ? "Cam A fake 1.0.0" : line == 2 ? "Cam B uvcvideo 6.1.0" : "";
+        EXPECT_EQ(form->DriversComboBox->itemText(line), expected) << line;
+    }
+    // The control as the window sets it up.
+    EXPECT_FALSE(Video().DriverOpen());
+    EXPECT_TRUE(Video().PreviewScaleToWindow());
+    EXPECT_TRUE(Video().PreviewScaleProportional());
+    EXPECT_EQ(Video().FrameRate(), 15);
+    EXPECT_EQ(Video().SingleImageFile, "Capture.bmp");
+}
+
+TEST_F(WebcamFormTest, ChoosingALineStartsPreview) {
+    Choose(2);
+    EXPECT_TRUE(errors.empty());
+    EXPECT_EQ(Video().DriverIndex(), 2);
+    EXPECT_EQ(backend->ConnectedIndex(), 2);
+    EXPECT_TRUE(Video().VideoPreview());
+    EXPECT_TRUE(form->SnapshotButton->isEnabled());
+    // The capture window fills the control's width, in the picture's shape.
+    EXPECT_EQ(TCaptureWindow::FromHandle(Video().CaptureWindow())->size(), QSize(320, 240));
+
+    Choose(2);  // the same line again: no reconnection
+    EXPECT_EQ(backend->Connections, 1);
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(WebcamFormTest, AnEmptyLineOrTypedTextSelectsNoDriver) {
+    Choose(0);
+    ASSERT_TRUE(form->SnapshotButton->isEnabled());
+    Choose(1);
+    EXPECT_EQ(errors, (std::vector<std::string>{"No capture driver selected"}));
+    EXPECT_EQ(Video().DriverIndex(), -1);
+    EXPECT_EQ(backend->ConnectedIndex(), -1);  // the earlier driver is let go
+    EXPECT_FALSE(Video().VideoPreview());
+    EXPECT_TRUE(form->SnapshotButton->isEnabled());  // stays as it was
+
+    Choose(2);
+    errors.clear();
+    form->DriversComboBox->lineEdit()->setText("Cam");
+    emit form->DriversComboBox->lineEdit()->textEdited("Cam");
+    EXPECT_EQ(errors, (std::vector<std::string>{"No capture driver selected"}));
+    EXPECT_FALSE(Video().DriverOpen());
+}
+
+TEST_F(WebcamFormTest, AFailingDriverLeavesPreviewOff) {
+    backend->FailingConnects = {2};
+    Choose(0);
+    Choose(2);
+    EXPECT_EQ(errors, (std::vector<std::string>{"Can not connect capture driver with capture window"}));
+    EXPECT_FALSE(Video().VideoPreview());
+    EXPECT_EQ(backend->ConnectedIndex(), -1);
+}
+
+TEST_F(WebcamFormTest, SnapshotSavesBesideTheProgramAndHandsItOver) {
+    const std::string path = (folder / "snapshot.bmp").string();
+    // Nothing connected: no beep, but the main window still loads whatever file is there.
+    form->SnapshotButtonClick();
+    EXPECT_EQ(beeps, 0);
+    EXPECT_EQ(snapshots, (std::vector<std::string>{path}));
+    EXPECT_FALSE(std::filesystem::exists(path));
+
+    Choose(0);
+    backend->Pump(4);
+    form->SnapshotButton->click();
+    EXPECT_EQ(beeps, 1);
+    EXPECT_EQ(snapshots.size(), 2u);
+    EXPECT_EQ(Video().SingleImageFile, path);
+    EXPECT_EQ(FakeFrameNumber(LoadPicture(path, PictureFormat::Bitmap)), 3u);
+
+    // No folder to write in: the error box, and nothing is loaded.
+    form->SnapshotFolder = []() -> std::string { throw std::runtime_error("no folder"); };
+    form->SnapshotButtonClick();
+    EXPECT_EQ(errors, (std::vector<std::string>{"no folder"}));
+    EXPECT_EQ(snapshots.size(), 2u);
+}
+
+TEST_F(WebcamFormTest, HidingKeepsThePreviewRunning) {
+    form->show();
+    Choose(0);
+    form->OkButton->click();
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(visibility, (std::vector<bool>{true, false}));
+    EXPECT_TRUE(Video().DriverOpen());
+    EXPECT_TRUE(Video().VideoPreview());
+    backend->Pump();
+    form->show();
+    EXPECT_EQ(visibility.back(), true);
+    EXPECT_EQ(FakeFrameNumber(TCaptureWindow::FromHandle(Video().CaptureWindow())->HeldFrame()), 0u);
+}
