@@ -14,7 +14,9 @@ TForms::TForms(TUserInterface& ui, const std::string& firstArgument) : twainBoxe
     AboutBox = std::make_unique<TAboutBox>(owner);
     RetouchForm = std::make_unique<TRetouchForm>();  // a window of its own: the main one hides
     PaletteForm = std::make_unique<TPaletteForm>(owner);
-    CustomFilterForm = std::make_unique<TCustomFilterForm>(owner);
+    // Not a child of the main window: that is disabled while this window is open, and Qt
+    // disables child windows with their parent.
+    CustomFilterForm = std::make_unique<TCustomFilterForm>();
     Connect(ui);
 }
 
@@ -33,6 +35,23 @@ void TForms::Connect(TUserInterface& ui) {
     RetouchForm->OnCancel = [main] { main->RetouchCancelClick(); };
     RetouchForm->ShowError = [&ui](const std::string& message) { ui.Error(ErrorBoxText(message)); };
     PaletteForm->OnOk = [main](PackedColor color) { main->PaletteOkClick(color); };
+    TCustomFilterForm* custom = CustomFilterForm.get();
+    custom->OnApply = [main](const std::string& red, const std::string& green, const std::string& blue) {
+        bool applied = false;
+        main->RunCommand([&] {
+            main->UpdateUndo();
+            main->CustomFilter(red, green, blue);
+            main->ReDraw();
+            applied = true;
+        }, TMainForm::Cursor::Busy);
+        return applied;
+    };
+    custom->SetMainEnabled = [main](bool enabled) { main->setEnabled(enabled); };
+    custom->Inform = [&ui](const std::string& text) { ui.Information(text); };
+    custom->Confirm = [&ui](const std::string& text) { return ui.Confirm(text); };
+    custom->ShowError = [&ui](const std::string& message) { ui.Error(ErrorBoxText(message)); };
+    custom->OpenFilterDialog = [&ui] { return ui.OpenFilterFile(); };
+    custom->SaveFilterDialog = [&ui] { return ui.SaveFilterFile(); };
     PrintForm->OnPrint = [main](QPageLayout::Orientation orientation) {
         bool printed = false;
         main->RunCommand([&] {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "About.h"
+#include "Custom.h"
 #include "Main.h"
 #include "Palette.h"
 #include "Print.h"

@@ -148,4 +148,3 @@ void TMainForm::AboutMenuClick() {
 
 // Commands whose windows come with their own features: until then they are present in the
 // menu, follow the enabling rules and do nothing.
-void TMainForm::CustomfilterMenuClick() {}

@@ -47,6 +47,8 @@ public:
     void Print(QPageLayout::Orientation orientation);
     // The resize window's OK: undo snapshot, resize, redraw.
     void ResizeOkClick(int width, int height, bool interpolate);
+    // The custom filter window's formulas (spaces removed) on the selection; no undo, no redraw.
+    void CustomFilter(const std::string& red, const std::string& green, const std::string& blue);
 
     // The retouch window's OK and Cancel, and the palette window's OK.
     void RetouchOkClick();

@@ -1,4 +1,5 @@
 // The main window's picture commands: filters, statistics, and the Deform menu.
+#include "CustomFilter.h"
 #include "FilterCommands.h"
 #include "Forms.h"
 #include "GeometryCommands.h"
@@ -83,4 +84,10 @@ void TMainForm::ResizeOkClick(int width, int height, bool interpolate) {
         ResizeCommand(WorkingImage, Selection, width, height,
                       interpolate ? Interpolation::Pseudo : Interpolation::None);
     });
+}
+
+void TMainForm::CustomfilterMenuClick() { forms_.CustomFilterForm->Open(); }
+
+void TMainForm::CustomFilter(const std::string& red, const std::string& green, const std::string& blue) {
+    ::CustomFilter(WorkingImage, Selection, {red, green, blue});
 }

@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
+#include "FilterFileDialogs.h"
 #include "PicturePreview.h"
 
 namespace {
@@ -62,3 +63,7 @@ std::optional<std::string> QtUserInterface::SavePictureFile() {
     return RunPictureDialog(QFileDialog::AcceptSave,
                             {QStringLiteral("Bitmap (*.bmp)"), QStringLiteral("JPEG (*.jpg)")});
 }
+
+std::optional<std::string> QtUserInterface::OpenFilterFile() { return RunFilterFileDialog(FilterDialogKind::Open); }
+
+std::optional<std::string> QtUserInterface::SaveFilterFile() { return RunFilterFileDialog(FilterDialogKind::Save); }

@@ -12,4 +12,6 @@ public:
     void Warning(const std::string& caption, const std::string& text) override;
     std::optional<std::string> OpenPictureFile() override;
     std::optional<std::string> SavePictureFile() override;
+    std::optional<std::string> OpenFilterFile() override;
+    std::optional<std::string> SaveFilterFile() override;
 };

@@ -10,7 +10,3 @@ public:
     }
 };
 
-class TCustomFilterForm : public TShellForm {
-public:
-    explicit TCustomFilterForm(QWidget* owner) : TShellForm(owner, "Custom filter") {}
-};

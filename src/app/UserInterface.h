@@ -22,6 +22,9 @@ public:
     // The picture open and save dialogs; nothing when the user cancels.
     virtual std::optional<std::string> OpenPictureFile() = 0;
     virtual std::optional<std::string> SavePictureFile() = 0;
+    // The filter file (.fil) open and save dialogs; nothing when the user cancels.
+    virtual std::optional<std::string> OpenFilterFile() = 0;
+    virtual std::optional<std::string> SaveFilterFile() = 0;
 };
 
 // The message of an error as the error box shows it: a full stop is appended when the last

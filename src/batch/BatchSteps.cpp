@@ -4,7 +4,9 @@
 #include <ostream>
 #include <sstream>
 
+#include "CustomFilter.h"
 #include "FilterCommands.h"
+#include "FilterFile.h"
 #include "GeometryCommands.h"
 #include "Statistics.h"
 
@@ -79,6 +81,21 @@ const TArgumentStep ArgumentSteps[] = {
          const auto v = Integers("resize", sizes, 2, 1, MaxBatchSide);
          return [w = int(v[0]), h = int(v[1]), smoothing](TBatchSession& s) {
              ResizeCommand(s.Picture, s.Selection, w, h, smoothing);
+         };
+     }},
+    {"custom", "custom=RED;GREEN;BLUE  apply a formula of R1, G1 and B1 to each channel (spaces removed)",
+     [](const std::string& args) -> TBatchStep {
+         std::vector<std::string> parts(1);
+         for (const char c : args) c == ';' ? void(parts.emplace_back()) : void(parts.back() += c);
+         if (parts.size() != 3) throw EBatchUsage("custom: expects three formulas separated by semicolons");
+         const TFilterFormulas formulas = RemoveSpaces(TFilterFormulas{parts[0], parts[1], parts[2]});
+         // A formula that does not parse fails when the step runs, with the window's message.
+         return [formulas](TBatchSession& s) { CheckedCustomFilter(s.Picture, s.Selection, formulas); };
+     }},
+    {"filter-file", "filter-file=PATH apply the three formulas of a filter file (.fil), as custom does",
+     [](const std::string& path) -> TBatchStep {
+         return [path](TBatchSession& s) {
+             CheckedCustomFilter(s.Picture, s.Selection, RemoveSpaces(LoadFilterFile(path)));
          };
      }},
 };

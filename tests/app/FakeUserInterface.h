@@ -18,7 +18,7 @@ class FakeUserInterface : public TUserInterface {
 public:
     std::vector<TShownBox> Shown;
     std::deque<bool> ConfirmAnswers;  // empty: answer Yes
-    std::deque<std::optional<std::string>> OpenAnswers, SaveAnswers;
+    std::deque<std::optional<std::string>> OpenAnswers, SaveAnswers, FilterOpenAnswers, FilterSaveAnswers;
 
     void Information(const std::string& text) override { Shown.push_back({"Information", text}); }
     bool Confirm(const std::string& text) override {
@@ -34,6 +34,8 @@ public:
     }
     std::optional<std::string> OpenPictureFile() override { return Next(OpenAnswers); }
     std::optional<std::string> SavePictureFile() override { return Next(SaveAnswers); }
+    std::optional<std::string> OpenFilterFile() override { return Next(FilterOpenAnswers); }
+    std::optional<std::string> SaveFilterFile() override { return Next(FilterSaveAnswers); }
 
     // The boxes shown since the last call.
     std::vector<TShownBox> Take() { return std::exchange(Shown, {}); }

@@ -1,0 +1,196 @@
+#include "Custom.h"
+
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <filesystem>
+
+#include "FilterFile.h"
+#include "FormulaCheck.h"
+
+const char* const CustomFilterHelpText =
+    "Write your own filters!\r\n"
+    "\r\n"
+    "R1, G1, and B1 are integer values between 0 and 255 corresponding to the Red, \r\n"
+    "Green and Blue channels. You can use the following operators and functions: \r\n"
+    "\r\n"
+    "+, -, *, /, ^, (, ), ABS, ATAN, COS, EXP, LN, ROUND, SIN, SQR, SQRT, TRUNC";
+
+namespace {
+const QString Caption = QStringLiteral("Custom filter");
+
+// Filter files are 8-bit text: Latin-1 carries every byte through the edits unchanged.
+QString FromFile(const std::string& text) { return QString::fromLatin1(text.data(), qsizetype(text.size())); }
+std::string ToFile(const QString& text) { return text.toLatin1().toStdString(); }
+
+QPushButton* Button(QWidget* parent, const char* caption, const char* hint, QRect place) {
+    auto* button = new QPushButton(QString::fromLatin1(caption), parent);
+    if (hint) button->setToolTip(QString::fromLatin1(hint));
+    button->setGeometry(place);
+    // Return in an edit presses nothing.
+    button->setAutoDefault(false);
+    return button;
+}
+}  // namespace
+
+TCustomFilterForm::TCustomFilterForm(QWidget* owner)
+    : QDialog(owner, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint) {
+    setWindowTitle(Caption);
+    setFixedSize(487, 153);
+
+    GroupBox1 = new QGroupBox(QStringLiteral("Filter options"), this);
+    GroupBox1->setGeometry(8, 2, 382, 110);
+    QFont bold = font();
+    bold.setBold(true);
+    QLabel** labels[3] = {&Label1, &Label2, &Label3};
+    QLineEdit** edits[3] = {&REdit, &GEdit, &BEdit};
+    const char* names[3] = {"R2 = ", "G2 = ", "B2 = "};
+    const char* hints[3] = {"This expression controls the Red channel", "This expression controls the Green channel",
+                            "This expression controls the Blue channel"};
+    for (int i = 0; i < 3; ++i) {
+        const int top = 20 + 29 * i;
+        *labels[i] = new QLabel(QString::fromLatin1(names[i]), GroupBox1);
+        (*labels[i])->setGeometry(10, top, 40, 24);
+        *edits[i] = new QLineEdit(GroupBox1);
+        (*edits[i])->setGeometry(50, top, 236, 24);
+        (*edits[i])->setFont(bold);
+        (*edits[i])->setToolTip(QString::fromLatin1(hints[i]));
+    }
+    LoadButton = Button(GroupBox1, "&Load", "Load filter file", {294, 20, 80, 24});
+    SaveButton = Button(GroupBox1, "&Save", "Save filter file", {294, 49, 80, 24});
+    ClearButton = Button(GroupBox1, "&Clear", nullptr, {294, 78, 80, 24});
+    HelpButton = Button(GroupBox1, "?", "Help", {356, 0, 20, 18});
+    OKButton = Button(this, "&OK", "OK", {398, 10, 81, 25});
+    CancelButton = Button(this, "&Cancel", "Cancel", {398, 42, 81, 25});
+    SaveButton->setEnabled(false);
+    ClearButton->setEnabled(false);
+    OKButton->setEnabled(false);
+
+    Label4 = new QLabel(QStringLiteral("Warning! Custom filters are slow due to function parsing. A normal size image "
+                                       "may take minutes to redraw!"),
+                        this);
+    Label4->setWordWrap(true);
+    Label4->setGeometry(8, 116, 471, 34);
+    QPalette red = Label4->palette();
+    red.setColor(QPalette::WindowText, Qt::red);
+    Label4->setPalette(red);
+
+    // textChanged fires for typing and for assignments alike, as the enabling rule wants.
+    connect(REdit, &QLineEdit::textChanged, this, [this] { REditChange(); });
+    connect(GEdit, &QLineEdit::textChanged, this, [this] { GEditChange(); });
+    connect(BEdit, &QLineEdit::textChanged, this, [this] { BEditChange(); });
+    connect(LoadButton, &QPushButton::clicked, this, [this] { LoadButtonClick(); });
+    connect(SaveButton, &QPushButton::clicked, this, [this] { SaveButtonClick(); });
+    connect(ClearButton, &QPushButton::clicked, this, [this] { ClearButtonClick(); });
+    connect(HelpButton, &QPushButton::clicked, this, [this] { HelpButtonClick(); });
+    connect(OKButton, &QPushButton::clicked, this, [this] { OKButtonClick(); });
+    connect(CancelButton, &QPushButton::clicked, this, [this] { CancelButtonClick(); });
+}
+
+void TCustomFilterForm::Open() {
+    if (SetMainEnabled) SetMainEnabled(false);
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect place = frameGeometry();
+        place.moveCenter(screen->availableGeometry().center());
+        move(place.topLeft());
+    }
+    show();
+    raise();
+    activateWindow();
+}
+
+TFilterFormulas TCustomFilterForm::Formulas() const {
+    return {ToFile(REdit->text()), ToFile(GEdit->text()), ToFile(BEdit->text())};
+}
+
+void TCustomFilterForm::REditChange() { UpdateButtons(); }
+void TCustomFilterForm::GEditChange() { UpdateButtons(); }
+void TCustomFilterForm::BEditChange() { UpdateButtons(); }
+
+// The identity filter and a missing formula leave nothing to apply or keep.
+void TCustomFilterForm::UpdateButtons() {
+    const bool identity = REdit->text() == QLatin1String("R1") && GEdit->text() == QLatin1String("G1") &&
+                          BEdit->text() == QLatin1String("B1");
+    const bool complete = !REdit->text().isEmpty() && !GEdit->text().isEmpty() && !BEdit->text().isEmpty();
+    const bool enabled = !identity && complete;
+    SaveButton->setEnabled(enabled);
+    OKButton->setEnabled(enabled);
+    ClearButton->setEnabled(enabled);
+}
+
+void TCustomFilterForm::SetFormulas(const TFilterFormulas& formulas) {
+    REdit->setText(FromFile(formulas.Red));
+    GEdit->setText(FromFile(formulas.Green));
+    BEdit->setText(FromFile(formulas.Blue));
+}
+
+void TCustomFilterForm::SetFileCaption(const std::string& path) {
+    setWindowTitle(Caption + QStringLiteral(" - ") + QString::fromStdString(path));
+}
+
+void TCustomFilterForm::LoadButtonClick() {
+    const std::optional<std::string> path = OpenFilterDialog ? OpenFilterDialog() : std::nullopt;
+    if (!path) return;
+    TFilterFormulas formulas;
+    try {
+        formulas = LoadFilterFile(*path);
+    } catch (const std::exception& error) {
+        if (ShowError) ShowError(error.what());
+        return;  // edits and caption as they were
+    }
+    SetFormulas(formulas);
+    SetFileCaption(*path);
+}
+
+void TCustomFilterForm::SaveButtonClick() {
+    const std::optional<std::string> path = SaveFilterDialog ? SaveFilterDialog() : std::nullopt;
+    if (!path) return;
+    std::error_code ignored;
+    if (std::filesystem::exists(*path, ignored) && !(Confirm && Confirm("File exists. Overwrite?"))) return;
+    try {
+        // The spaces are kept as typed.
+        SaveFilterFile(*path, Formulas());
+    } catch (const std::exception& error) {
+        if (ShowError) ShowError(error.what());
+        return;  // the old file and the caption as they were
+    }
+    SetFileCaption(*path);
+}
+
+void TCustomFilterForm::ClearButtonClick() {
+    REdit->clear();
+    GEdit->clear();
+    BEdit->clear();
+    setWindowTitle(Caption);
+    ClearButton->setEnabled(false);
+}
+
+void TCustomFilterForm::HelpButtonClick() {
+    if (Inform) Inform(CustomFilterHelpText);
+}
+
+void TCustomFilterForm::OKButtonClick() {
+    const TFilterFormulas formulas = RemoveSpaces(Formulas());
+    // A mistyped formula would paint its channel black: say what is wrong and stay open.
+    if (const std::optional<std::string> error = FormulasSyntaxError(formulas)) {
+        if (Inform) Inform(*error);
+        return;
+    }
+    if (OnApply && !OnApply(formulas.Red, formulas.Green, formulas.Blue)) return;
+    CloseWindow();
+}
+
+void TCustomFilterForm::CancelButtonClick() { CloseWindow(); }
+
+void TCustomFilterForm::CloseWindow() {
+    if (SetMainEnabled) SetMainEnabled(true);
+    hide();
+}
+
+void TCustomFilterForm::closeEvent(QCloseEvent* event) { event->ignore(); }
+
+void TCustomFilterForm::reject() {}

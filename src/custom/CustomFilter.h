@@ -1,0 +1,23 @@
+#pragma once
+// The custom filter: three formulas give every selected pixel its new red, green and blue,
+// each reading the pixel's old values as R1, G1 and B1.
+#include "Bitmap.h"
+#include "FilterFormulas.h"
+#include "Rect.h"
+
+// Applies the formulas (spaces already removed) to the selection, with the result of the
+// region copy of every filter (black outside the picture, drawn back clipped). A formula that does not parse gives 0 for its channel. A floating-point
+// overflow in any formula throws EOverflow before anything is drawn back, so the picture
+// is left as it was.
+//
+// Each formula's result depends only on the old values of the channels it names, so it is
+// worked out once per distinct value (or pair, or triple) of those and looked up after.
+void CustomFilter(Bitmap& picture, const TRect& selection, const TFilterFormulas& formulas);
+
+// The batch tool's custom step: first the syntax check of the window, which throws
+// EFormulaSyntax with its message, then CustomFilter.
+void CheckedCustomFilter(Bitmap& picture, const TRect& selection, const TFilterFormulas& formulas);
+
+// The same, with the text replaced and parsed anew for every pixel and channel. Minutes on
+// a photo; kept as the reference that CustomFilter is tested against.
+void PlainCustomFilter(Bitmap& picture, const TRect& selection, const TFilterFormulas& formulas);

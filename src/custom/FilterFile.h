@@ -1,0 +1,20 @@
+#pragma once
+// Filter files (".fil"): three lines of 8-bit text, the red, green and blue formulas.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "FilterFormulas.h"
+
+// Reads the three lines out of a file's bytes. A carriage return ends a line and a line
+// feed right after it is skipped; a lone line feed stays in the text. Byte 26 or the end of
+// the bytes ends the text; lines that are missing read as empty.
+TFilterFormulas ReadFilterText(const std::vector<std::uint8_t>& bytes);
+
+// The three formulas as written to a file, each line ended by CR LF.
+std::vector<std::uint8_t> FilterFileBytes(const TFilterFormulas& formulas);
+
+// Throw EFileError with the system's message. Saving never leaves a half-written file:
+// either the old file stays or the new one is complete.
+TFilterFormulas LoadFilterFile(const std::string& path);
+void SaveFilterFile(const std::string& path, const TFilterFormulas& formulas);
