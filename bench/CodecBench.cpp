@@ -3,7 +3,6 @@
 // on exactly the same data.
 #include <benchmark/benchmark.h>
 
-#include <cmath>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -12,37 +11,12 @@
 #include "Bitmap.h"
 #include "Dib.h"
 #include "Jpeg.h"
+#include "BenchPictures.h"
 #include "PictureFile.h"
 
 namespace {
-constexpr int BenchWidth = 6000, BenchHeight = 4000;  // 24 megapixels
-
-// Smooth colour gradients with broad waves, plus a little deterministic noise: compresses
-// like a photo, not like a flat test card.
-Bitmap PhotoLike() {
-    Bitmap picture(BenchWidth, BenchHeight);
-    std::uint32_t seed = 0x12345678;
-    for (int y = 0; y < BenchHeight; ++y) {
-        std::uint8_t* p = picture.Row(y);
-        const double wave = std::sin(y * 0.004);
-        for (int x = 0; x < BenchWidth; ++x, p += 3) {
-            seed = seed * 1664525u + 1013904223u;
-            const int noise = int(seed >> 28) - 8;
-            const double shade = 60 * std::sin(x * 0.003 + wave) * std::cos(y * 0.002);
-            auto channel = [&](double base) {
-                const int v = int(base + shade) + noise;
-                return std::uint8_t(v < 0 ? 0 : v > 255 ? 255 : v);
-            };
-            p[0] = channel(40 + 150.0 * y / BenchHeight);
-            p[1] = channel(90 + 80.0 * x / BenchWidth);
-            p[2] = channel(200 - 120.0 * x / BenchWidth);
-        }
-    }
-    return picture;
-}
-
 struct Samples {
-    Bitmap picture = PhotoLike();
+    Bitmap picture = PhotoLike24M();
     std::vector<std::uint8_t> jpeg = EncodeJpeg(picture);
     std::vector<std::uint8_t> bmp = EncodeBmpFile(picture);
     std::string jpegPath = Temporary("corvalux_bench_24mp.jpg");
