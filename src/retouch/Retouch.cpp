@@ -75,6 +75,7 @@ TRetouchForm::TRetouchForm()
     auto* group = new QGroupBox(QStringLiteral("Retouch control"));
     auto* eyedropper = new QLabel(QStringLiteral("Right mouse button"));
     eyedropper->setToolTip(QStringLiteral("Eyedropper"));
+    eyedropper->setWordWrap(true);
     AirBrushRadioButton = ToolButton("&Airbrush", "Airbrush tool");
     AirBrushRadioButton->setChecked(true);
     LightenRadioButton = ToolButton("&Lighten", "Lighten tool");
