@@ -2,9 +2,10 @@
 # Sourced, not run.
 CORVALUX_PACKAGES=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev libgl-dev libjpeg-dev libv4l-dev
+  qt6-base-dev libgl-dev libjpeg-dev libv4l-dev libsane-dev libsane1 libsane-common
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core poppler-utils desktop-file-utils man-db file
+  clang libclang-rt-14-dev
 )
 
 corvalux_missing_packages() {

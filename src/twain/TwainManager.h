@@ -7,7 +7,8 @@
 #include "TwainTypes.h"
 
 // The paths tried for the manager, in order: the configured path (CORVALUX_TWAIN_DSM) when
-// given, the SANE bridge beside the program, then the TWAIN DSM of the system.
+// given, the SANE bridge beside the program or in its installed library folder, then the
+// TWAIN DSM of the system.
 std::vector<std::string> ManagerCandidates(const char* configuredPath, const std::string& programFolder);
 
 // Loads the first candidate that exists and looks up "DSM_Entry". False when no candidate

@@ -6,7 +6,7 @@ prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
 cmake --install "$build" --prefix "$prefix" >/dev/null
 fail=0
-for f in bin/corvalux bin/corvalux-batch share/applications/corvalux.desktop \
+for f in bin/corvalux bin/corvalux-batch lib/corvalux/libcorvalux-twain-sane.so share/applications/corvalux.desktop \
          share/icons/hicolor/scalable/apps/corvalux.svg share/icons/hicolor/48x48/apps/corvalux.png \
          share/man/man1/corvalux-batch.1 ${EXTRA_INSTALLED_FILES:-}; do
   if [ ! -e "$prefix/$f" ]; then echo "missing: $f"; fail=1; fi

@@ -289,9 +289,9 @@ TEST_F(TwainTest, QuitRequestEndsTheLoopAndTheSessionClosesDown) {
 TEST_F(TwainTest, ManagerIsLookedForInOrder) {
     const Log system = {"/usr/local/lib/libtwaindsm.so.2", "/usr/lib/x86_64-linux-gnu/libtwaindsm.so.2",
                         "/usr/lib/libtwaindsm.so.2"};
-    EXPECT_EQ(ManagerCandidates(nullptr, "/opt/corvalux"),
-              Join({{"/opt/corvalux/libcorvalux-twain-sane.so"}, system}));
-    EXPECT_EQ(ManagerCandidates("", "/opt/corvalux"), Join({{"/opt/corvalux/libcorvalux-twain-sane.so"}, system}));
-    EXPECT_EQ(ManagerCandidates("/tmp/dsm.so", "/opt/corvalux"),
-              Join({{"/tmp/dsm.so", "/opt/corvalux/libcorvalux-twain-sane.so"}, system}));
+    const Log bridge = {"/opt/corvalux/bin/libcorvalux-twain-sane.so", "/opt/corvalux/lib/corvalux/libcorvalux-twain-sane.so",
+                        "/opt/corvalux/lib/x86_64-linux-gnu/corvalux/libcorvalux-twain-sane.so"};
+    EXPECT_EQ(ManagerCandidates(nullptr, "/opt/corvalux/bin"), Join({bridge, system}));
+    EXPECT_EQ(ManagerCandidates("", "/opt/corvalux/bin"), Join({bridge, system}));
+    EXPECT_EQ(ManagerCandidates("/tmp/dsm.so", "/opt/corvalux/bin"), Join({{"/tmp/dsm.so"}, bridge, system}));
 }

@@ -1,0 +1,19 @@
+#pragma once
+// What a SANE status means to the person at the scanner, and the TWAIN condition code that
+// reports it to the program.
+#include <sane/sane.h>
+
+#include <string>
+
+#include "TwainTypes.h"
+
+namespace sanedsm {
+
+struct TFailure {
+    std::string Message;  // a sentence or two for the source's dialog
+    TW_UINT16 Condition;  // TWCC_...
+};
+
+TFailure DescribeStatus(SANE_Status status);
+
+}  // namespace sanedsm
