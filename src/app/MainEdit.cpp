@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QClipboard>
 
+#include "ClipboardPicture.h"
 #include "Errors.h"
 #include "Main.h"
 #include "QtPicture.h"
@@ -37,7 +38,7 @@ void TMainForm::PasteMenuClick() {
     RunCommand([&] {
         Bitmap pasted;
         try {
-            pasted = BitmapFromImage(QApplication::clipboard()->image());
+            pasted = ClipboardPicture(QApplication::clipboard()->mimeData());
         } catch (const EPictureTooLarge&) {
             throw;  // a picture there, but too large: the error box says so
         } catch (const EInvalidGraphic&) {

@@ -2,6 +2,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QBuffer>
 #include <QMimeData>
 
 #include <fstream>
@@ -121,4 +122,39 @@ TEST_F(AppTest, TooLargePicturesAreRefusedAndThePictureStays) {
     Main().OpenMenuClick();
     EXPECT_EQ(ui.Take(), (std::vector<TShownBox>{{"Error", "The picture is too large: 70000 \u00D7 1 pixels."}}));
     EXPECT_EQ(Main().WorkingImage, TestPicture(40, 30));
+}
+
+TEST_F(AppTest, PasteReadsPicturesOtherProgramsOffer) {
+    Start(WriteBmp("start.bmp", TestPicture(40, 30)));
+    struct Case {
+        const char* format;
+        QByteArray bytes;
+        std::vector<TShownBox> shown;
+        int width;  // of the picture afterwards
+    };
+    const std::vector<std::uint8_t> bmp = EncodeBmpFile(TestPicture(7, 5));
+    std::vector<std::uint8_t> hugeBmp = bmp;
+    hugeBmp[18] = 0x70, hugeBmp[19] = 0x11, hugeBmp[20] = 0x01;  // declares 70000 x 5
+    QByteArray png;
+    {
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        QImage(9, 4, QImage::Format_RGB32).save(&buffer, "PNG");
+    }
+    const Case cases[] = {
+        {"image/bmp", QByteArray(reinterpret_cast<const char*>(bmp.data()), qsizetype(bmp.size())), {}, 7},
+        {"image/png", png, {}, 9},
+        {"image/bmp", QByteArray(reinterpret_cast<const char*>(hugeBmp.data()), qsizetype(hugeBmp.size())),
+         {{"Error", "The picture is too large: 70000 \u00D7 5 pixels."}}, 9},
+        {"image/png", QByteArray("not a picture"), {{"Information", "No clipboard data available."}}, 9},
+    };
+    for (const Case& c : cases) {
+        auto* data = new QMimeData;
+        data->setData(QString::fromLatin1(c.format), c.bytes);
+        QApplication::clipboard()->setMimeData(data);
+        Main().PasteMenuClick();
+        EXPECT_EQ(ui.Take(), c.shown) << c.format;
+        EXPECT_EQ(Main().WorkingImage.Width(), c.width) << c.format;
+    }
+    EXPECT_EQ(Main().WorkingImage.Height(), 4);
 }
