@@ -15,6 +15,9 @@ Span Overlap(std::int64_t offset, std::int64_t length, std::int64_t width) {
 }  // namespace
 
 Bitmap CopyRegion(const Bitmap& source, const TRect& area) {
+    // Checked while the size is still 64-bit: a rectangle spanning the whole int range is
+    // 2^32 wide, which as an int would be an empty picture.
+    if (area.Width() >= 0 && area.Height() >= 0) CheckPictureSize(area.Width(), area.Height());
     Bitmap region(int(area.Width()), int(area.Height()));
     const Span cols = Overlap(area.Left, region.Width(), source.Width());
     if (cols.from >= cols.to) return region;
