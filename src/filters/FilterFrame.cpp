@@ -30,6 +30,16 @@ ChannelTable IdentityTable() {
     return table;
 }
 
+ChannelTables ComposeTables(const ChannelTables& first, const ChannelTables& then) {
+    ChannelTables both;
+    for (int v = 0; v < 256; ++v) {
+        both.Red[v] = then.Red[first.Red[v]];
+        both.Green[v] = then.Green[first.Green[v]];
+        both.Blue[v] = then.Blue[first.Blue[v]];
+    }
+    return both;
+}
+
 void ApplyChannelTables(Bitmap& picture, const TRect& selection, const ChannelTables& tables) {
     const std::uint8_t* const blue = tables.Blue.data();
     const std::uint8_t* const green = tables.Green.data();
@@ -39,4 +49,11 @@ void ApplyChannelTables(Bitmap& picture, const TRect& selection, const ChannelTa
         p[1] = green[p[1]];
         p[2] = red[p[2]];
     });
+}
+
+BlockPattern ChannelPattern(std::uint8_t blue, std::uint8_t green, std::uint8_t red) {
+    const std::uint8_t channel[3] = {blue, green, red};
+    BlockPattern pattern;
+    for (int j = 0; j < 48; ++j) pattern.Part[j / 16][j % 16] = channel[j % 3];
+    return pattern;
 }

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "Bitmap.h"
@@ -54,6 +55,44 @@ void FilterFrame(Bitmap& picture, const TRect& selection, Passes&& passes) {
     DrawRegion(picture, region, selection.Left, selection.Top);
 }
 
+// width x height pixels whose rows lie `Stride` bytes apart: a selection inside a picture, or
+// a whole region copy.
+struct PixelRows {
+    std::uint8_t* First;
+    std::ptrdiff_t Stride;
+    int Width, Height;
+    std::uint8_t* Row(int y) const { return First + y * Stride; }
+};
+inline PixelRows RowsOf(Bitmap& picture) {
+    return {picture.Row(0), std::ptrdiff_t(picture.RowBytes()), picture.Width(), picture.Height()};
+}
+
+// True when the selection is not empty and lies wholly inside the picture.
+inline bool SelectionInside(const Bitmap& picture, const TRect& selection) {
+    return selection.Left >= 0 && selection.Top >= 0 && selection.Right < picture.Width() &&
+           selection.Bottom < picture.Height() && selection.Width() > 0 && selection.Height() > 0;
+}
+// The selected pixels in place; the selection must lie inside the picture.
+inline PixelRows SelectedRows(Bitmap& picture, const TRect& selection) {
+    return {picture.Pixel(selection.Left, selection.Top), std::ptrdiff_t(picture.RowBytes()), int(selection.Width()),
+            int(selection.Height())};
+}
+
+// FilterFrame for a pass that may rewrite the pixels it has read, pass(PixelRows): a selection
+// lying wholly inside the picture is handed over in place, which spares the copy out and the
+// copy back (two passes over the selection and a fresh allocation); any other selection goes
+// through the region copy, so that its parts outside the picture read as black.
+template <class Pass>
+void FilterInPlace(Bitmap& picture, const TRect& selection, Pass&& pass) {
+    if (SelectionInside(picture, selection)) {
+        pass(SelectedRows(picture, selection));
+        return;
+    }
+    FilterFrame(picture, selection, [&](Bitmap& region) {
+        if (!region.Empty()) pass(RowsOf(region));
+    });
+}
+
 // The selection covering the whole picture: (0, 0, width - 1, height - 1).
 inline TRect WholePicture(const Bitmap& picture) {
     return {0, 0, picture.Width() - 1, picture.Height() - 1};
@@ -82,5 +121,47 @@ struct ChannelTables {
 };
 ChannelTable IdentityTable();
 
+// The tables of `first` followed by those of `then`: one pass instead of two.
+ChannelTables ComposeTables(const ChannelTables& first, const ChannelTables& then);
+
 // Replaces each selected channel value by its table entry.
 void ApplyChannelTables(Bitmap& picture, const TRect& selection, const ChannelTables& tables);
+
+// A rule that a few byte-vector operations give exactly, run 48 bytes (16 pixels) at a time
+// instead of a table look-up per byte. The block is held in three 16-byte vectors; byte j of the
+// block always belongs to channel j mod 3 (blue, green, red), so a per-channel constant is
+// one fixed 48-byte pattern: ChannelPattern lays it out. rule(Bytes16 values, int part) gets
+// part 0, 1 or 2 of a block. The bytes after a row's last whole block go through `tables`,
+// which must hold the same rule.
+using Bytes16 = std::uint8_t __attribute__((vector_size(16)));
+struct BlockPattern {
+    Bytes16 Part[3];
+};
+BlockPattern ChannelPattern(std::uint8_t blue, std::uint8_t green, std::uint8_t red);
+
+template <class VectorRule>
+void ApplyVectorRule(Bitmap& picture, const TRect& selection, const ChannelTables& tables, VectorRule rule) {
+    constexpr std::size_t block = 48;
+    const std::uint8_t* const table[3] = {tables.Blue.data(), tables.Green.data(), tables.Red.data()};
+    const TRect part = VisiblePart(picture, selection);
+    for (int y = part.Top; y < part.Top + part.Height(); ++y) {
+        std::uint8_t* p = picture.Pixel(part.Left, y);
+        const std::size_t bytes = std::size_t(part.Width()) * 3;
+        std::size_t i = 0;
+        for (; i + block <= bytes; i += block)
+            for (int k = 0; k < 3; ++k) {
+                Bytes16 v;
+                std::memcpy(&v, p + i + 16 * k, 16);
+                v = rule(v, k);
+                std::memcpy(p + i + 16 * k, &v, 16);
+            }
+        for (; i < bytes; ++i) p[i] = table[i % 3][p[i]];
+    }
+}
+
+// Byte-vector pieces for such rules, unsigned and exact.
+inline Bytes16 Min(Bytes16 a, Bytes16 b) { return a < b ? a : b; }
+// a + b, or 255 where that would pass it.
+inline Bytes16 AddClamped(Bytes16 a, Bytes16 b) { return a + Min(b, ~a); }
+// a - b, or 0 where that would fall below it.
+inline Bytes16 SubtractClamped(Bytes16 a, Bytes16 b) { return a - Min(b, a); }

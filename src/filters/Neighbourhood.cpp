@@ -14,18 +14,54 @@ namespace {
 // ---- Mean ---------------------------------------------------------------------------------
 //
 // The window is separable: the sum over the clamped square is the sum over clamped rows of
-// the row sums over clamped columns. Both directions use running sums (add the sample
-// entering the window, take away the one leaving it), so the cost does not grow with n and
-// the integer result is the same as re-adding the whole window for every pixel.
+// the row sums over clamped columns. The vertical direction uses a running sum (add the row
+// entering the window, take away the one leaving it), so the cost does not grow with n and the
+// integer result is the same as re-adding the whole window for every pixel.
+//
+// Up to SmallRadius every window sum fits 16 bits (15 x 15 x 255 = 57375). Such a radius is
+// the usual one (3 x 3 and 11 x 11), and it gets loops over 16-bit lanes that the compiler
+// vectorises: row sums added up from their 2n + 1 samples, the running sum, and a division by
+// multiplying. Wider windows keep 32- or 64-bit running sums in both directions.
 
-// out[3x + c] = sum of row[3 * clamp(i) + c] for i in x - n .. x + n.
-void RowWindowSums(const std::uint8_t* row, int width, int n, std::int32_t* out) {
+constexpr int SmallRadius = 7;
+
+// The sum of row[3 * clamp(x + k) + c] for k in -n .. n, added sample by sample.
+template <class Sum>
+Sum ClampedRowSum(const std::uint8_t* row, int width, int n, int x, int c) {
+    Sum s = 0;
+    for (int k = -n; k <= n; ++k) s += row[3 * std::clamp(x + k, 0, width - 1) + c];
+    return s;
+}
+
+// out[3x + c] = sum of row[3 * clamp(i) + c] for i in x - n .. x + n, for a small n. Columns
+// whose window stays inside the row are added one offset at a time, over a piece of the row
+// small enough to stay in the first-level cache while its 2n + 1 offsets are added.
+void DirectRowSums(const std::uint8_t* row, int width, int n, std::uint16_t* out) {
+    constexpr std::ptrdiff_t Piece = 4096;
+    const int firstInner = std::min(n, width), lastInner = std::max(width - n, firstInner);  // [first, last)
+    const std::ptrdiff_t from = std::ptrdiff_t(firstInner) * 3, to = std::ptrdiff_t(lastInner) * 3;
+    std::fill(out + from, out + to, std::uint16_t(0));
+    for (std::ptrdiff_t start = from; start < to; start += Piece) {
+        const std::ptrdiff_t end = std::min(start + Piece, to);
+        for (std::ptrdiff_t offset = -3 * n; offset <= 3 * n; offset += 3)
+            for (std::ptrdiff_t i = start; i < end; ++i) out[i] = std::uint16_t(out[i] + row[i + offset]);
+    }
+    auto edge = [&](int x) {
+        for (int c = 0; c < 3; ++c) out[3 * x + c] = ClampedRowSum<std::uint16_t>(row, width, n, x, c);
+    };
+    for (int x = 0; x < firstInner; ++x) edge(x);
+    for (int x = lastInner; x < width; ++x) edge(x);
+}
+
+// The same with a running sum along the row, for any n.
+template <class Sum>
+void RunningRowSums(const std::uint8_t* row, int width, int n, Sum* out) {
     const int last = width - 1;
-    std::int32_t sum[3];
+    Sum sum[3];
     for (int c = 0; c < 3; ++c) {
-        std::int32_t s = n * row[c];  // the n samples left of column 0
+        Sum s = Sum(n) * row[c];  // the n samples left of column 0
         for (int i = 0; i <= std::min(n, last); ++i) s += row[3 * i + c];
-        s += std::max(0, n - last) * row[3 * last + c];  // samples past the right edge
+        s += Sum(std::max(0, n - last)) * row[3 * last + c];  // samples past the right edge
         sum[c] = s;
         out[c] = s;
     }
@@ -33,67 +69,105 @@ void RowWindowSums(const std::uint8_t* row, int width, int n, std::int32_t* out)
         const std::uint8_t* in = row + 3 * std::min(x + n, last);
         const std::uint8_t* leaving = row + 3 * std::max(x - 1 - n, 0);
         for (int c = 0; c < 3; ++c) {
-            sum[c] += in[c] - leaving[c];
+            sum[c] += Sum(in[c] - leaving[c]);
             out[3 * x + c] = sum[c];
         }
     }
 }
 
-// Rewrites `picture` with its box means. Row y is written only after its own row sums were
+// Division of window sums by the window's area, truncating.
+class AreaDivision {
+public:
+    explicit AreaDivision(std::int64_t area) : area_(area) {
+        const std::int64_t largest = area * 255;
+        // A multiply and a shift for 16-bit sums: the first pair that gives the quotient of
+        // every reachable sum, checked here against them all.
+        if (largest <= 0xFFFF)
+            for (int shift = 16; shift < 32 && multiplier_ == 0; ++shift) {
+                const std::uint64_t m = ((std::uint64_t(1) << shift) + std::uint64_t(area) - 1) / std::uint64_t(area);
+                if (m > 0xFFFF) break;
+                bool exact = true;
+                for (std::int64_t v = 0; v <= largest && exact; ++v)
+                    exact = ((std::uint64_t(v) * m) >> shift) == std::uint64_t(v / area);
+                if (exact) multiplier_ = std::uint32_t(m), shift_ = shift;
+            }
+        // Otherwise a table while the largest sum stays small.
+        if (multiplier_ == 0 && largest < (std::int64_t(1) << 20)) {
+            quotient_.resize(std::size_t(largest) + 1);
+            for (std::int64_t s = 0; s <= largest; ++s) quotient_[std::size_t(s)] = std::uint8_t(s / area);
+        }
+    }
+
+    template <class Sum>
+    void Divide(const Sum* sums, std::size_t count, std::uint8_t* out) const {
+        if constexpr (sizeof(Sum) == 2) {
+            if (multiplier_ != 0) {
+                const std::uint32_t m = multiplier_;
+                const int shift = shift_;
+                for (std::size_t i = 0; i < count; ++i) out[i] = std::uint8_t((std::uint32_t(sums[i]) * m) >> shift);
+                return;
+            }
+        }
+        if (!quotient_.empty())
+            for (std::size_t i = 0; i < count; ++i) out[i] = quotient_[std::size_t(sums[i])];
+        else
+            for (std::size_t i = 0; i < count; ++i) out[i] = std::uint8_t(std::int64_t(sums[i]) / area_);
+    }
+
+private:
+    std::int64_t area_;
+    std::uint32_t multiplier_ = 0;
+    int shift_ = 0;
+    std::vector<std::uint8_t> quotient_;
+};
+
+// Rewrites `rows` with their box means. Row y is written only after its own row sums were
 // taken (the window reaches a row before the output does), and no row is summed twice, so
-// the result can go into the picture it is read from.
+// the result can go into the pixels it is read from.
 template <class Sum>
-void BoxMean(Bitmap& picture, int n) {
-    const Bitmap& source = picture;
-    const int width = source.Width(), height = source.Height(), last = height - 1;
+void BoxMean(const PixelRows& rows, int n) {
+    const int width = rows.Width, height = rows.Height, last = height - 1;
     const std::size_t rowValues = std::size_t(width) * 3;
 
     // Row sums of the source rows the vertical window currently spans. That span never covers
     // more than min(2n + 2, height) consecutive rows, so a ring of that many slots holds it and
     // every row is summed once.
     const int slots = int(std::min<std::int64_t>(2 * std::int64_t(n) + 2, height));
-    std::vector<std::int32_t> ring(std::size_t(slots) * rowValues);
+    std::vector<Sum> ring(std::size_t(slots) * rowValues);
     std::vector<int> slotRow(std::size_t(slots), -1);
-    auto rowSums = [&](int sy) -> const std::int32_t* {
-        std::int32_t* sums = ring.data() + std::size_t(sy % slots) * rowValues;
+    auto rowSums = [&](int sy) -> const Sum* {
+        Sum* sums = ring.data() + std::size_t(sy % slots) * rowValues;
         if (slotRow[std::size_t(sy % slots)] != sy) {
-            RowWindowSums(source.Row(sy), width, n, sums);
+            if constexpr (sizeof(Sum) == 2)
+                DirectRowSums(rows.Row(sy), width, n, sums);
+            else
+                RunningRowSums(rows.Row(sy), width, n, sums);
             slotRow[std::size_t(sy % slots)] = sy;
         }
         return sums;
     };
 
-    // Integer division by (2n + 1)^2, tabulated while the largest sum stays small.
-    const std::int64_t divisor = (2 * std::int64_t(n) + 1) * (2 * std::int64_t(n) + 1);
-    const std::int64_t largest = divisor * 255;
-    std::vector<std::uint8_t> quotient;
-    if (largest < (std::int64_t(1) << 20)) {
-        quotient.resize(std::size_t(largest) + 1);
-        for (std::int64_t s = 0; s <= largest; ++s) quotient[std::size_t(s)] = std::uint8_t(s / divisor);
-    }
+    const AreaDivision division((2 * std::int64_t(n) + 1) * (2 * std::int64_t(n) + 1));
 
     // The window of row 0: n copies of row 0 above it, rows 0..n, and copies of the last row
-    // for any part of the window below the picture.
+    // for any part of the window below the picture. 16-bit sums may wrap on the way; the
+    // arithmetic is modulo 2^16 and the true total fits, so the total comes out right.
     std::vector<Sum> window(rowValues, 0);
-    auto addRow = [&](const std::int32_t* sums, Sum times) {
-        for (std::size_t i = 0; i < rowValues; ++i) window[i] += times * sums[i];
+    auto addRow = [&](const Sum* sums, Sum times) {
+        for (std::size_t i = 0; i < rowValues; ++i) window[i] = Sum(window[i] + times * sums[i]);
     };
     addRow(rowSums(0), Sum(n));
     for (int j = 0; j <= std::min(n, last); ++j) addRow(rowSums(j), 1);
     if (n > last) addRow(rowSums(last), Sum(n - last));
 
     for (int y = 0;; ++y) {
-        std::uint8_t* out = picture.Row(y);
-        if (!quotient.empty())
-            for (std::size_t i = 0; i < rowValues; ++i) out[i] = quotient[std::size_t(window[i])];
-        else
-            for (std::size_t i = 0; i < rowValues; ++i) out[i] = std::uint8_t(window[i] / divisor);
+        division.Divide(window.data(), rowValues, rows.Row(y));
         if (y == last) break;
         // Slide down one row: the leaving row first, so that summing the entering row cannot
         // reuse its slot before it is read.
-        const std::int32_t* leaving = rowSums(std::max(y - n, 0));
-        const std::int32_t* entering = rowSums(std::min(y + 1 + n, last));
-        for (std::size_t i = 0; i < rowValues; ++i) window[i] += Sum(entering[i] - leaving[i]);
+        const Sum* leaving = rowSums(std::max(y - n, 0));
+        const Sum* entering = rowSums(std::min(y + 1 + n, last));
+        for (std::size_t i = 0; i < rowValues; ++i) window[i] = Sum(window[i] + entering[i] - leaving[i]);
     }
 }
 
@@ -101,17 +175,18 @@ void BoxMean(Bitmap& picture, int n) {
 
 void Mean(Bitmap& picture, const TRect& selection, std::int32_t n) {
     if (n > MeanMaxRadius) throw std::invalid_argument("Mean radius out of range");
-    FilterFrame(picture, selection, [n](Bitmap& region) {
-        if (region.Empty()) return;
+    FilterInPlace(picture, selection, [n](const PixelRows& rows) {
         if (n < 0) {  // an empty window: every sum is 0
-            region.SetSize(region.Width(), region.Height());
+            for (int y = 0; y < rows.Height; ++y) std::fill_n(rows.Row(y), std::size_t(rows.Width) * 3, std::uint8_t(0));
             return;
         }
         const std::int64_t side = 2 * std::int64_t(n) + 1;
-        if (side * side * 255 <= INT32_MAX)
-            BoxMean<std::int32_t>(region, n);
+        if (n <= SmallRadius)
+            BoxMean<std::uint16_t>(rows, n);
+        else if (side * side * 255 <= INT32_MAX)
+            BoxMean<std::int32_t>(rows, n);
         else
-            BoxMean<std::int64_t>(region, n);
+            BoxMean<std::int64_t>(rows, n);
     });
 }
 
@@ -205,61 +280,122 @@ void NeighbourMeans(const std::uint8_t* up, const std::uint8_t* mid, const std::
         means[x] = std::uint8_t((up[x - 1] + up[x] + up[x + 1] + mid[x - 1] + mid[x + 1] + down[x - 1] +
                                  down[x] + down[x + 1]) / 8);
 }
+
+// One row's channels side by side (red, green, blue), so that the grey and the per-pixel chain
+// below run as plain loops over columns, which the compiler vectorises; on the interleaved
+// pixels they would go one pixel at a time.
+struct ChannelRows {
+    explicit ChannelRows(int width)
+        : Red(std::size_t(width)), Green(std::size_t(width)), Blue(std::size_t(width)) {}
+    std::vector<std::uint8_t> Red, Green, Blue;
+    // Local pointers: a byte store could alias the vectors' own pointers, which would make the
+    // compiler reload them for every byte.
+    void Split(const std::uint8_t* row, int width) {
+        std::uint8_t *red = Red.data(), *green = Green.data(), *blue = Blue.data();
+        for (int x = 0; x < width; ++x, row += 3) blue[x] = row[0], green[x] = row[1], red[x] = row[2];
+    }
+    void Join(std::uint8_t* row, int from, int to) const {
+        const std::uint8_t *red = Red.data(), *green = Green.data(), *blue = Blue.data();
+        row += 3 * from;
+        for (int x = from; x < to; ++x, row += 3) row[0] = blue[x], row[1] = green[x], row[2] = red[x];
+    }
+    // PixelGray of every column.
+    void Gray(int width, std::uint8_t* gray) const {
+        const std::uint8_t *red = Red.data(), *green = Green.data(), *blue = Blue.data();
+        for (int x = 0; x < width; ++x) gray[x] = std::uint8_t(unsigned(blue[x] + green[x] + red[x]) / 3u);
+    }
+};
+
+// Each channel in turn, red, green, blue, moves by its rule from d = (grey of the pixel as it
+// is at that moment, with the channels before it already rewritten) - the neighbours' mean.
+template <class Rule>
+void SharpenRow(ChannelRows& pixels, const std::uint8_t* means, int from, int to, Rule rule) {
+    std::uint8_t *red = pixels.Red.data(), *green = pixels.Green.data(), *blue = pixels.Blue.data();
+    for (int x = from; x < to; ++x) {
+        const int m = means[x];
+        const int r = red[x], g = green[x], b = blue[x];
+        const int newR = rule(int(unsigned(r + g + b) / 3u) - m, r);
+        const int newG = rule(int(unsigned(newR + g + b) / 3u) - m, g);
+        const int newB = rule(int(unsigned(newR + newG + b) / 3u) - m, b);
+        red[x] = std::uint8_t(newR), green[x] = std::uint8_t(newG), blue[x] = std::uint8_t(newB);
+    }
+}
 }  // namespace
 
 void Sharpness(Bitmap& picture, const TRect& selection, SharpnessStep step) {
-    FilterFrame(picture, selection, [step](Bitmap& region) {
-        const int width = region.Width(), height = region.Height();
+    FilterInPlace(picture, selection, [step](const PixelRows& rows) {
+        const int width = rows.Width, height = rows.Height;
         if (width < 3 || height < 3) return;
-        const GrayMap gray = MakeGrayMap(region);
+        // Rows y - 1, y and y + 1 as they were before the pass: each row is split into its
+        // channels, and its grey taken, before it is rewritten, so three rows are all that is kept.
+        std::vector<std::uint8_t> grayRing(3 * static_cast<std::size_t>(width));
         std::vector<std::uint8_t> means(static_cast<std::size_t>(width));
-        // New v = Trunc(d * k + old v) with k = 2 or -0.5. Both products are exact, so in
-        // integers: v + 2d, and (2v - d) / 2 with C++'s division truncating toward zero.
-        auto sharpen = [](int d, int v) { return ClampByte(v + 2 * d); };
-        auto soften = [](int d, int v) { return ClampByte((2 * v - d) / 2); };
-        auto run = [&](auto rule) {
-            for (int y = 1; y < height - 1; ++y) {
-                NeighbourMeans(gray.Row(y - 1), gray.Row(y), gray.Row(y + 1), width, means.data());
-                std::uint8_t* p = region.Pixel(1, y);
-                for (int x = 1; x < width - 1; ++x, p += 3) {
-                    // Each channel's d is the grey of the pixel as it is at that moment, with
-                    // the channels before it already rewritten.
-                    const int m = means[std::size_t(x)];
-                    const int r = p[2], g = p[1], b = p[0];
-                    const int newR = rule((r + g + b) / 3 - m, r);
-                    const int newG = rule((newR + g + b) / 3 - m, g);
-                    const int newB = rule((newR + newG + b) / 3 - m, b);
-                    p[2] = std::uint8_t(newR), p[1] = std::uint8_t(newG), p[0] = std::uint8_t(newB);
-                }
-            }
+        std::vector<ChannelRows> pixelRing(3, ChannelRows(width));
+        auto gray = [&](int y) { return grayRing.data() + std::size_t(y % 3) * std::size_t(width); };
+        auto take = [&](int y) {
+            ChannelRows& pixels = pixelRing[std::size_t(y % 3)];
+            pixels.Split(rows.Row(y), width);
+            pixels.Gray(width, gray(y));
         };
-        if (step == SharpnessStep::Increase)
-            run(sharpen);
-        else
-            run(soften);
+        take(0);
+        take(1);
+        // New v = Trunc(d * k + old v) with k = 2 or -0.5. Both products are exact, so in
+        // integers: v + 2d, and (2v - d) / 2 truncated toward zero, which is what an
+        // arithmetic shift gives wherever the result is not negative (and there both clamp to 0).
+        auto sharpen = [](int d, int v) { return ClampByte(v + 2 * d); };
+        auto soften = [](int d, int v) { return ClampByte((2 * v - d) >> 1); };
+        for (int y = 1; y < height - 1; ++y) {
+            take(y + 1);
+            NeighbourMeans(gray(y - 1), gray(y), gray(y + 1), width, means.data());
+            ChannelRows& pixels = pixelRing[std::size_t(y % 3)];
+            if (step == SharpnessStep::Increase)
+                SharpenRow(pixels, means.data(), 1, width - 1, sharpen);
+            else
+                SharpenRow(pixels, means.data(), 1, width - 1, soften);
+            pixels.Join(rows.Row(y), 1, width - 1);
+        }
     });
 }
 
 namespace {
-// Black outline along the picture's outermost rows and columns.
-void DrawOutline(Bitmap& picture) {
+// Black outline along the picture's outermost rows and columns, except on pixels inside `keep`.
+void DrawOutline(Bitmap& picture, const TRect& keep) {
     const int width = picture.Width(), height = picture.Height();
     if (width == 0 || height == 0) return;
-    std::fill_n(picture.Row(0), picture.RowBytes(), std::uint8_t(0));
-    std::fill_n(picture.Row(height - 1), picture.RowBytes(), std::uint8_t(0));
+    // Pixels from..to of row y, less those inside `keep`.
+    auto blacken = [&](int y, int from, int to) {
+        auto fill = [&](int a, int b) {
+            if (a <= b) std::fill_n(picture.Pixel(a, y), std::size_t(b - a + 1) * 3, std::uint8_t(0));
+        };
+        if (y < keep.Top || y > keep.Bottom || keep.Right < keep.Left) return fill(from, to);
+        fill(from, std::min(to, keep.Left - 1));
+        fill(std::max(from, keep.Right + 1), to);
+    };
+    blacken(0, 0, width - 1);
+    blacken(height - 1, 0, width - 1);
     for (int y = 0; y < height; ++y) {
-        std::fill_n(picture.Pixel(0, y), 3, std::uint8_t(0));
-        std::fill_n(picture.Pixel(width - 1, y), 3, std::uint8_t(0));
+        blacken(y, 0, 0);
+        blacken(y, width - 1, width - 1);
     }
 }
 
-// Each interior pixel becomes the grey of its mean absolute difference to its neighbours.
-void EdgePass(Bitmap& region) {
-    const int width = region.Width(), height = region.Height();
-    const GrayMap gray = MakeGrayMap(region);
+// Each interior pixel becomes the grey of its mean absolute difference to its neighbours. The
+// greys are those from before the pass: each row's is taken before the row is rewritten.
+void EdgePass(const PixelRows& rows) {
+    const int width = rows.Width, height = rows.Height;
+    std::vector<std::uint8_t> grayRing(3 * static_cast<std::size_t>(width));
     std::vector<std::uint8_t> edges(static_cast<std::size_t>(width));
+    auto gray = [&](int y) { return grayRing.data() + std::size_t(y % 3) * std::size_t(width); };
+    auto take = [&](int y) {
+        const std::uint8_t* p = rows.Row(y);
+        std::uint8_t* g = gray(y);
+        for (int x = 0; x < width; ++x, p += 3) g[x] = PixelGray(p);
+    };
+    take(0);
+    take(1);
     for (int y = 1; y < height - 1; ++y) {
-        const std::uint8_t *up = gray.Row(y - 1), *mid = gray.Row(y), *down = gray.Row(y + 1);
+        take(y + 1);
+        const std::uint8_t *up = gray(y - 1), *mid = gray(y), *down = gray(y + 1);
         // The differences first, in a loop over bytes that the compiler vectorises.
         for (int x = 1; x < width - 1; ++x) {
             const int c = mid[x];
@@ -268,36 +404,48 @@ void EdgePass(Bitmap& region) {
                             std::abs(down[x - 1] - c) + std::abs(down[x] - c) + std::abs(down[x + 1] - c);
             edges[std::size_t(x)] = std::uint8_t(sum / 8);
         }
-        std::uint8_t* p = region.Pixel(1, y);
+        std::uint8_t* p = rows.Row(y) + 3;
         for (int x = 1; x < width - 1; ++x, p += 3) p[0] = p[1] = p[2] = edges[std::size_t(x)];
     }
 }
 
 // Spreads the interior block over the whole region: the outermost columns and rows repeat
 // their inner neighbours, every interior pixel keeps its place.
-void RepeatInteriorEdges(Bitmap& region) {
-    const int width = region.Width(), height = region.Height();
+void RepeatInteriorEdges(const PixelRows& rows) {
+    const int width = rows.Width, height = rows.Height;
+    const std::size_t rowBytes = std::size_t(width) * 3;
     for (int y = 1; y < height - 1; ++y) {
-        std::copy_n(region.Pixel(1, y), 3, region.Pixel(0, y));
-        std::copy_n(region.Pixel(width - 2, y), 3, region.Pixel(width - 1, y));
+        std::copy_n(rows.Row(y) + 3, 3, rows.Row(y));
+        std::copy_n(rows.Row(y) + 3 * (width - 2), 3, rows.Row(y) + 3 * (width - 1));
     }
-    std::copy_n(region.Row(1), region.RowBytes(), region.Row(0));
-    std::copy_n(region.Row(height - 2), region.RowBytes(), region.Row(height - 1));
+    std::copy_n(rows.Row(1), rowBytes, rows.Row(0));
+    std::copy_n(rows.Row(height - 2), rowBytes, rows.Row(height - 1));
 }
 }  // namespace
 
 void FindEdges(Bitmap& picture, const TRect& selection) {
-    Bitmap region = CopyRegion(picture, selection);
-    const bool hasInterior = region.Width() >= 3 && region.Height() >= 3;
-    if (hasInterior) {
-        EdgePass(region);
-        RepeatInteriorEdges(region);
+    const bool hasInterior = selection.Width() >= 3 && selection.Height() >= 3;
+    const TRect nothing{0, 0, -1, -1};
+    if (SelectionInside(picture, selection)) {
+        // In place: the copy-back would have covered the outline inside the selection, so it
+        // is drawn only outside it.
+        if (hasInterior) {
+            EdgePass(SelectedRows(picture, selection));
+            RepeatInteriorEdges(SelectedRows(picture, selection));
+        }
+        DrawOutline(picture, hasInterior ? selection : nothing);
+    } else {
+        Bitmap region = CopyRegion(picture, selection);
+        if (hasInterior) {
+            EdgePass(RowsOf(region));
+            RepeatInteriorEdges(RowsOf(region));
+        }
+        // The outline goes on first, so the copy-back covers it where the selection meets the
+        // picture's border.
+        DrawOutline(picture, nothing);
+        if (hasInterior) DrawRegion(picture, region, selection.Left, selection.Top);
     }
-    // The outline goes on first, so the copy-back covers it where the selection meets the
-    // picture's border.
-    DrawOutline(picture);
-    if (hasInterior) DrawRegion(picture, region, selection.Left, selection.Top);
-    region.Clear();
-    Optimize(picture, selection);
-    Logaritmize(picture, selection, ChannelSelector::All);
+    // Optimize, then Logaritmize(All), as one pass of the two curves composed.
+    ApplyChannelTables(picture, selection,
+                       ComposeTables(OptimizeTables(picture, selection), LogaritmizeTables(ChannelSelector::All)));
 }

@@ -23,7 +23,16 @@ ChannelTable InvertTable(bool chosen) {
 
 void AdjustChannels(Bitmap& picture, const TRect& selection, std::int32_t dR, std::int32_t dG,
                     std::int32_t dB) {
-    ApplyChannelTables(picture, selection, {OffsetTable(dR), OffsetTable(dG), OffsetTable(dB)});
+    // Each channel goes up by its positive part and down by its negative part, both clamped;
+    // an amount past 255 either way gives 255 or 0 like 255 itself does.
+    auto up = [](std::int32_t amount) { return std::uint8_t(std::clamp(amount, 0, 255)); };
+    auto down = [](std::int32_t amount) { return std::uint8_t(std::clamp(-std::int64_t(amount), std::int64_t(0), std::int64_t(255))); };
+    const BlockPattern add = ChannelPattern(up(dB), up(dG), up(dR));
+    const BlockPattern subtract = ChannelPattern(down(dB), down(dG), down(dR));
+    ApplyVectorRule(picture, selection, {OffsetTable(dR), OffsetTable(dG), OffsetTable(dB)},
+                    [&](Bytes16 v, int part) {
+                        return SubtractClamped(AddClamped(v, add.Part[part]), subtract.Part[part]);
+                    });
 }
 
 void BlackAndWhite(Bitmap& picture, const TRect& selection) {
@@ -39,10 +48,12 @@ void Grayscale(Bitmap& picture, const TRect& selection) {
 
 void Invert(Bitmap& picture, const TRect& selection, ChannelSelector channels) {
     const bool all = channels == ChannelSelector::All;
-    ApplyChannelTables(picture, selection,
-                       {InvertTable(all || channels == ChannelSelector::Red),
-                        InvertTable(all || channels == ChannelSelector::Green),
-                        InvertTable(all || channels == ChannelSelector::Blue)});
+    const bool red = all || channels == ChannelSelector::Red, green = all || channels == ChannelSelector::Green,
+               blue = all || channels == ChannelSelector::Blue;
+    // 255 - v is v with every bit flipped.
+    const BlockPattern flip = ChannelPattern(blue ? 255 : 0, green ? 255 : 0, red ? 255 : 0);
+    ApplyVectorRule(picture, selection, {InvertTable(red), InvertTable(green), InvertTable(blue)},
+                    [&](Bytes16 v, int part) { return v ^ flip.Part[part]; });
 }
 
 void SwapChannels(Bitmap& picture, const TRect& selection) {

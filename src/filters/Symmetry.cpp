@@ -2,18 +2,44 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
+#include <vector>
 
 #include "FilterFrame.h"
 
-// Both work in place on partner pairs through row pointers; a pixel that is its own partner
-// (the middle column or row of an odd size) keeps its value either way.
+// Both work through row pointers; a pixel that is its own partner (the middle column or row of
+// an odd size) keeps its value either way.
+
+namespace {
+// `out` gets the pixels of `in` in reverse order. Each pixel moves as one 4-byte copy whose
+// fourth byte the next pixel's copy overwrites, so `in` must be readable one byte past its
+// last pixel; the last pixel written (in's first) moves alone, so nothing is written past the
+// end of `out`.
+void ReversePixels(const std::uint8_t* in, int width, std::uint8_t* out) {
+    const std::uint8_t* from = in + 3 * std::size_t(width - 1);
+    for (int x = 0; x < width - 1; ++x, from -= 3, out += 3) std::memcpy(out, from, 4);
+    std::memcpy(out, in, 3);
+}
+
+// A copy of one row with a spare byte after it, for ReversePixels.
+class RowCopy {
+public:
+    explicit RowCopy(std::size_t rowBytes) : bytes_(rowBytes + 1) {}
+    const std::uint8_t* Of(const std::uint8_t* row) {
+        std::memcpy(bytes_.data(), row, bytes_.size() - 1);
+        return bytes_.data();
+    }
+
+private:
+    std::vector<std::uint8_t> bytes_;
+};
+}  // namespace
 
 void Mirror(Bitmap& picture, TRect& selection, MirrorAxis axis) {
     const int width = picture.Width(), height = picture.Height();
     if (axis == MirrorAxis::Horizontal) {
-        for (int y = 0; y < height; ++y)
-            for (int x = 0, partner = width - 1; x < partner; ++x, --partner)
-                std::swap_ranges(picture.Pixel(x, y), picture.Pixel(x, y) + 3, picture.Pixel(partner, y));
+        RowCopy copy(picture.RowBytes());
+        for (int y = 0; y < height && width > 0; ++y) ReversePixels(copy.Of(picture.Row(y)), width, picture.Row(y));
     } else {
         for (int y = 0, partner = height - 1; y < partner; ++y, --partner)
             std::swap_ranges(picture.Row(y), picture.Row(y) + picture.RowBytes(), picture.Row(partner));
@@ -24,13 +50,20 @@ void Mirror(Bitmap& picture, TRect& selection, MirrorAxis axis) {
 void Reflection(Bitmap& picture, TRect& selection, MirrorAxis axis) {
     selection = WholePicture(picture);
     const int width = picture.Width(), height = picture.Height();
+    // Both get the mean; a loop over bytes that the compiler vectorises.
     auto average = [](std::uint8_t* a, std::uint8_t* b, std::size_t bytes) {
         for (std::size_t i = 0; i < bytes; ++i) a[i] = b[i] = std::uint8_t((a[i] + b[i]) / 2);
     };
     if (axis == MirrorAxis::Horizontal) {
-        for (int y = 0; y < height; ++y)
-            for (int x = 0, partner = width - 1; x < partner; ++x, --partner)
-                average(picture.Pixel(x, y), picture.Pixel(partner, y), 3);
+        // Each pixel and its partner both become their mean: the row averaged with its mirror
+        // image, byte by byte.
+        const std::size_t rowBytes = picture.RowBytes();
+        RowCopy copy(rowBytes);
+        std::vector<std::uint8_t> mirrored(rowBytes);
+        for (int y = 0; y < height && width > 0; ++y) {
+            ReversePixels(copy.Of(picture.Row(y)), width, mirrored.data());
+            average(picture.Row(y), mirrored.data(), rowBytes);
+        }
     } else {
         for (int y = 0, partner = height - 1; y < partner; ++y, --partner)
             average(picture.Row(y), picture.Row(partner), picture.RowBytes());

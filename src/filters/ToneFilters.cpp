@@ -19,7 +19,16 @@ void Contrast(Bitmap& picture, const TRect& selection, ContrastStep step) {
         const long double x = static_cast<long double>(v) * factor + offset;
         table[v] = ClampByte(static_cast<std::int32_t>(std::trunc(x)));
     }
-    ApplyChannelTables(picture, selection, {table, table, table});
+    // The same in byte vectors: 2v - 128 is twice the part of v above 64, clamped; v / 2 + 64
+    // is exact as a shift because v is not negative.
+    const Bytes16 quarter = Bytes16{} + 64;
+    if (step == ContrastStep::Increase)
+        ApplyVectorRule(picture, selection, {table, table, table}, [&](Bytes16 v, int) {
+            const Bytes16 above = SubtractClamped(v, quarter);
+            return AddClamped(above, above);
+        });
+    else
+        ApplyVectorRule(picture, selection, {table, table, table}, [&](Bytes16 v, int) { return (v >> 1) + quarter; });
 }
 
 namespace {
@@ -45,7 +54,7 @@ ChannelTable StretchTable(const ChannelRange& range) {
 }
 }  // namespace
 
-void Optimize(Bitmap& picture, const TRect& selection) {
+ChannelTables OptimizeTables(const Bitmap& picture, const TRect& selection) {
     // Measure: the selection as the region copy holds it, so any part outside the picture
     // counts as black. Rows are scanned in blocks of 48 bytes (16 pixels) held in three
     // 16-byte vectors, where byte j of the block always belongs to channel j mod 3.
@@ -76,19 +85,24 @@ void Optimize(Bitmap& picture, const TRect& selection) {
     if (part.Width() * part.Height() < selection.Width() * selection.Height())
         for (ChannelRange& range : ranges) range.Add(0);
 
-    ApplyChannelTables(picture, selection,
-                       {StretchTable(ranges[2]), StretchTable(ranges[1]), StretchTable(ranges[0])});
+    return {StretchTable(ranges[2]), StretchTable(ranges[1]), StretchTable(ranges[0])};
 }
 
-void Logaritmize(Bitmap& picture, const TRect& selection, ChannelSelector channels) {
+void Optimize(Bitmap& picture, const TRect& selection) {
+    ApplyChannelTables(picture, selection, OptimizeTables(picture, selection));
+}
+
+ChannelTables LogaritmizeTables(ChannelSelector channels) {
     ChannelTable curve;
     for (int v = 0; v < 256; ++v)
         curve[v] = static_cast<std::uint8_t>(
             std::llrint(std::log10(static_cast<long double>(v + 1)) * 105.88L));
     const ChannelTable same = IdentityTable();
     const bool all = channels == ChannelSelector::All;
-    ApplyChannelTables(picture, selection,
-                       {all || channels == ChannelSelector::Red ? curve : same,
-                        all || channels == ChannelSelector::Green ? curve : same,
-                        all || channels == ChannelSelector::Blue ? curve : same});
+    return {all || channels == ChannelSelector::Red ? curve : same, all || channels == ChannelSelector::Green ? curve : same,
+            all || channels == ChannelSelector::Blue ? curve : same};
+}
+
+void Logaritmize(Bitmap& picture, const TRect& selection, ChannelSelector channels) {
+    ApplyChannelTables(picture, selection, LogaritmizeTables(channels));
 }

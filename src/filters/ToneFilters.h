@@ -1,6 +1,7 @@
 #pragma once
 // Tone filters: one curve per channel, the same for every pixel of the selection.
 #include "Bitmap.h"
+#include "FilterFrame.h"
 #include "FilterOptions.h"
 #include "Rect.h"
 
@@ -13,3 +14,7 @@ void Optimize(Bitmap& picture, const TRect& selection);
 
 // v <- Round(log10(v + 1) * 105.88) on the chosen channels: lifts the dark tones.
 void Logaritmize(Bitmap& picture, const TRect& selection, ChannelSelector channels);
+
+// The curves Optimize and Logaritmize apply, for running them together in one pass.
+ChannelTables OptimizeTables(const Bitmap& picture, const TRect& selection);
+ChannelTables LogaritmizeTables(ChannelSelector channels);

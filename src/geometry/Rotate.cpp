@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cstring>
 
 #include "Geometry.h"
 
@@ -24,11 +25,15 @@ Bitmap RotatePicture(const Bitmap& picture, TurnDirection direction) {
                     step = rowBytes;
                 }
                 std::uint8_t* out = result.Pixel(tileX, ny);
-                for (int nx = tileX; nx < endX; ++nx, in += step, out += 3) {
-                    out[0] = in[0];
-                    out[1] = in[1];
-                    out[2] = in[2];
-                }
+                // Each pixel moves as one 4-byte copy whose fourth byte the next pixel's copy
+                // overwrites (within the tile, or in the next tile along the row, done later).
+                // A row's last pixel moves as 3 bytes, so as not to touch the next row; so do
+                // the first and last new rows, which read the old picture's last pixel.
+                const bool edgeRow = ny == 0 || ny == w - 1;
+                const int wideEnd = edgeRow ? tileX : endX == h ? endX - 1 : endX;
+                int nx = tileX;
+                for (; nx < wideEnd; ++nx, in += step, out += 3) std::memcpy(out, in, 4);
+                for (; nx < endX; ++nx, in += step, out += 3) std::memcpy(out, in, 3);
             }
         }
     }

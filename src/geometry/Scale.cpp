@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -19,6 +20,10 @@ Bitmap ResizeNearest(const Bitmap& picture, int newWidth, int newHeight) {
     // Byte offsets of each target column's source pixel, computed once for all rows.
     std::vector<std::size_t> columns(static_cast<std::size_t>(newWidth));
     for (int x = 0; x < newWidth; ++x) columns[x] = std::size_t(NearestSource(x, picture.Width(), newWidth)) * 3;
+    // Columns are in source order, so the ones whose source pixel has a byte after it in the
+    // row come first.
+    const std::size_t wideColumns = std::size_t(
+        std::lower_bound(columns.begin(), columns.end(), picture.RowBytes() - 3) - columns.begin());
     int previousSource = -1;
     for (int y = 0; y < newHeight; ++y) {
         const int sourceRow = NearestSource(y, picture.Height(), newHeight);
@@ -29,12 +34,13 @@ Bitmap ResizeNearest(const Bitmap& picture, int newWidth, int newHeight) {
         }
         previousSource = sourceRow;
         const std::uint8_t* in = picture.Row(sourceRow);
-        for (const std::size_t offset : columns) {
-            out[0] = in[offset];
-            out[1] = in[offset + 1];
-            out[2] = in[offset + 2];
-            out += 3;
-        }
+        // Each pixel moves as one 4-byte copy whose fourth byte the next pixel overwrites.
+        // The columns reading the source's last pixel, and the row's last pixel, move as 3
+        // bytes, so nothing is read past the source row or written past the target row.
+        std::size_t x = 0;
+        for (const std::size_t end = std::min(wideColumns, columns.size() - 1); x < end; ++x, out += 3)
+            std::memcpy(out, in + columns[x], 4);
+        for (; x < columns.size(); ++x, out += 3) std::memcpy(out, in + columns[x], 3);
     }
     return result;
 }

@@ -1,5 +1,8 @@
 #include "Bitmap.h"
 
+#include <sys/mman.h>
+
+#include <cstdint>
 #include <cstring>
 #include <new>
 #include <utility>
@@ -12,10 +15,23 @@ bool PictureSizeAllowed(std::int64_t width, std::int64_t height) {
 }
 
 namespace {
+// A large picture's memory comes from the kernel in 4 KB pages, each faulted in and zeroed on
+// first touch: 17,600 faults for 24 megapixels, about half the system time of a load. 2 MB pages
+// (given on request where the kernel allows it) cut that to a few dozen faults, and make freeing
+// and the row-crossing walks of the turns cheaper. Only a hint: the contents stay the same.
+void AskForHugePages(void* start, std::size_t bytes) {
+    constexpr std::size_t Huge = std::size_t(2) << 20;
+    if (bytes < 4 * Huge) return;
+    const std::uintptr_t from = (std::uintptr_t(start) + Huge - 1) & ~std::uintptr_t(Huge - 1);
+    const std::uintptr_t to = (std::uintptr_t(start) + bytes) & ~std::uintptr_t(Huge - 1);
+    if (to > from) ::madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
+}
+
 std::uint8_t* AllocatePixels(std::size_t bytes) {
     if (bytes == 0) return nullptr;
     auto* p = static_cast<std::uint8_t*>(std::calloc(bytes, 1));
     if (!p) throw std::bad_alloc();
+    AskForHugePages(p, bytes);
     return p;
 }
 }  // namespace

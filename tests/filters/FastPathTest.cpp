@@ -2,6 +2,7 @@
 // computed on its own the slow way, drawn back.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <functional>
 #include <random>
@@ -71,14 +72,25 @@ Bitmap Applied(const Case& c, Routine routine) {
 
 TEST(FastPaths, ChannelTablesMatchTheirRules) {
     for (const Case& c : RandomCases()) {
-        ExpectSame(PlainChannels(c.picture, c.selection, [](int ch, int v) {
-                       const int amount[3] = {-300, 7, -25};
-                       return std::clamp(v + amount[ch], 0, 255);
-                   }),
-                   Applied(c, [](Bitmap& p, const TRect& s) { AdjustChannels(p, s, -25, 7, -300); }), c,
-                   "AdjustChannels");
-        ExpectSame(PlainChannels(c.picture, c.selection, [](int ch, int v) { return ch == 1 ? 255 - v : v; }),
-                   Applied(c, [](Bitmap& p, const TRect& s) { Invert(p, s, ChannelSelector::Green); }), c, "Invert");
+        // Amounts (blue, green, red) up and down, past the byte range and at its ends.
+        for (const std::array<int, 3> amount : {std::array{-300, 7, -25}, {255, -255, 0}, {25, 300, -1}}) {
+            ExpectSame(PlainChannels(c.picture, c.selection,
+                                     [&](int ch, int v) { return std::clamp(v + amount[ch], 0, 255); }),
+                       Applied(c, [&](Bitmap& p, const TRect& s) { AdjustChannels(p, s, amount[2], amount[1], amount[0]); }),
+                       c, "AdjustChannels");
+        }
+        const struct {
+            ChannelSelector channels;
+            bool blue, green, red;
+        } inversions[] = {{ChannelSelector::All, true, true, true},
+                          {ChannelSelector::Red, false, false, true},
+                          {ChannelSelector::Green, false, true, false},
+                          {ChannelSelector::Blue, true, false, false}};
+        for (const auto& inversion : inversions) {
+            const bool chosen[3] = {inversion.blue, inversion.green, inversion.red};
+            ExpectSame(PlainChannels(c.picture, c.selection, [&](int ch, int v) { return chosen[ch] ? 255 - v : v; }),
+                       Applied(c, [&](Bitmap& p, const TRect& s) { Invert(p, s, inversion.channels); }), c, "Invert");
+        }
         for (ContrastStep step : {ContrastStep::Increase, ContrastStep::Decrease}) {
             const double f = step == ContrastStep::Increase ? 2.0 : 0.5;
             const double o = step == ContrastStep::Increase ? -128.0 : 64.0;
@@ -127,7 +139,7 @@ TEST(FastPaths, OptimizeMatchesTheTwoPassRule) {
 
 TEST(FastPaths, MeanMatchesReaddingTheWindow) {
     for (const Case& c : RandomCases())
-        for (int n : {0, 1, 2, 5, 13, 40}) {
+        for (int n : {0, 1, 2, 5, 7, 8, 13, 40}) {  // 7 and 8: either side of the 16-bit sums
             const Bitmap expected = PlainFrame(c.picture, c.selection, [n](Bitmap& region) {
                 const Bitmap map = region;
                 const int w = region.Width(), h = region.Height();
@@ -192,6 +204,41 @@ TEST(FastPaths, SharpnessMatchesTheFloatingRule) {
             ExpectSame(expected, Applied(c, [step](Bitmap& p, const TRect& s) { Sharpness(p, s, step); }), c,
                        "Sharpness");
         }
+}
+
+TEST(FastPaths, FindEdgesMatchesTheRegionCopyAndSeparateTonePasses) {
+    for (const Case& c : RandomCases()) {
+        Bitmap expected = c.picture;
+        Bitmap region = CopyRegion(c.picture, c.selection);
+        const int w = region.Width(), h = region.Height();
+        const bool interior = w >= 3 && h >= 3;
+        if (interior) {
+            const Bitmap before = region;
+            for (int y = 1; y < h - 1; ++y)
+                for (int x = 1; x < w - 1; ++x) {
+                    const int centre = PixelGray(before.Pixel(x, y));
+                    int sum = 0;
+                    for (int dy = -1; dy <= 1; ++dy)
+                        for (int dx = -1; dx <= 1; ++dx) sum += std::abs(PixelGray(before.Pixel(x + dx, y + dy)) - centre);
+                    Put(region, x, y, {sum / 8, sum / 8, sum / 8});
+                }
+            for (int y = 1; y < h - 1; ++y) {
+                Put(region, 0, y, At(region, 1, y));
+                Put(region, w - 1, y, At(region, w - 2, y));
+            }
+            for (int x = 0; x < w; ++x) {
+                Put(region, x, 0, At(region, x, 1));
+                Put(region, x, h - 1, At(region, x, h - 2));
+            }
+        }
+        for (int y = 0; y < expected.Height(); ++y)
+            for (int x = 0; x < expected.Width(); ++x)
+                if (x == 0 || y == 0 || x == expected.Width() - 1 || y == expected.Height() - 1) Put(expected, x, y, {0, 0, 0});
+        if (interior) DrawRegion(expected, region, c.selection.Left, c.selection.Top);
+        Optimize(expected, c.selection);
+        Logaritmize(expected, c.selection, ChannelSelector::All);
+        ExpectSame(expected, Applied(c, [](Bitmap& p, const TRect& s) { FindEdges(p, s); }), c, "FindEdges");
+    }
 }
 
 TEST(FastPaths, MirrorAndReflectionMatchThePixelAccessorVersions) {

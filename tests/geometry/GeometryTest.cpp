@@ -79,7 +79,8 @@ TEST(Resize, SamplesTheCentreOfEachFootprint) {
 
 TEST(Resize, MatchesPerPixelSampling) {
     std::mt19937 random(7);
-    for (auto [w, h, nw, nh] : {std::array{13, 7, 40, 9}, {40, 30, 7, 13}, {1, 1, 5, 3}, {17, 17, 17, 17}}) {
+    for (auto [w, h, nw, nh] : {std::array{13, 7, 40, 9}, {40, 30, 7, 13}, {1, 1, 5, 3}, {17, 17, 17, 17},
+                                    {3, 2, 12, 8}, {64, 2, 1, 1}}) {
         Bitmap b(w, h);
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x) b.SetColor(x, y, random() & 0xffffff);
