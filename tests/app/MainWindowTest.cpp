@@ -1,5 +1,8 @@
 // The main window: client size, composed view, caption, menu enabling, errors and exit.
 #include <QAction>
+#include <QApplication>
+#include <QMenuBar>
+#include <QToolButton>
 
 #include "AppFixture.h"
 #include "Errors.h"
@@ -158,4 +161,14 @@ TEST_F(AppTest, SecondaryWindowsExistWithTheirCaptions) {
     EXPECT_EQ(forms->AboutBox->windowTitle(), "About");
     EXPECT_EQ(forms->PrintForm->windowTitle(), "Print");
     EXPECT_EQ(forms->CustomFilterForm->windowTitle(), "Custom filter");
+}
+
+TEST_F(AppTest, AllMenusFitTheNarrowestWindow) {
+    Start();
+    Main().show();
+    QApplication::processEvents();
+    auto* overflow = Main().menuBar()->findChild<QToolButton*>(QStringLiteral("qt_menubar_ext_button"));
+    ASSERT_NE(overflow, nullptr);
+    EXPECT_FALSE(overflow->isVisible()) << "a menu hides behind the overflow button at 260 pixels";
+    EXPECT_EQ(Main().ClientSize().width(), 260);
 }
