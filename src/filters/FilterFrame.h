@@ -139,24 +139,36 @@ struct BlockPattern {
 };
 BlockPattern ChannelPattern(std::uint8_t blue, std::uint8_t green, std::uint8_t red);
 
-template <class VectorRule>
-void ApplyVectorRule(Bitmap& picture, const TRect& selection, const ChannelTables& tables, VectorRule rule) {
-    constexpr std::size_t block = 48;
-    const std::uint8_t* const table[3] = {tables.Blue.data(), tables.Green.data(), tables.Red.data()};
+// Walks the visible part of `selection` row by row: each whole block of 48 bytes (16 pixels)
+// goes to block(first byte of the block), and the bytes after a row's last whole block go to
+// tail(byte, channel), channel 0 blue, 1 green, 2 red. `Picture` is Bitmap or const Bitmap.
+constexpr std::size_t BlockBytes = 48;
+template <class Picture, class Block, class Tail>
+void ForEachBlock(Picture& picture, const TRect& selection, Block block, Tail tail) {
     const TRect part = VisiblePart(picture, selection);
     for (int y = part.Top; y < part.Top + part.Height(); ++y) {
-        std::uint8_t* p = picture.Pixel(part.Left, y);
+        auto* p = picture.Pixel(part.Left, y);
         const std::size_t bytes = std::size_t(part.Width()) * 3;
         std::size_t i = 0;
-        for (; i + block <= bytes; i += block)
+        for (; i + BlockBytes <= bytes; i += BlockBytes) block(p + i);
+        for (; i < bytes; ++i) tail(p[i], int(i % 3));
+    }
+}
+
+template <class VectorRule>
+void ApplyVectorRule(Bitmap& picture, const TRect& selection, const ChannelTables& tables, VectorRule rule) {
+    const std::uint8_t* const table[3] = {tables.Blue.data(), tables.Green.data(), tables.Red.data()};
+    ForEachBlock(
+        picture, selection,
+        [&](std::uint8_t* p) {
             for (int k = 0; k < 3; ++k) {
                 Bytes16 v;
-                std::memcpy(&v, p + i + 16 * k, 16);
+                std::memcpy(&v, p + 16 * k, 16);
                 v = rule(v, k);
-                std::memcpy(p + i + 16 * k, &v, 16);
+                std::memcpy(p + 16 * k, &v, 16);
             }
-        for (; i < bytes; ++i) p[i] = table[i % 3][p[i]];
-    }
+        },
+        [&](std::uint8_t& byte, int channel) { byte = table[channel][byte]; });
 }
 
 // Byte-vector pieces for such rules, unsigned and exact.

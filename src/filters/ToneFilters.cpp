@@ -56,32 +56,30 @@ ChannelTable StretchTable(const ChannelRange& range) {
 
 ChannelTables OptimizeTables(const Bitmap& picture, const TRect& selection) {
     // Measure: the selection as the region copy holds it, so any part outside the picture
-    // counts as black. Rows are scanned in blocks of 48 bytes (16 pixels) held in three
-    // 16-byte vectors, where byte j of the block always belongs to channel j mod 3.
-    using Bytes16 = std::uint8_t __attribute__((vector_size(16)));
-    constexpr std::size_t block = 48;
+    // counts as black. Whole blocks keep per-byte minima and maxima in three 16-byte vectors,
+    // folded into the channel ranges at the end.
     Bytes16 low[3], high[3];
     for (int k = 0; k < 3; ++k) low[k] = Bytes16{} + 255, high[k] = Bytes16{};
     std::array<ChannelRange, 3> ranges;  // blue, green, red
-    const TRect part = VisiblePart(picture, selection);
-    for (int y = part.Top; y < part.Top + part.Height(); ++y) {
-        const std::uint8_t* p = picture.Pixel(part.Left, y);
-        const std::size_t bytes = std::size_t(part.Width()) * 3;
-        std::size_t i = 0;
-        for (; i + block <= bytes; i += block)
+    bool measuredBlock = false;
+    ForEachBlock(
+        picture, selection,
+        [&](const std::uint8_t* p) {
+            measuredBlock = true;
             for (int k = 0; k < 3; ++k) {
                 Bytes16 v;
-                std::memcpy(&v, p + i + 16 * k, 16);
-                low[k] = v < low[k] ? v : low[k];
+                std::memcpy(&v, p + 16 * k, 16);
+                low[k] = Min(v, low[k]);
                 high[k] = v > high[k] ? v : high[k];
             }
-        for (; i < bytes; ++i) ranges[i % 3].Add(p[i]);
-    }
-    if (part.Height() > 0 && std::size_t(part.Width()) * 3 >= block)  // some block was measured
-        for (std::size_t j = 0; j < block; ++j) {
+        },
+        [&](std::uint8_t byte, int channel) { ranges[channel].Add(byte); });
+    if (measuredBlock)
+        for (std::size_t j = 0; j < BlockBytes; ++j) {
             ranges[j % 3].Add(low[j / 16][j % 16]);
             ranges[j % 3].Add(high[j / 16][j % 16]);
         }
+    const TRect part = VisiblePart(picture, selection);
     if (part.Width() * part.Height() < selection.Width() * selection.Height())
         for (ChannelRange& range : ranges) range.Add(0);
 
