@@ -1,0 +1,119 @@
+#include "Exif.h"
+
+#include <memory>
+
+#include <libexif/exif-data.h>
+
+namespace {
+// Every allocation of one block goes through one ExifMem, so that what libexif hands out
+// (the saved bytes, entry data) is freed the same way.
+struct ExifBlock {
+    ExifMem* mem = exif_mem_new_default();
+    ExifData* data = nullptr;
+
+    explicit ExifBlock(const std::vector<std::uint8_t>& bytes) {
+        if (!mem) return;
+        data = exif_data_new_mem(mem);
+        if (!data) return;
+        // Keep every tag as it was: unknown and out-of-place tags are the camera's business.
+        exif_data_unset_option(data, EXIF_DATA_OPTION_IGNORE_UNKNOWN_TAGS);
+        exif_data_unset_option(data, EXIF_DATA_OPTION_FOLLOW_SPECIFICATION);
+        exif_data_load_data(data, bytes.data(), unsigned(bytes.size()));
+    }
+    ~ExifBlock() {
+        if (data) exif_data_unref(data);
+        if (mem) exif_mem_unref(mem);
+    }
+    ExifBlock(const ExifBlock&) = delete;
+    ExifBlock& operator=(const ExifBlock&) = delete;
+
+    bool Loaded() const { return data && data->ifd[EXIF_IFD_0]->count > 0; }
+    ExifByteOrder Order() const { return exif_data_get_byte_order(data); }
+};
+
+// The first value of a SHORT or LONG entry, or -1.
+long long EntryValue(const ExifEntry* entry, ExifByteOrder order) {
+    if (!entry || entry->components < 1 || !entry->data) return -1;
+    if (entry->format == EXIF_FORMAT_SHORT && entry->size >= 2) return exif_get_short(entry->data, order);
+    if (entry->format == EXIF_FORMAT_LONG && entry->size >= 4) return exif_get_long(entry->data, order);
+    return -1;
+}
+
+// Gives an existing SHORT or LONG entry one value, widening a SHORT that cannot hold it.
+void SetEntryValue(ExifBlock& block, ExifEntry* entry, unsigned value) {
+    const ExifByteOrder order = block.Order();
+    if (entry->format == EXIF_FORMAT_SHORT && value <= 0xFFFF && entry->size >= 2) {
+        exif_set_short(entry->data, order, ExifShort(value));
+        entry->components = 1;
+        entry->size = 2;
+        return;
+    }
+    auto* bytes = static_cast<unsigned char*>(exif_mem_alloc(block.mem, 4));
+    if (!bytes) return;
+    exif_mem_free(block.mem, entry->data);
+    entry->data = bytes;
+    entry->format = EXIF_FORMAT_LONG;
+    entry->components = 1;
+    entry->size = 4;
+    exif_set_long(entry->data, order, value);
+}
+
+ExifEntry* Find(ExifBlock& block, ExifIfd ifd, ExifTag tag) {
+    return exif_content_get_entry(block.data->ifd[ifd], tag);
+}
+
+bool HasThumbnail(const ExifBlock& block) {
+    return block.data->data != nullptr || block.data->ifd[EXIF_IFD_1]->count > 0;
+}
+
+// The block for the saved picture; the bytes unchanged when nothing in them needs to change.
+std::vector<std::uint8_t> FitExif(const std::vector<std::uint8_t>& bytes, int width, int height) {
+    ExifBlock block(bytes);
+    if (!block.Loaded()) return bytes;  // not readable by libexif: passed on as it came
+    const ExifByteOrder order = block.Order();
+    ExifEntry* orientation = Find(block, EXIF_IFD_0, EXIF_TAG_ORIENTATION);
+    ExifEntry* pixelsX = Find(block, EXIF_IFD_EXIF, EXIF_TAG_PIXEL_X_DIMENSION);
+    ExifEntry* pixelsY = Find(block, EXIF_IFD_EXIF, EXIF_TAG_PIXEL_Y_DIMENSION);
+    const bool turned = orientation && EntryValue(orientation, order) != 1;
+    const bool resized = (pixelsX && EntryValue(pixelsX, order) != width) ||
+                         (pixelsY && EntryValue(pixelsY, order) != height);
+    if (!turned && !resized && !HasThumbnail(block)) return bytes;
+
+    if (orientation) SetEntryValue(block, orientation, 1);
+    if (pixelsX) SetEntryValue(block, pixelsX, unsigned(width));
+    if (pixelsY) SetEntryValue(block, pixelsY, unsigned(height));
+    if (block.data->data) {
+        exif_mem_free(block.mem, block.data->data);
+        block.data->data = nullptr;
+        block.data->size = 0;
+    }
+    ExifContent* thumbnailIfd = block.data->ifd[EXIF_IFD_1];
+    while (thumbnailIfd->count > 0) exif_content_remove_entry(thumbnailIfd, thumbnailIfd->entries[0]);
+
+    unsigned char* saved = nullptr;
+    unsigned int savedSize = 0;
+    exif_data_save_data(block.data, &saved, &savedSize);
+    if (!saved) return bytes;
+    std::vector<std::uint8_t> result(saved, saved + savedSize);
+    exif_mem_free(block.mem, saved);
+    return result;
+}
+}  // namespace
+
+int ExifOrientation(const PictureMetadata& metadata) {
+    for (const MetadataSegment& segment : metadata.Segments) {
+        if (!IsExifSegment(segment)) continue;
+        ExifBlock block(segment.Bytes);
+        if (!block.Loaded()) return 1;
+        const long long value = EntryValue(Find(block, EXIF_IFD_0, EXIF_TAG_ORIENTATION), block.Order());
+        return value >= 1 && value <= 8 ? int(value) : 1;
+    }
+    return 1;
+}
+
+PictureMetadata MetadataForSavedPicture(const PictureMetadata& metadata, int width, int height) {
+    PictureMetadata saved = metadata;
+    for (MetadataSegment& segment : saved.Segments)
+        if (IsExifSegment(segment)) segment.Bytes = FitExif(segment.Bytes, width, height);
+    return saved;
+}

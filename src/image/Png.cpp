@@ -1,0 +1,264 @@
+#include "Png.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <memory>
+
+#include <png.h>
+
+#include "Errors.h"
+#include "WhiteBackground.h"
+
+// libpng reports a fatal error by calling our error function, which must not return: it
+// jumps back to the setjmp in RunDecoder or RunEncoder. Those two functions hold every libpng
+// call and no C++ object with a destructor, so the jump skips nothing that needs cleaning;
+// they free libpng's structures and their own buffers on both paths and report the outcome
+// as a value that the C++ side turns into an exception.
+
+namespace {
+enum class Outcome { Done, LibraryError, Refused };
+
+constexpr std::size_t MessageSize = 160;
+
+void KeepMessage(char* message, const char* text) {
+    std::strncpy(message, text ? text : "unknown error", MessageSize - 1);
+    message[MessageSize - 1] = '\0';
+}
+
+[[noreturn]] void JumpToHandler(png_structp png, png_const_charp text) {
+    KeepMessage(static_cast<char*>(png_get_error_ptr(png)), text);
+    png_longjmp(png, 1);
+}
+
+// Warnings (a bad ancillary chunk, a benign error) lose nothing the picture needs.
+void DiscardWarning(png_structp, png_const_charp) {}
+
+// ---- Decoding -------------------------------------------------------------------------
+
+// Receives the declared size once the header is read and returns the top row of a picture
+// of that size (rows 3 * width bytes apart), or nullptr to stop. Must not throw.
+using RowsForSize = std::uint8_t* (*)(void* context, std::uint32_t width, std::uint32_t height);
+
+struct DecodeSession {
+    const std::uint8_t* data;
+    std::size_t size, position;
+    RowsForSize rowsForSize;
+    void* context;
+    png_structp png;
+    png_infop info;
+    std::uint8_t* alphaRows;  // malloc'd rows with alpha, before they go over white
+    double resolutionX, resolutionY;
+    char message[MessageSize];
+};
+
+void ReadFromMemory(png_structp png, png_bytep into, png_size_t count) {
+    auto* s = static_cast<DecodeSession*>(png_get_io_ptr(png));
+    if (count > s->size - s->position) png_error(png, "the file ends too early");
+    std::memcpy(into, s->data + s->position, count);
+    s->position += count;
+}
+
+void RowOverWhite(const std::uint8_t* bgra, std::uint8_t* bgr, std::uint32_t width) {
+    for (std::uint32_t x = 0; x < width; ++x, bgra += 4, bgr += 3) {
+        bgr[0] = OverWhite(bgra[0], bgra[3]);
+        bgr[1] = OverWhite(bgra[1], bgra[3]);
+        bgr[2] = OverWhite(bgra[2], bgra[3]);
+    }
+}
+
+Outcome RunDecoder(DecodeSession& s) {
+    s.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, s.message, JumpToHandler, DiscardWarning);
+    if (!s.png) return Outcome::LibraryError;
+    s.info = png_create_info_struct(s.png);
+    if (!s.info || setjmp(png_jmpbuf(s.png))) {
+        png_destroy_read_struct(&s.png, &s.info, nullptr);
+        std::free(s.alphaRows);
+        s.alphaRows = nullptr;
+        return Outcome::LibraryError;
+    }
+    png_set_read_fn(s.png, &s, ReadFromMemory);
+    png_read_info(s.png, s.info);
+
+    png_uint_32 unitsX = 0, unitsY = 0;
+    int unit = 0;
+    if (png_get_pHYs(s.png, s.info, &unitsX, &unitsY, &unit) && unit == PNG_RESOLUTION_METER) {
+        s.resolutionX = unitsX * 0.0254;
+        s.resolutionY = unitsY * 0.0254;
+    }
+    // Everything becomes 8-bit blue-green-red, with alpha where the file has any.
+    png_set_expand(s.png);    // palette to colour, low grey depths to 8 bits, tRNS to alpha
+    png_set_scale_16(s.png);  // 16 bits to 8, rounded
+    png_set_gray_to_rgb(s.png);
+    png_set_bgr(s.png);
+    const int passes = png_set_interlace_handling(s.png);
+    png_read_update_info(s.png, s.info);
+
+    const png_uint_32 width = png_get_image_width(s.png, s.info);
+    const png_uint_32 height = png_get_image_height(s.png, s.info);
+    const int channels = png_get_channels(s.png, s.info);
+    if ((channels != 3 && channels != 4) || png_get_rowbytes(s.png, s.info) != std::size_t(width) * channels)
+        png_error(s.png, "unexpected sample layout");
+
+    std::uint8_t* const top = s.rowsForSize(s.context, width, height);
+    if (!top) {
+        png_destroy_read_struct(&s.png, &s.info, nullptr);
+        return Outcome::Refused;
+    }
+    const std::size_t rowBytes = std::size_t(width) * 3, alphaRowBytes = std::size_t(width) * 4;
+    if (channels == 3) {
+        // Interlaced passes fill in the same rows, so they go straight into the picture.
+        for (int pass = 0; pass < passes; ++pass)
+            for (png_uint_32 y = 0; y < height; ++y) png_read_row(s.png, top + y * rowBytes, nullptr);
+    } else if (passes == 1) {
+        s.alphaRows = static_cast<std::uint8_t*>(std::malloc(alphaRowBytes));
+        if (!s.alphaRows) png_error(s.png, "out of memory");
+        for (png_uint_32 y = 0; y < height; ++y) {
+            png_read_row(s.png, s.alphaRows, nullptr);
+            RowOverWhite(s.alphaRows, top + y * rowBytes, width);
+        }
+    } else {
+        // Interlaced with alpha: every pass must be in before a pixel can go over white.
+        s.alphaRows = static_cast<std::uint8_t*>(std::malloc(alphaRowBytes * height));
+        if (!s.alphaRows) png_error(s.png, "out of memory");
+        for (int pass = 0; pass < passes; ++pass)
+            for (png_uint_32 y = 0; y < height; ++y) png_read_row(s.png, s.alphaRows + y * alphaRowBytes, nullptr);
+        for (png_uint_32 y = 0; y < height; ++y)
+            RowOverWhite(s.alphaRows + y * alphaRowBytes, top + y * rowBytes, width);
+    }
+    // Every row is in: chunks after the pixels cannot change the picture, and damage there
+    // should not cost the user a complete one.
+    png_destroy_read_struct(&s.png, &s.info, nullptr);
+    std::free(s.alphaRows);
+    s.alphaRows = nullptr;
+    return Outcome::Done;
+}
+
+struct DecodeTarget {
+    Bitmap picture;
+    std::exception_ptr failure;
+};
+
+std::uint8_t* SizeTarget(void* context, std::uint32_t width, std::uint32_t height) {
+    auto* target = static_cast<DecodeTarget*>(context);
+    try {
+        CheckPictureSize(width, height);
+        target->picture.SetSize(int(width), int(height));
+        return target->picture.Row(0);
+    } catch (...) {
+        target->failure = std::current_exception();
+        return nullptr;
+    }
+}
+
+// ---- Encoding -------------------------------------------------------------------------
+
+struct EncodeSession {
+    const std::uint8_t* top;  // top row; rows 3 * width bytes apart, blue-green-red
+    std::uint32_t width, height;
+    double resolutionX, resolutionY;
+    png_structp png;
+    png_infop info;
+    unsigned char* buffer;  // malloc'd; grows as the file is written
+    std::size_t size, capacity;
+    char message[MessageSize];
+};
+
+void WriteToMemory(png_structp png, png_bytep data, png_size_t count) {
+    auto* s = static_cast<EncodeSession*>(png_get_io_ptr(png));
+    if (count > s->capacity - s->size) {
+        std::size_t grown = s->capacity * 2;
+        if (grown < s->size + count) grown = s->size + count;
+        auto* bigger = static_cast<unsigned char*>(std::realloc(s->buffer, grown));
+        if (!bigger) png_error(png, "out of memory");
+        s->buffer = bigger;
+        s->capacity = grown;
+    }
+    std::memcpy(s->buffer + s->size, data, count);
+    s->size += count;
+}
+
+void FlushMemory(png_structp) {}
+
+png_uint_32 DotsPerMetre(double dotsPerInch) { return png_uint_32(std::lround(dotsPerInch / 0.0254)); }
+
+Outcome RunEncoder(EncodeSession& s) {
+    s.capacity = std::size_t(s.width) * s.height + 4096;  // most photos fit at half their raw size
+    s.buffer = static_cast<unsigned char*>(std::malloc(s.capacity));
+    if (!s.buffer) return Outcome::Refused;
+    s.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, s.message, JumpToHandler, DiscardWarning);
+    if (!s.png) {
+        std::free(s.buffer);
+        s.buffer = nullptr;
+        return Outcome::Refused;
+    }
+    s.info = png_create_info_struct(s.png);
+    if (!s.info || setjmp(png_jmpbuf(s.png))) {
+        png_destroy_write_struct(&s.png, &s.info);
+        std::free(s.buffer);
+        s.buffer = nullptr;
+        return Outcome::LibraryError;
+    }
+    png_set_write_fn(s.png, &s, WriteToMemory, FlushMemory);
+    png_set_IHDR(s.png, s.info, s.width, s.height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    if (s.resolutionX > 0 && s.resolutionY > 0)
+        png_set_pHYs(s.png, s.info, DotsPerMetre(s.resolutionX), DotsPerMetre(s.resolutionY), PNG_RESOLUTION_METER);
+    png_write_info(s.png, s.info);
+    png_set_bgr(s.png);  // our rows as they are
+    const std::size_t rowBytes = std::size_t(s.width) * 3;
+    for (std::uint32_t y = 0; y < s.height; ++y) png_write_row(s.png, const_cast<png_bytep>(s.top + y * rowBytes));
+    png_write_end(s.png, s.info);
+    png_destroy_write_struct(&s.png, &s.info);
+    return Outcome::Done;
+}
+
+struct FreeDeleter {
+    void operator()(unsigned char* p) const { std::free(p); }
+};
+
+[[noreturn]] void ThrowPngError(const char* message) {
+    throw EPictureFileInvalid(std::string("The PNG file is not valid: ") + message);
+}
+}  // namespace
+
+Bitmap DecodePng(const std::uint8_t* data, std::size_t size, PictureMetadata* metadata) {
+    DecodeTarget target;
+    DecodeSession session{};
+    session.data = data;
+    session.size = size;
+    session.rowsForSize = SizeTarget;
+    session.context = &target;
+    switch (RunDecoder(session)) {
+        case Outcome::Done:
+            if (metadata) {
+                metadata->ResolutionX = session.resolutionX;
+                metadata->ResolutionY = session.resolutionY;
+            }
+            return std::move(target.picture);
+        case Outcome::Refused:
+            std::rethrow_exception(target.failure);
+        default:
+            ThrowPngError(session.message[0] ? session.message : "out of memory");
+    }
+}
+
+std::vector<std::uint8_t> EncodePng(const Bitmap& picture, const PictureMetadata& metadata) {
+    EncodeSession session{};
+    session.top = picture.Empty() ? nullptr : picture.Row(0);
+    session.width = std::uint32_t(picture.Width());
+    session.height = std::uint32_t(picture.Height());
+    session.resolutionX = metadata.ResolutionX;
+    session.resolutionY = metadata.ResolutionY;
+    switch (RunEncoder(session)) {
+        case Outcome::Done: {
+            const std::unique_ptr<unsigned char, FreeDeleter> owned(session.buffer);
+            return std::vector<std::uint8_t>(owned.get(), owned.get() + session.size);
+        }
+        case Outcome::Refused:
+            throw std::bad_alloc();
+        default:
+            throw EPictureFileInvalid(std::string("The PNG file cannot be written: ") + session.message);
+    }
+}

@@ -1,0 +1,321 @@
+#include "Tiff.h"
+
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <string>
+
+#include <tiffio.h>
+
+#include "Errors.h"
+#include "ExifUpright.h"
+#include "WhiteBackground.h"
+
+// libtiff reports errors through handlers and return values, never by jumping, so plain C++
+// holds the calls. The handlers are the small C-style functions below: each file gets its
+// own, which keeps the first message for the exception.
+
+namespace {
+// ---- libtiff's handlers and file procedures --------------------------------------------
+
+struct ErrorLog {
+    char message[256];
+};
+
+int KeepFirstError(TIFF*, void* userData, const char*, const char* format, va_list arguments) {
+    auto* log = static_cast<ErrorLog*>(userData);
+    if (log && log->message[0] == '\0') std::vsnprintf(log->message, sizeof log->message, format, arguments);
+    return 1;  // handled: nothing printed
+}
+
+// Warnings (unknown tags, odd but readable fields) lose nothing the picture needs.
+int IgnoreWarning(TIFF*, void*, const char*, const char*, va_list) { return 1; }
+void IgnoreGlobal(const char*, const char*, va_list) {}
+
+// The few messages libtiff gives before a file has its own handlers go nowhere either: a
+// desktop program has no terminal to print them on.
+void SilenceGlobalHandlers() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        TIFFSetErrorHandler(IgnoreGlobal);
+        TIFFSetWarningHandler(IgnoreGlobal);
+    });
+}
+
+// A file in memory: read in place, or grown as it is written.
+struct MemoryStream {
+    const std::uint8_t* data = nullptr;  // reading
+    std::vector<std::uint8_t>* grown = nullptr;  // writing
+    std::uint64_t size = 0, position = 0;
+};
+
+MemoryStream& StreamOf(thandle_t handle) { return *static_cast<MemoryStream*>(handle); }
+
+tmsize_t ReadStream(thandle_t handle, void* into, tmsize_t count) {
+    MemoryStream& s = StreamOf(handle);
+    const std::uint8_t* bytes = s.grown ? s.grown->data() : s.data;
+    if (count < 0 || s.position >= s.size) return 0;
+    const std::uint64_t n = std::min<std::uint64_t>(std::uint64_t(count), s.size - s.position);
+    std::memcpy(into, bytes + s.position, n);
+    s.position += n;
+    return tmsize_t(n);
+}
+
+tmsize_t WriteStream(thandle_t handle, void* from, tmsize_t count) {
+    MemoryStream& s = StreamOf(handle);
+    if (!s.grown || count < 0) return 0;
+    try {
+        const std::uint64_t end = s.position + std::uint64_t(count);
+        if (end > s.grown->size()) s.grown->resize(std::max<std::size_t>(end, s.grown->size() * 2));
+        std::memcpy(s.grown->data() + s.position, from, std::size_t(count));
+        s.position = end;
+        s.size = std::max(s.size, end);
+        return count;
+    } catch (const std::bad_alloc&) {
+        return 0;  // libtiff reports the short write
+    }
+}
+
+toff_t SeekStream(thandle_t handle, toff_t offset, int whence) {
+    MemoryStream& s = StreamOf(handle);
+    const std::uint64_t base = whence == SEEK_CUR ? s.position : whence == SEEK_END ? s.size : 0;
+    s.position = base + offset;
+    return s.position;
+}
+
+int CloseStream(thandle_t) { return 0; }
+toff_t SizeOfStream(thandle_t handle) { return StreamOf(handle).size; }
+
+// Reading maps the memory itself, so that libtiff decodes strips in place instead of copying.
+int MapStream(thandle_t handle, void** base, toff_t* size) {
+    MemoryStream& s = StreamOf(handle);
+    if (s.grown) return 0;
+    *base = const_cast<std::uint8_t*>(s.data);
+    *size = s.size;
+    return 1;
+}
+void UnmapStream(thandle_t, void*, toff_t) {}
+
+struct TiffCloser {
+    void operator()(TIFF* tif) const { TIFFClose(tif); }
+};
+using TiffFile = std::unique_ptr<TIFF, TiffCloser>;
+
+TiffFile OpenStream(MemoryStream& stream, ErrorLog& log, const char* mode) {
+    SilenceGlobalHandlers();
+    TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
+    if (!options) throw std::bad_alloc();
+    TIFFOpenOptionsSetErrorHandlerExtR(options, KeepFirstError, &log);
+    TIFFOpenOptionsSetWarningHandlerExtR(options, IgnoreWarning, nullptr);
+    TIFF* tif = TIFFClientOpenExt("picture", mode, &stream, ReadStream, WriteStream, SeekStream, CloseStream,
+                                  SizeOfStream, MapStream, UnmapStream, options);
+    TIFFOpenOptionsFree(options);
+    return TiffFile(tif);
+}
+
+[[noreturn]] void Fail(const ErrorLog& log, const char* otherwise) {
+    throw EPictureFileInvalid(std::string("The TIFF file is not valid: ") +
+                              (log.message[0] ? log.message : otherwise));
+}
+
+[[noreturn]] void FailWriting(const ErrorLog& log, const char* otherwise) {
+    throw EPictureFileInvalid(std::string("The TIFF file cannot be written: ") +
+                              (log.message[0] ? log.message : otherwise));
+}
+
+// ---- Reading ---------------------------------------------------------------------------
+
+// Dots per inch from the resolution tags, or 0.
+void ReadResolution(TIFF* tif, PictureMetadata& metadata) {
+    float x = 0, y = 0;
+    std::uint16_t unit = RESUNIT_INCH;
+    if (!TIFFGetField(tif, TIFFTAG_XRESOLUTION, &x) || !TIFFGetField(tif, TIFFTAG_YRESOLUTION, &y)) return;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_RESOLUTIONUNIT, &unit);
+    if (!(x > 0 && y > 0 && std::isfinite(x) && std::isfinite(y)) || unit == RESUNIT_NONE) return;
+    const double perInch = unit == RESUNIT_CENTIMETER ? 2.54 : 1.0;
+    metadata.ResolutionX = x * perInch;
+    metadata.ResolutionY = y * perInch;
+}
+
+void ReadIccProfile(TIFF* tif, PictureMetadata& metadata) {
+    std::uint32_t size = 0;
+    void* profile = nullptr;
+    if (TIFFGetField(tif, TIFFTAG_ICCPROFILE, &size, &profile) && profile && size > 0) {
+        std::vector<MetadataSegment> segments = IccSegments(static_cast<const std::uint8_t*>(profile), size);
+        metadata.Segments.insert(metadata.Segments.end(), segments.begin(), segments.end());
+    }
+}
+
+enum class Alpha { None, Straight, Premultiplied };
+
+// One row of grey or RGB samples, with or without alpha, to blue-green-red.
+template <typename Sample>
+void ConvertRow(const Sample* in, std::uint8_t* out, std::uint32_t width, int samples, int colours, Alpha alpha) {
+    auto level = [](Sample v) -> unsigned {
+        if constexpr (sizeof(Sample) == 1) return v;
+        else return Reduce16To8(v);
+    };
+    for (std::uint32_t x = 0; x < width; ++x, in += samples, out += 3) {
+        const unsigned r = level(in[0]);
+        const unsigned g = colours == 3 ? level(in[1]) : r;
+        const unsigned b = colours == 3 ? level(in[2]) : r;
+        if (alpha == Alpha::None) {
+            out[0] = std::uint8_t(b), out[1] = std::uint8_t(g), out[2] = std::uint8_t(r);
+            continue;
+        }
+        const unsigned a = level(in[colours]);
+        auto over = alpha == Alpha::Straight ? OverWhite : PremultipliedOverWhite;
+        out[0] = over(b, a), out[1] = over(g, a), out[2] = over(r, a);
+    }
+}
+
+// The common layouts (grey or RGB, 8 or 16 bits, interleaved strips), read a row at a time
+// straight into the picture. False, with nothing allocated, for every other layout.
+bool ReadPlainRows(TIFF* tif, std::uint32_t width, std::uint32_t height, Bitmap& picture, const ErrorLog& log) {
+    std::uint16_t bits = 0, samples = 0, photometric = 0, planar = PLANARCONFIG_CONTIG, format = SAMPLEFORMAT_UINT;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &bits);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &samples);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &planar);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLEFORMAT, &format);
+    if (!TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric)) return false;
+    const int colours = photometric == PHOTOMETRIC_RGB ? 3 : photometric == PHOTOMETRIC_MINISBLACK ? 1 : 0;
+    if (TIFFIsTiled(tif) || planar != PLANARCONFIG_CONTIG || (bits != 8 && bits != 16) ||
+        format != SAMPLEFORMAT_UINT || colours == 0 || samples < colours)
+        return false;
+    Alpha alpha = Alpha::None;
+    std::uint16_t extraCount = 0;
+    std::uint16_t* extraKinds = nullptr;
+    if (samples > colours && TIFFGetField(tif, TIFFTAG_EXTRASAMPLES, &extraCount, &extraKinds) && extraCount > 0)
+        alpha = extraKinds[0] == EXTRASAMPLE_ASSOCALPHA   ? Alpha::Premultiplied
+                : extraKinds[0] == EXTRASAMPLE_UNASSALPHA ? Alpha::Straight
+                                                          : Alpha::None;
+    const std::uint64_t rowBytes = std::uint64_t(width) * samples * (bits / 8);
+    if (std::uint64_t(TIFFScanlineSize64(tif)) != rowBytes) return false;
+
+    picture.SetSize(int(width), int(height));
+    std::vector<std::uint8_t> row(rowBytes);
+    for (std::uint32_t y = 0; y < height; ++y) {
+        if (TIFFReadScanline(tif, row.data(), y, 0) < 0) Fail(log, "a row cannot be read");
+        if (bits == 8)
+            ConvertRow(row.data(), picture.Row(int(y)), width, samples, colours, alpha);
+        else
+            ConvertRow(reinterpret_cast<const std::uint16_t*>(row.data()), picture.Row(int(y)), width, samples,
+                       colours, alpha);
+    }
+    return true;
+}
+
+struct FreeDeleter {
+    void operator()(void* p) const { std::free(p); }
+};
+
+// Every other layout through libtiff's RGBA reader: palette, bilevel, YCbCr, CMYK, tiles,
+// separate planes, low bit depths. Its rows come in the stored order, alpha premultiplied.
+void ReadThroughRgba(TIFF* tif, std::uint32_t width, std::uint32_t height, Bitmap& picture, const ErrorLog& log) {
+    char reason[1024] = "";
+    if (!TIFFRGBAImageOK(tif, reason)) Fail(log, reason);
+    picture.SetSize(int(width), int(height));
+    const std::unique_ptr<std::uint32_t, FreeDeleter> raster(
+        static_cast<std::uint32_t*>(std::malloc(std::size_t(width) * height * sizeof(std::uint32_t))));
+    if (!raster) throw std::bad_alloc();
+    TIFFRGBAImage image{};
+    if (!TIFFRGBAImageBegin(&image, tif, 0, reason)) Fail(log, reason);
+    image.req_orientation = image.orientation;  // no flips: the orientation is turned later, all at once
+    const int read = TIFFRGBAImageGet(&image, raster.get(), width, height);
+    TIFFRGBAImageEnd(&image);
+    if (!read) Fail(log, "the pixels cannot be read");
+    const std::uint32_t* in = raster.get();
+    for (std::uint32_t y = 0; y < height; ++y) {
+        std::uint8_t* out = picture.Row(int(y));
+        for (std::uint32_t x = 0; x < width; ++x, ++in, out += 3) {
+            const unsigned a = TIFFGetA(*in);
+            out[0] = PremultipliedOverWhite(TIFFGetB(*in), a);
+            out[1] = PremultipliedOverWhite(TIFFGetG(*in), a);
+            out[2] = PremultipliedOverWhite(TIFFGetR(*in), a);
+        }
+    }
+}
+}  // namespace
+
+StoredTiff ReadTiff(const std::uint8_t* data, std::size_t size) {
+    MemoryStream stream;
+    stream.data = data;
+    stream.size = size;
+    ErrorLog log{};
+    // Opening reads the first directory only; the chain of pages after it is never followed,
+    // so a file with thousands of pages, or a chain that loops, costs nothing.
+    const TiffFile tif = OpenStream(stream, log, "r");
+    if (!tif) Fail(log, "not a TIFF file");
+    std::uint32_t width = 0, height = 0;
+    if (!TIFFGetField(tif.get(), TIFFTAG_IMAGEWIDTH, &width) || !TIFFGetField(tif.get(), TIFFTAG_IMAGELENGTH, &height) ||
+        width == 0 || height == 0)
+        Fail(log, "the picture has no size");
+    CheckPictureSize(width, height);
+
+    StoredTiff result;
+    std::uint16_t orientation = ORIENTATION_TOPLEFT;
+    TIFFGetFieldDefaulted(tif.get(), TIFFTAG_ORIENTATION, &orientation);
+    result.Orientation = orientation >= 1 && orientation <= 8 ? orientation : 1;
+    ReadResolution(tif.get(), result.Metadata);
+    ReadIccProfile(tif.get(), result.Metadata);
+    if (!ReadPlainRows(tif.get(), width, height, result.Picture, log))
+        ReadThroughRgba(tif.get(), width, height, result.Picture, log);
+    return result;
+}
+
+Bitmap DecodeTiff(const std::uint8_t* data, std::size_t size) {
+    StoredTiff stored = ReadTiff(data, size);
+    return UprightPicture(std::move(stored.Picture), stored.Orientation);
+}
+
+std::vector<std::uint8_t> EncodeTiff(const Bitmap& picture, const PictureMetadata& metadata) {
+    std::vector<std::uint8_t> bytes;
+    bytes.reserve(picture.RowBytes() * std::size_t(picture.Height()) / 2 + 4096);
+    MemoryStream stream;
+    stream.grown = &bytes;
+    ErrorLog log{};
+    {
+        // "l": little-endian, as most TIFF files are.
+        const TiffFile tif = OpenStream(stream, log, "wl");
+        if (!tif) FailWriting(log, "it cannot be started");
+        const std::uint32_t width = std::uint32_t(picture.Width()), height = std::uint32_t(picture.Height());
+        const std::size_t rowBytes = picture.RowBytes();
+        // Strips of about 256 KB: few enough to keep the directory small, small enough to
+        // decode a piece at a time.
+        const std::uint32_t rowsPerStrip = std::uint32_t(std::max<std::size_t>(1, (std::size_t(1) << 18) / std::max<std::size_t>(rowBytes, 1)));
+        TIFFSetField(tif.get(), TIFFTAG_IMAGEWIDTH, width);
+        TIFFSetField(tif.get(), TIFFTAG_IMAGELENGTH, height);
+        TIFFSetField(tif.get(), TIFFTAG_BITSPERSAMPLE, 8);
+        TIFFSetField(tif.get(), TIFFTAG_SAMPLESPERPIXEL, 3);
+        TIFFSetField(tif.get(), TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+        TIFFSetField(tif.get(), TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+        TIFFSetField(tif.get(), TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
+        TIFFSetField(tif.get(), TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE);
+        TIFFSetField(tif.get(), TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
+        TIFFSetField(tif.get(), TIFFTAG_ROWSPERSTRIP, rowsPerStrip);
+        if (metadata.ResolutionX > 0 && metadata.ResolutionY > 0) {
+            TIFFSetField(tif.get(), TIFFTAG_XRESOLUTION, float(metadata.ResolutionX));
+            TIFFSetField(tif.get(), TIFFTAG_YRESOLUTION, float(metadata.ResolutionY));
+            TIFFSetField(tif.get(), TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+        }
+        std::vector<std::uint8_t> row(rowBytes);
+        for (std::uint32_t y = 0; y < height; ++y) {
+            const std::uint8_t* in = picture.Row(int(y));
+            for (std::size_t i = 0; i < rowBytes; i += 3) {
+                row[i] = in[i + 2];
+                row[i + 1] = in[i + 1];
+                row[i + 2] = in[i];
+            }
+            if (TIFFWriteScanline(tif.get(), row.data(), y, 0) < 0) FailWriting(log, "a row cannot be written");
+        }
+        if (!TIFFFlush(tif.get())) FailWriting(log, "it cannot be finished");
+    }
+    if (log.message[0]) FailWriting(log, "");
+    bytes.resize(std::size_t(stream.size));
+    return bytes;
+}

@@ -1,0 +1,196 @@
+// Metadata carried from an opened JPEG (or TIFF) to a saved JPEG: EXIF fields, ICC profile,
+// XMP, IPTC and comments, with orientation, pixel dimensions and thumbnail made fit for the
+// saved picture. EXIF is read back with libexif itself.
+#include <gtest/gtest.h>
+#include <libexif/exif-data.h>
+
+#include <cmath>
+#include <map>
+#include <set>
+#include <tuple>
+
+#include "Exif.h"
+#include "Jpeg.h"
+#include "PictureFile.h"
+#include "PictureMetadata.h"
+#include "SampleFiles.h"
+
+namespace {
+// Every EXIF field by (IFD, tag): format, count and raw value bytes.
+using FieldKey = std::pair<int, int>;
+using FieldValue = std::tuple<int, unsigned long, std::vector<std::uint8_t>>;
+
+struct ExifView {
+    std::map<FieldKey, FieldValue> fields;
+    bool thumbnail = false;
+    bool found = false;
+};
+
+ExifView ReadExif(const PictureMetadata& metadata) {
+    ExifView view;
+    for (const MetadataSegment& segment : metadata.Segments) {
+        if (!IsExifSegment(segment)) continue;
+        ExifData* data = exif_data_new();
+        exif_data_unset_option(data, EXIF_DATA_OPTION_IGNORE_UNKNOWN_TAGS);
+        exif_data_unset_option(data, EXIF_DATA_OPTION_FOLLOW_SPECIFICATION);
+        exif_data_load_data(data, segment.Bytes.data(), unsigned(segment.Bytes.size()));
+        for (int ifd = 0; ifd < EXIF_IFD_COUNT; ++ifd) {
+            ExifContent* content = data->ifd[ifd];
+            for (unsigned i = 0; i < content->count; ++i) {
+                const ExifEntry* e = content->entries[i];
+                view.fields[{ifd, e->tag}] = {e->format, e->components, {e->data, e->data + e->size}};
+            }
+        }
+        view.thumbnail = data->data != nullptr || data->ifd[EXIF_IFD_1]->count > 0;
+        view.found = true;
+        exif_data_unref(data);
+        break;
+    }
+    return view;
+}
+
+unsigned long FieldNumber(const ExifView& view, int ifd, int tag) {
+    const auto found = view.fields.find({ifd, tag});
+    if (found == view.fields.end()) return 0;
+    const auto& [format, count, bytes] = found->second;
+    // The samples are little-endian ("II") files; a big-endian one would read reversed here.
+    unsigned long value = 0;
+    for (std::size_t i = 0; i < (format == EXIF_FORMAT_SHORT ? 2u : 4u) && i < bytes.size(); ++i)
+        value |= static_cast<unsigned long>(bytes[i]) << (8 * i);
+    return value;
+}
+
+std::vector<MetadataSegment> OtherThanExif(const PictureMetadata& metadata) {
+    std::vector<MetadataSegment> others;
+    for (const MetadataSegment& segment : metadata.Segments)
+        if (!IsExifSegment(segment)) others.push_back(segment);
+    return others;
+}
+
+// A stand-in for a filter and a crop: every pixel changed, the size smaller.
+Bitmap FilteredAndCropped(const Bitmap& picture) {
+    Bitmap result(picture.Width() - 10, picture.Height() - 6);
+    for (int y = 0; y < result.Height(); ++y)
+        for (int x = 0; x < result.Width(); ++x) {
+            const PackedColor c = picture.GetColor(x + 3, y + 2);
+            result.SetColor(x, y, PackColor(255 - RedOf(c), 255 - GreenOf(c), 255 - BlueOf(c)));
+        }
+    return result;
+}
+
+bool IsLittleEndianExif(const PictureMetadata& metadata) {
+    for (const MetadataSegment& segment : metadata.Segments)
+        if (IsExifSegment(segment)) return segment.Bytes.size() > 7 && segment.Bytes[6] == 'I';
+    return true;
+}
+}  // namespace
+
+class CarriedMetadata : public testing::TestWithParam<std::string> {};
+
+TEST_P(CarriedMetadata, SurvivesOpenFilterAndSave) {
+    ScratchFolder scratch;
+    const LoadedPicture opened = LoadPictureFile(SamplePath(GetParam()), PictureFormat::Jpeg);
+    ASSERT_FALSE(opened.Metadata.Segments.empty());
+    const Bitmap saved = FilteredAndCropped(opened.Picture);
+    const std::string path = scratch / "saved.jpg";
+    SavePicture(path, saved, PictureFormat::Jpeg, opened.Metadata);
+    const LoadedPicture reopened = LoadPictureFile(path, PictureFormat::Jpeg, OrientationRule::AsStored);
+    EXPECT_EQ(reopened.Picture.Width(), saved.Width());
+
+    // ICC, XMP, IPTC and comments: byte for byte, in order.
+    EXPECT_EQ(OtherThanExif(reopened.Metadata), OtherThanExif(opened.Metadata));
+    EXPECT_EQ(IccProfileOf(reopened.Metadata), IccProfileOf(opened.Metadata));
+
+    const ExifView before = ReadExif(opened.Metadata), after = ReadExif(reopened.Metadata);
+    ASSERT_EQ(after.found, before.found);
+    if (!before.found) return;
+    EXPECT_FALSE(after.thumbnail);
+    // Every field but the three that describe the pixels is as it was.
+    const std::set<FieldKey> fitted = {{EXIF_IFD_0, EXIF_TAG_ORIENTATION},
+                                       {EXIF_IFD_EXIF, EXIF_TAG_PIXEL_X_DIMENSION},
+                                       {EXIF_IFD_EXIF, EXIF_TAG_PIXEL_Y_DIMENSION}};
+    for (const auto& [key, value] : before.fields) {
+        if (key.first == EXIF_IFD_1 || fitted.count(key)) continue;
+        const auto found = after.fields.find(key);
+        ASSERT_NE(found, after.fields.end()) << "lost: IFD " << key.first << " tag " << key.second;
+        EXPECT_EQ(found->second, value) << "changed: IFD " << key.first << " tag " << key.second;
+    }
+    if (!IsLittleEndianExif(reopened.Metadata)) return;
+    if (before.fields.count({EXIF_IFD_0, EXIF_TAG_ORIENTATION}))
+        EXPECT_EQ(FieldNumber(after, EXIF_IFD_0, EXIF_TAG_ORIENTATION), 1u);
+    if (before.fields.count({EXIF_IFD_EXIF, EXIF_TAG_PIXEL_X_DIMENSION})) {
+        EXPECT_EQ(FieldNumber(after, EXIF_IFD_EXIF, EXIF_TAG_PIXEL_X_DIMENSION), unsigned(saved.Width()));
+        EXPECT_EQ(FieldNumber(after, EXIF_IFD_EXIF, EXIF_TAG_PIXEL_Y_DIMENSION), unsigned(saved.Height()));
+    }
+    // Saved again, nothing changes any more.
+    const std::string again = scratch / "again.jpg";
+    SavePicture(again, reopened.Picture, PictureFormat::Jpeg, reopened.Metadata);
+    EXPECT_EQ(LoadPictureFile(again, PictureFormat::Jpeg).Metadata, reopened.Metadata);
+}
+
+INSTANTIATE_TEST_SUITE_P(Photos, CarriedMetadata,
+                         testing::Values("photos/exif-72dpi-int.jpg", "photos/hopper_orientation_6.jpg",
+                                         "photos/iptc.jpg", "photos/cat.jpg", "photos/pil_sample_cmyk.jpg",
+                                         "orientation/Landscape_8.jpg"),
+                         [](const auto& info) { return SampleTestName(info.param); });
+
+// The photo of the report: 12 fields describe it, 4 more its thumbnail, which goes.
+TEST(Metadata, TheCameraFieldsOfAPhotoAreAllKept) {
+    const LoadedPicture opened = LoadPictureFile(SamplePath("photos/exif-72dpi-int.jpg"), PictureFormat::Jpeg);
+    const std::vector<std::uint8_t> saved = EncodeJpeg(opened.Picture, 90, opened.Metadata);
+    PictureMetadata reread;
+    DecodeJpeg(saved.data(), saved.size(), reread);
+    const ExifView before = ReadExif(opened.Metadata), after = ReadExif(reread);
+    EXPECT_TRUE(before.thumbnail);
+    std::size_t described = 0;
+    for (const auto& [key, value] : before.fields) described += key.first != EXIF_IFD_1;
+    EXPECT_GE(described, 12u);
+    EXPECT_EQ(after.fields.size(), described);
+}
+
+// A turned photo, saved, opens the same way again: upright pixels and orientation 1.
+TEST(Metadata, ASavedPhoneShotStaysUpright) {
+    ScratchFolder scratch;
+    const LoadedPicture opened = LoadPictureFile(SamplePath("orientation/Landscape_6.jpg"), PictureFormat::Jpeg);
+    const std::string path = scratch / "upright.jpg";
+    SavePicture(path, opened.Picture, PictureFormat::Jpeg, opened.Metadata);
+    const LoadedPicture reopened = LoadPictureFile(path, PictureFormat::Jpeg);
+    EXPECT_EQ(ExifOrientation(reopened.Metadata), 1);
+    EXPECT_EQ(reopened.Picture.Width(), 400);  // stored 267 x 400, shown landscape
+    EXPECT_EQ(LoadPictureFile(path, PictureFormat::Jpeg, OrientationRule::AsStored).Picture.Width(), 400);
+}
+
+TEST(Metadata, APictureWithoutMetadataIsSavedAsBefore) {
+    const Bitmap picture = AsymmetricPicture();
+    EXPECT_EQ(EncodeJpeg(picture, 90, PictureMetadata{}), EncodeJpeg(picture, 90));
+}
+
+TEST(Metadata, ResolutionTravelsBetweenFormats) {
+    ScratchFolder scratch;
+    PictureMetadata metadata;
+    metadata.ResolutionX = metadata.ResolutionY = 300;
+    SavePicture(scratch / "a.tif", AsymmetricPicture(), PictureFormat::Tiff, metadata);
+    const LoadedPicture tiff = LoadPictureFile(scratch / "a.tif", PictureFormat::Tiff);
+    SavePicture(scratch / "b.jpg", tiff.Picture, PictureFormat::Jpeg, tiff.Metadata);
+    const LoadedPicture jpeg = LoadPictureFile(scratch / "b.jpg", PictureFormat::Jpeg);
+    EXPECT_EQ(jpeg.Metadata.ResolutionX, 300);
+    SavePicture(scratch / "c.png", jpeg.Picture, PictureFormat::Png, jpeg.Metadata);
+    EXPECT_NEAR(LoadPictureFile(scratch / "c.png", PictureFormat::Png).Metadata.ResolutionY, 300, 0.01);
+}
+
+TEST(Metadata, IccProfilesAreSplitAndJoinedInChunkOrder) {
+    std::vector<std::uint8_t> profile(200000);
+    for (std::size_t i = 0; i < profile.size(); ++i) profile[i] = std::uint8_t(i * 7 + i / 251);
+    const std::vector<MetadataSegment> chunks = IccSegments(profile.data(), profile.size());
+    ASSERT_EQ(chunks.size(), 4u);
+    for (const MetadataSegment& chunk : chunks) EXPECT_LE(chunk.Bytes.size(), 65533u);
+
+    PictureMetadata inOrder, reversed, gap;
+    inOrder.Segments = chunks;
+    reversed.Segments.assign(chunks.rbegin(), chunks.rend());
+    gap.Segments = {chunks[0], chunks[1], chunks[3]};
+    EXPECT_EQ(IccProfileOf(inOrder), profile);
+    EXPECT_EQ(IccProfileOf(reversed), profile);
+    EXPECT_TRUE(IccProfileOf(gap).empty());
+    EXPECT_TRUE(IccProfileOf(PictureMetadata{}).empty());
+}

@@ -1,0 +1,256 @@
+// TIFF through libtiff: the sample variants of one picture, files made here for the layouts a
+// scanner hands over, pages, broken and hostile files, and what the writer produces.
+#include "Tiff.h"
+
+#include <gtest/gtest.h>
+#include <tiffio.h>
+
+#include <cmath>
+#include <cstring>
+
+#include "Errors.h"
+#include "ExifUpright.h"
+#include "SampleFiles.h"
+
+namespace {
+double MeanDifference(const Bitmap& a, const Bitmap& b) {
+    double sum = 0;
+    for (int y = 0; y < a.Height(); ++y)
+        for (std::size_t i = 0; i < a.RowBytes(); ++i) sum += std::abs(a.Row(y)[i] - b.Row(y)[i]);
+    return sum / (double(a.Width()) * a.Height() * 3);
+}
+
+Bitmap ReadSampleTiff(const std::string& name) {
+    const std::vector<std::uint8_t> bytes = ReadSample(name);
+    return ReadTiff(bytes.data(), bytes.size()).Picture;
+}
+
+// A TIFF made with libtiff itself, one strip per page, rows packed as the depth needs.
+struct TiffSpec {
+    std::uint32_t width, height;
+    std::uint16_t bits, samples, photometric;
+    std::vector<std::uint8_t> pixels;
+    std::vector<std::uint16_t> colourMap;  // red, green, blue: 2^bits entries each
+    std::uint16_t extraSample = 0xFFFF;    // EXTRASAMPLE_* for a fourth or second sample
+};
+
+std::vector<std::uint8_t> WriteTiff(const TiffSpec& spec, int pages = 1) {
+    ScratchFolder scratch;
+    const std::string path = scratch / "made.tif";
+    TIFF* tif = TIFFOpen(path.c_str(), "w");
+    EXPECT_NE(tif, nullptr);
+    for (int page = 0; page < pages; ++page) {
+        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, spec.width);
+        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, spec.height);
+        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, spec.bits);
+        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, spec.samples);
+        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, spec.photometric);
+        TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, spec.height);
+        if (!spec.colourMap.empty()) {
+            const std::size_t n = spec.colourMap.size() / 3;
+            TIFFSetField(tif, TIFFTAG_COLORMAP, spec.colourMap.data(), spec.colourMap.data() + n,
+                         spec.colourMap.data() + 2 * n);
+        }
+        if (spec.extraSample != 0xFFFF) TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, &spec.extraSample);
+        std::vector<std::uint8_t> pixels = spec.pixels;
+        pixels[0] = std::uint8_t(pixels[0] + page);  // each page its own first byte
+        TIFFWriteEncodedStrip(tif, 0, pixels.data(), tmsize_t(pixels.size()));
+        TIFFWriteDirectory(tif);
+    }
+    TIFFClose(tif);
+    return ReadWholeFile(path);
+}
+
+Bitmap DecodeSpec(const TiffSpec& spec) {
+    const std::vector<std::uint8_t> bytes = WriteTiff(spec);
+    return DecodeTiff(bytes.data(), bytes.size());
+}
+
+// A little-endian TIFF of one grey 8-bit strip, written byte by byte, so that the fields can
+// say what libtiff would never write: a huge size, or a next page that is the same page.
+std::vector<std::uint8_t> HandMadeTiff(std::uint32_t width, std::uint32_t height, std::uint32_t nextPage) {
+    std::vector<std::uint8_t> b = {'I', 'I', 42, 0, 8, 0, 0, 0};
+    auto u16 = [&](unsigned v) { b.insert(b.end(), {std::uint8_t(v), std::uint8_t(v >> 8)}); };
+    auto u32 = [&](std::uint32_t v) { u16(v & 0xFFFF), u16(v >> 16); };
+    const std::uint32_t entries = 7, pixelsAt = 8 + 2 + entries * 12 + 4;
+    u16(entries);
+    auto entry = [&](unsigned tag, unsigned type, std::uint32_t value) { u16(tag), u16(type), u32(1), u32(value); };
+    entry(256, 4, width);     // ImageWidth
+    entry(257, 4, height);    // ImageLength
+    entry(258, 3, 8);         // BitsPerSample
+    entry(262, 3, 1);         // Photometric: min-is-black
+    entry(273, 4, pixelsAt);  // StripOffsets
+    entry(278, 4, height);    // RowsPerStrip
+    entry(279, 4, width * height);  // StripByteCounts
+    u32(nextPage);
+    b.insert(b.end(), {77, 0, 0, 0});
+    return b;
+}
+
+struct TiffFileCase {
+    const char* name;
+    double largestMeanDifference;  // from the uncompressed RGB file
+};
+}  // namespace
+
+class TiffVariant : public testing::TestWithParam<TiffFileCase> {};
+
+// Every variant shows the same picture as the plain uncompressed one; lossless ones exactly.
+TEST_P(TiffVariant, ShowsThePlainPicture) {
+    const Bitmap plain = ReadSampleTiff("tiff/rgb8_none_strips.tif");
+    const Bitmap picture = ReadSampleTiff(std::string("tiff/") + GetParam().name);
+    ASSERT_EQ(picture.Width(), 320);
+    ASSERT_EQ(picture.Height(), 240);
+    EXPECT_LE(MeanDifference(picture, plain), GetParam().largestMeanDifference);
+    if (GetParam().largestMeanDifference == 0) EXPECT_EQ(picture, plain);
+}
+
+INSTANTIATE_TEST_SUITE_P(Samples, TiffVariant,
+                         testing::Values(TiffFileCase{"rgb8_lzw.tif", 0}, TiffFileCase{"rgb8_deflate.tif", 0},
+                                         TiffFileCase{"rgb8_packbits.tif", 0}, TiffFileCase{"rgb8_deflate_tiled.tif", 0},
+                                         TiffFileCase{"rgb8_lzw_planar.tif", 0}, TiffFileCase{"rgb8_lzw_bigendian.tif", 0},
+                                         TiffFileCase{"multipage3_lzw.tif", 0}, TiffFileCase{"rgb16_deflate.tif", 0},
+                                         TiffFileCase{"rgb8_jpeg.tif", 3}, TiffFileCase{"palette8_lzw.tif", 6},
+                                         TiffFileCase{"grey8_lzw.tif", 40}, TiffFileCase{"grey16_none.tif", 40},
+                                         TiffFileCase{"bilevel_g4.tif", 128}, TiffFileCase{"rgba8_deflate.tif", 128}),
+                         [](const auto& info) { return SampleTestName(info.param.name); });
+
+TEST(Tiff, GreyDepthsAgreeAndStayGrey) {
+    const Bitmap grey8 = ReadSampleTiff("tiff/grey8_lzw.tif"), grey16 = ReadSampleTiff("tiff/grey16_none.tif");
+    EXPECT_LE(MeanDifference(grey8, grey16), 1.0);
+    const Bitmap bilevel = ReadSampleTiff("tiff/bilevel_g4.tif");
+    for (const Bitmap* picture : {&grey8, &grey16, &bilevel}) {
+        const PackedColor c = picture->GetColor(100, 100);
+        EXPECT_EQ(RedOf(c), GreenOf(c));
+        EXPECT_EQ(GreenOf(c), BlueOf(c));
+    }
+}
+
+TEST(Tiff, AlphaRampGoesFromWhiteToThePicture) {
+    const Bitmap plain = ReadSampleTiff("tiff/rgb8_none_strips.tif");
+    const Bitmap ramp = ReadSampleTiff("tiff/rgba8_deflate.tif");
+    for (int y = 0; y < ramp.Height(); y += 37) {
+        EXPECT_EQ(ramp.GetColor(0, y), PackColor(255, 255, 255)) << y;
+        const PackedColor right = ramp.GetColor(319, y), original = plain.GetColor(319, y);
+        EXPECT_LE(std::abs(RedOf(right) - RedOf(original)), 2) << y;
+    }
+}
+
+TEST(Tiff, OrientationTagIsTurnedUpright) {
+    const Bitmap plain = ReadSampleTiff("tiff/rgb8_lzw.tif");
+    const std::vector<std::uint8_t> bytes = ReadSample("tiff/rgb8_lzw_orientation6.tif");
+    const StoredTiff stored = ReadTiff(bytes.data(), bytes.size());
+    EXPECT_EQ(stored.Orientation, 6);
+    EXPECT_EQ(stored.Picture, plain);
+    const Bitmap upright = DecodeTiff(bytes.data(), bytes.size());
+    EXPECT_EQ(upright.Width(), 240);
+    EXPECT_EQ(upright, UprightPicture(plain, 6));
+    EXPECT_EQ(LoadPictureFile(SamplePath("tiff/rgb8_lzw_orientation6.tif"), PictureFormat::Tiff).Picture, upright);
+    EXPECT_EQ(LoadPictureFile(SamplePath("tiff/rgb8_lzw_orientation6.tif"), PictureFormat::Tiff,
+                              OrientationRule::AsStored).Picture, plain);
+}
+
+// The layouts a scanner's native transfer hands over in memory: uncompressed strips of 1, 8
+// and 24 bits, grey, palette and colour.
+TEST(Tiff, ScannerLayoutsDecodeExactly) {
+    const struct {
+        const char* what;
+        TiffSpec spec;
+        std::vector<PackedColor> expected;
+    } cases[] = {
+        {"bilevel, min-is-black", {3, 1, 1, 1, PHOTOMETRIC_MINISBLACK, {0b10100000}, {}},
+         {PackColor(255, 255, 255), PackColor(0, 0, 0), PackColor(255, 255, 255)}},
+        {"bilevel, min-is-white", {3, 1, 1, 1, PHOTOMETRIC_MINISWHITE, {0b10100000}, {}},
+         {PackColor(0, 0, 0), PackColor(255, 255, 255), PackColor(0, 0, 0)}},
+        {"grey 8", {3, 1, 8, 1, PHOTOMETRIC_MINISBLACK, {0, 77, 255}, {}},
+         {PackColor(0, 0, 0), PackColor(77, 77, 77), PackColor(255, 255, 255)}},
+        {"palette 8", {2, 1, 8, 1, PHOTOMETRIC_PALETTE, {1, 0}, [] {
+             std::vector<std::uint16_t> map(3 * 256, 0);
+             map[0] = 0xFFFF;                    // entry 0: red
+             map[256 + 1] = 0x8080;              // entry 1: green 128
+             map[512 + 1] = 0x4040;              // and blue 64
+             return map;
+         }()},
+         {PackColor(0, 128, 64), PackColor(255, 0, 0)}},
+        {"RGB 24", {2, 1, 8, 3, PHOTOMETRIC_RGB, {1, 2, 3, 250, 251, 252}, {}},
+         {PackColor(1, 2, 3), PackColor(250, 251, 252)}},
+        {"grey 16, rounded", {3, 1, 16, 1, PHOTOMETRIC_MINISBLACK, {128, 0, 129, 0, 0x80, 0x80}, {}},
+         {PackColor(0, 0, 0), PackColor(1, 1, 1), PackColor(128, 128, 128)}},
+        {"RGBA, straight alpha", {2, 1, 8, 4, PHOTOMETRIC_RGB, {200, 100, 50, 128, 9, 9, 9, 0}, {}, EXTRASAMPLE_UNASSALPHA},
+         {PackColor(227, 177, 152), PackColor(255, 255, 255)}},
+        {"RGBA, premultiplied", {1, 1, 8, 4, PHOTOMETRIC_RGB, {100, 50, 25, 128}, {}, EXTRASAMPLE_ASSOCALPHA},
+         {PackColor(227, 177, 152)}},
+    };
+    for (const auto& c : cases) {
+        const Bitmap picture = DecodeSpec(c.spec);
+        ASSERT_EQ(picture.Width(), int(c.expected.size())) << c.what;
+        for (int x = 0; x < picture.Width(); ++x) EXPECT_EQ(picture.GetColor(x, 0), c.expected[x]) << c.what << " x=" << x;
+    }
+}
+
+TEST(Tiff, OnlyTheFirstOfManyPagesIsRead) {
+    const TiffSpec spec{1, 1, 8, 1, PHOTOMETRIC_MINISBLACK, {10}, {}};
+    const std::vector<std::uint8_t> bytes = WriteTiff(spec, 1000);
+    EXPECT_EQ(DecodeTiff(bytes.data(), bytes.size()).GetColor(0, 0), PackColor(10, 10, 10));
+
+    // A page chain that comes back to its first page is never followed.
+    const std::vector<std::uint8_t> loop = HandMadeTiff(1, 1, 8);
+    EXPECT_EQ(DecodeTiff(loop.data(), loop.size()).GetColor(0, 0), PackColor(77, 77, 77));
+}
+
+TEST(Tiff, BrokenAndHostileFilesAreRefused) {
+    const std::vector<std::uint8_t> good = ReadSample("tiff/rgb8_deflate.tif");
+    for (const std::size_t cut : {std::size_t(0), std::size_t(4), std::size_t(100), good.size() / 2}) {
+        const std::vector<std::uint8_t> bytes(good.begin(), good.begin() + std::ptrdiff_t(cut));
+        EXPECT_THROW(DecodeTiff(bytes.data(), bytes.size()), EInvalidGraphic) << "cut at " << cut;
+    }
+    const std::string text = "II*\0 this is not a picture";
+    EXPECT_THROW(DecodeTiff(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()), EInvalidGraphic);
+
+    for (const auto& [width, height] : {std::pair{60000u, 60000u}, std::pair{70000u, 1u}}) {
+        const std::vector<std::uint8_t> huge = HandMadeTiff(width, height, 0);
+        EXPECT_THROW(DecodeTiff(huge.data(), huge.size()), EPictureTooLarge) << width << " x " << height;
+    }
+    const std::vector<std::uint8_t> empty = HandMadeTiff(0, 5, 0);
+    EXPECT_THROW(DecodeTiff(empty.data(), empty.size()), EInvalidGraphic);
+    try {
+        DecodeTiff(good.data(), 100);
+    } catch (const EInvalidGraphic& error) {
+        EXPECT_NE(std::string(error.what()).find("TIFF"), std::string::npos) << error.what();
+    }
+}
+
+TEST(Tiff, WritesDeflateRgbAtTheResolution) {
+    ScratchFolder scratch;
+    const Bitmap picture = AsymmetricPicture();
+    PictureMetadata metadata;
+    metadata.ResolutionX = 300;
+    metadata.ResolutionY = 200;
+    for (const bool withResolution : {true, false}) {
+        const std::string path = scratch / "written.tif";
+        SavePicture(path, picture, PictureFormat::Tiff, withResolution ? metadata : PictureMetadata{});
+        TIFF* tif = TIFFOpen(path.c_str(), "r");
+        ASSERT_NE(tif, nullptr);
+        std::uint16_t compression = 0, bits = 0, samples = 0, photometric = 0;
+        float x = 0, y = 0;
+        TIFFGetField(tif, TIFFTAG_COMPRESSION, &compression);
+        TIFFGetField(tif, TIFFTAG_BITSPERSAMPLE, &bits);
+        TIFFGetField(tif, TIFFTAG_SAMPLESPERPIXEL, &samples);
+        TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric);
+        EXPECT_EQ(compression, COMPRESSION_ADOBE_DEFLATE);
+        EXPECT_EQ(bits, 8);
+        EXPECT_EQ(samples, 3);
+        EXPECT_EQ(photometric, PHOTOMETRIC_RGB);
+        EXPECT_EQ(TIFFGetField(tif, TIFFTAG_XRESOLUTION, &x) == 1, withResolution);
+        if (withResolution) {
+            TIFFGetField(tif, TIFFTAG_YRESOLUTION, &y);
+            EXPECT_EQ(x, 300);
+            EXPECT_EQ(y, 200);
+        }
+        TIFFClose(tif);
+        const LoadedPicture loaded = LoadPictureFile(path, PictureFormat::Tiff);
+        EXPECT_EQ(loaded.Picture, picture);
+        EXPECT_EQ(loaded.Metadata.ResolutionX, withResolution ? 300 : 0);
+    }
+}
