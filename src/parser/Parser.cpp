@@ -24,8 +24,12 @@ inline bool TMathParser::Push(int state, const TTokenRecord& token)
 }
 
 // Pushes the lookahead in `state` and scans the next token.
-inline void TMathParser::Shift(int state)
+template <bool Record>
+inline void TMathParser::Shift(int state, TParseRecorder* recorder)
 {
+    if constexpr (Record) {
+        if (FToken == tkNumber && FStackTop < StackSize) recorder->Operand(FCurrToken);
+    }
     if (Push(state, FCurrToken)) FToken = NextToken();
 }
 
@@ -33,14 +37,27 @@ inline void TMathParser::Shift(int state)
 // and pushes that in the state the goto table gives, which it returns. The lookahead
 // stays. The new entry takes the place of the first popped one, so the productions with
 // one symbol on the right leave the value where it is.
-[[gnu::always_inline]] inline int TMathParser::Reduce(int production)
+template <bool Record>
+[[gnu::always_inline]] inline int TMathParser::Reduce(int production, TParseRecorder* recorder)
 {
     const TProduction& rule = FindProduction(production);
     if (FStackTop <= rule.Length) ParserTables::InvalidReduction();
     TTokenRecord* rhs = &FStack[FStackTop - rule.Length];
     long double& result = rhs[0].Value;
 
-    switch (production) {
+    if constexpr (Record) {
+        using enum TFormulaOperation;
+        switch (production) {
+        case 1: recorder->Operation(Add, {}); break;
+        case 2: recorder->Operation(Subtract, {}); break;
+        case 4: recorder->Operation(Multiply, {}); break;
+        case 5: recorder->Operation(Divide, {}); break;
+        case 7: recorder->Operation(Power, {}); break;
+        case 9: recorder->Operation(Negate, {}); break;
+        case 16: recorder->Operation(Function, rhs[0].Func); break;
+        default: break;
+        }
+    } else switch (production) {
     // Expr -> Expr "+" Term
     case 1: result = Add(rhs[0].Value, rhs[2].Value); break;
     // Expr -> Expr "-" Term
@@ -79,7 +96,11 @@ inline void TMathParser::Error(int code)
     FPosition -= FTokenLength;
 }
 
-void TMathParser::Parse()
+void TMathParser::Parse() { Parse(nullptr); }
+
+void TMathParser::Record(TParseRecorder& recorder) { Parse(&recorder); }
+
+void TMathParser::Parse(TParseRecorder* recorder)
 {
     FPosition = 1;
     FStackTop = 0;
@@ -91,7 +112,10 @@ void TMathParser::Parse()
 
     Push(0, TTokenRecord{});
     FToken = NextToken();
-    RunAutomaton();
+    if (recorder)
+        Run<true>(recorder);
+    else
+        Run<false>(nullptr);
 
     if (FTokenError != 0 && OnParseError) OnParseError(*this, FTokenError);
     if (FMathError || FTokenError != 0) {
@@ -99,11 +123,14 @@ void TMathParser::Parse()
         FParseValue = 0;
     } else {
         FParseFailed = false;
-        FParseValue = FStack[FStackTop - 1].Value;
+        FParseValue = recorder ? 0 : FStack[FStackTop - 1].Value;
     }
 }
 
-void TMathParser::RunAutomaton()
+void TMathParser::RunAutomaton() { Run<false>(nullptr); }
+
+template <bool Record>
+void TMathParser::Run(TParseRecorder* recorder)
 {
     int state = FStack[FStackTop - 1].State;  // of the top entry, kept in step with it
     // A number that does not convert sets its code while scanning, and so stops the loop
@@ -114,9 +141,9 @@ void TMathParser::RunAutomaton()
         // Tested in order of frequency: these branches predict better than one jump
         // through a table.
         if (action.Kind == TActionKind::Reduce) {
-            state = Reduce(action.Arg);
+            state = Reduce<Record>(action.Arg, recorder);
         } else if (action.Kind == TActionKind::Shift) {
-            Shift(action.Arg);
+            Shift<Record>(action.Arg, recorder);
             state = action.Arg;
         } else if (action.Kind == TActionKind::Accept) {
             return;

@@ -18,6 +18,18 @@
 #include <string>
 #include <string_view>
 
+// What a recording parse (TMathParser::RecordAutomaton) hands on instead of computing: each
+// operand as it is shifted, and each operation as its reduction would perform it.
+enum class TFormulaOperation : std::uint8_t { Add, Subtract, Multiply, Divide, Power, Negate, Function };
+class TParseRecorder {
+public:
+    virtual void Operand(const TTokenRecord& token) = 0;
+    virtual void Operation(TFormulaOperation operation, TFunction function) = 0;
+
+protected:
+    ~TParseRecorder() = default;
+};
+
 // Internal inconsistency of the automaton ("Bad token state", "Invalid reduction"); the
 // tables as they stand never raise it.
 class EParserError : public ECorvalux {
@@ -48,6 +60,10 @@ public:
     std::function<void(TMathParser& Sender, int ParseError)> OnParseError;
 
     void Parse();
+    // Parse without the arithmetic: every operand shifted and every operation reduced goes to
+    // `recorder`, in the order in which Parse computes them. Nothing is thrown for overflow;
+    // errors set TokenError, MathError and ParseFailed as they do in Parse, ParseValue is 0.
+    void Record(TParseRecorder& recorder);
     long double ParseValue() const { return FParseValue; }  // 0 when the parse failed
     bool ParseFailed() const { return FParseFailed; }
     int TokenError() const { return FTokenError; }  // 0 or the error code of the last parse
@@ -84,8 +100,14 @@ private:
     TToken ScanNumber(std::string_view text);
     TToken ScanIdentifier(std::string_view text);
 
+    void Parse(TParseRecorder* recorder);
     bool Push(int state, const TTokenRecord& token);
-    void Shift(int state);
-    int Reduce(int production);
+    // Recording or not is a template argument, so the computing parse keeps its own code.
+    template <bool Record>
+    void Shift(int state, TParseRecorder* recorder);
+    template <bool Record>
+    int Reduce(int production, TParseRecorder* recorder);
+    template <bool Record>
+    void Run(TParseRecorder* recorder);
     void Error(int code);
 };
