@@ -1,130 +1,222 @@
 #include "CustomFilter.h"
 
 #include <array>
+#include <atomic>
+#include <bit>
 #include <memory>
+#include <optional>
 #include <vector>
 
+#include "CompiledFormula.h"
 #include "FilterFrame.h"
 #include "FormulaCheck.h"
+#include "Parallel.h"
 #include "PixelFormula.h"
 
 namespace {
 
-// A formula with its results remembered, keyed by the old values of the channels it reads
-// packed side by side: 256 entries for one channel, 65536 for two, 2^24 for three, one for
-// none. Entries are worked out when a pixel first needs them.
-class TRememberedFormula {
+constexpr std::int64_t RowsPerBand = 16;
+constexpr std::int64_t KeysPerBand = 4096;
+
+// The old values of the channels a formula reads, packed side by side into a key: red in the
+// lowest byte used, then green, then blue. 256 keys for one channel, 65536 for two, 2^24 for
+// three, one for none.
+class KeySpace {
 public:
-    explicit TRememberedFormula(const std::string& text) : formula_(text) {
+    explicit KeySpace(unsigned channels) : channels_(channels) {
         int bits = 0;
-        for (const auto& [channel, keys] : {std::pair{RedChannel, &redKeys_}, {GreenChannel, &greenKeys_},
-                                            {BlueChannel, &blueKeys_}}) {
-            for (std::uint32_t v = 0; v < 256; ++v) (*keys)[v] = formula_.Channels() & channel ? v << bits : 0;
-            if (formula_.Channels() & channel) bits += 8;
+        for (int c = 0; c < 3; ++c) {
+            const bool used = channels & (1u << c);
+            shift_[c] = used ? bits : -1;
+            for (std::uint32_t v = 0; v < 256; ++v) keys_[c][v] = used ? v << bits : 0;
+            if (used) bits += 8;
         }
-        const std::size_t size = std::size_t(1) << bits;
-        values_.reset(new std::uint8_t[size]);  // read only once known_ has the entry
-        known_.assign((size + 63) / 64, 0);
+        size_ = std::int64_t(1) << bits;
+        needed_.reset(new std::atomic<std::uint64_t>[std::size_t((size_ + 63) / 64)]());
     }
+
+    unsigned Channels() const { return channels_; }
+    std::int64_t Size() const { return size_; }
 
     std::uint32_t Key(std::uint8_t r, std::uint8_t g, std::uint8_t b) const {
-        return redKeys_[r] | greenKeys_[g] | blueKeys_[b];
+        return keys_[0][r] | keys_[1][g] | keys_[2][b];
+    }
+    std::uint8_t Value(std::uint32_t key, int channel) const {
+        return shift_[channel] < 0 ? 0 : std::uint8_t(key >> shift_[channel]);
     }
 
-    // Works out the result for old values (r, g, b) unless it is known. Throws what the
-    // parser throws.
-    void Learn(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+    // Marks the key of (r, g, b) as met. The word is read first: most keys are met many times,
+    // and a plain read keeps its cache line shared between the threads.
+    void Need(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
         const std::uint32_t key = Key(r, g, b);
-        if (!(known_[key >> 6] & Bit(key))) [[unlikely]]
-            Evaluate(key, r, g, b);
+        std::atomic<std::uint64_t>& word = needed_[key >> 6];
+        const std::uint64_t bit = std::uint64_t(1) << (key & 63);
+        if (!(word.load(std::memory_order_relaxed) & bit)) word.fetch_or(bit, std::memory_order_relaxed);
     }
+    // Keys 64 * word .. 64 * word + 63 that are needed, as bits; the bands of keys are whole words.
+    std::uint64_t NeededWord(std::int64_t word) const { return needed_[word].load(std::memory_order_relaxed); }
 
-    // What the writing pass needs, to be held in registers: the results for old values
-    // (r, g, b) that Learn has seen.
-    struct TLookup {
-        const std::uint32_t *RedKeys, *GreenKeys, *BlueKeys;
+    // What the writing pass needs, to be held in registers.
+    struct Lookup {
+        const std::uint32_t *Red, *Green, *Blue;
         const std::uint8_t* Values;
         std::uint8_t operator()(std::uint8_t r, std::uint8_t g, std::uint8_t b) const {
-            return Values[RedKeys[r] | GreenKeys[g] | BlueKeys[b]];
+            return Values[Red[r] | Green[g] | Blue[b]];
         }
     };
-    TLookup Lookup() const { return {redKeys_.data(), greenKeys_.data(), blueKeys_.data(), values_.get()}; }
+    Lookup LookupIn(const std::uint8_t* values) const { return {keys_[0].data(), keys_[1].data(), keys_[2].data(), values}; }
 
 private:
-    static std::uint64_t Bit(std::uint32_t key) { return std::uint64_t(1) << (key & 63); }
-
-    [[gnu::noinline]] void Evaluate(std::uint32_t key, std::uint8_t r, std::uint8_t g, std::uint8_t b) {
-        values_[key] = formula_.Evaluate(r, g, b);
-        known_[key >> 6] |= Bit(key);
-    }
-
-    TPixelFormula formula_;
-    std::array<std::uint32_t, 256> redKeys_, greenKeys_, blueKeys_;
-    std::unique_ptr<std::uint8_t[]> values_;
-    std::vector<std::uint64_t> known_;
+    unsigned channels_;
+    int shift_[3];
+    std::array<std::uint32_t, 256> keys_[3];
+    std::int64_t size_;
+    std::unique_ptr<std::atomic<std::uint64_t>[]> needed_;
 };
 
-// Works out every result the selection needs, in the order in which the plain rule meets
-// them: rows top to bottom, pixels left to right, red, green and blue formula. So an
-// overflow stops the run where that rule would stop it, before any pixel is written.
-// A colour met before has nothing new to teach, which one bit per colour tells cheaply.
-//
-// The rule runs on the part of the selection outside the picture too, where the region
-// copy reads black; only its first black pixel can need anything new, so black is learnt
-// at each place where a run of black pixels can start (later times cost nothing).
-void LearnSelection(const Bitmap& picture, const TRect& selection, TRememberedFormula& red,
-                    TRememberedFormula& green, TRememberedFormula& blue) {
-    std::vector<std::uint64_t> seen(std::size_t(1) << 24 >> 6);
-    auto learn = [&](std::uint8_t r, std::uint8_t g, std::uint8_t b) {
-        const std::uint32_t color = PackColor(r, g, b);
-        std::uint64_t& word = seen[color >> 6];
-        const std::uint64_t bit = std::uint64_t(1) << (color & 63);
-        if (word & bit) return;
-        red.Learn(r, g, b);
-        green.Learn(r, g, b);
-        blue.Learn(r, g, b);
-        word |= bit;
+// One channel's formula with its results by key. Compiled when that equals the plain rule,
+// else evaluated through the text, with a parser of its own for every band.
+class ChannelRule {
+public:
+    explicit ChannelRule(const std::string& text) : text_(text), channels_(ChannelsOf(text)) {
+        if (NamesStandAlone(text)) compiled_.emplace(text);
+    }
+    unsigned Channels() const { return channels_; }
+
+    class Evaluator {
+    public:
+        explicit Evaluator(const ChannelRule& rule) : compiled_(rule.compiled_ ? &*rule.compiled_ : nullptr) {
+            if (!compiled_) text_.emplace(rule.text_);
+        }
+        std::uint8_t operator()(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+            return compiled_ ? compiled_->Evaluate(r, g, b) : text_->Evaluate(r, g, b);
+        }
+
+    private:
+        const TCompiledFormula* compiled_;
+        std::optional<TPixelFormula> text_;
     };
+
+    KeySpace* Space = nullptr;
+    std::unique_ptr<std::uint8_t[]> Values;  // by key; read only where Space says Needed
+
+private:
+    std::string text_;
+    unsigned channels_;
+    std::optional<TCompiledFormula> compiled_;
+};
+
+// Marks every colour the plain rule would evaluate: the visible pixels and, when the selection
+// reaches outside the picture, the black that the region copy reads there.
+void MarkNeeded(const Bitmap& picture, const TRect& selection, const std::vector<KeySpace*>& spaces,
+                ProgressMeter& meter) {
     const TRect part = VisiblePart(picture, selection);
-    if (part.Width() == 0 || part.Height() == 0) {
-        learn(0, 0, 0);
-        return;
-    }
-    if (selection.Top < part.Top || selection.Left < part.Left) learn(0, 0, 0);
-    for (int y = part.Top; y <= part.Bottom; ++y) {
-        const std::uint8_t* p = picture.Pixel(part.Left, y);
-        const std::uint8_t* const end = p + part.Width() * 3;
-        for (; p != end; p += 3) learn(p[2], p[1], p[0]);
-        if (selection.Right > part.Right) learn(0, 0, 0);
-    }
-    if (selection.Bottom > part.Bottom) learn(0, 0, 0);
+    if (part.Width() == 0 || part.Height() == 0 || part.Left != selection.Left || part.Top != selection.Top ||
+        part.Right != selection.Right || part.Bottom != selection.Bottom)
+        for (KeySpace* space : spaces) space->Need(0, 0, 0);
+    ParallelBands(
+        part.Height(), RowsPerBand,
+        [&](std::int64_t first, std::int64_t last) {
+            for (std::int64_t y = first; y < last; ++y) {
+                const std::uint8_t* p = picture.Pixel(part.Left, int(part.Top + y));
+                const std::uint8_t* const end = p + part.Width() * 3;
+                std::uint32_t previous = 0xFFFFFFFF;  // no colour: a run of one colour is marked once
+                for (; p != end; p += 3) {
+                    const std::uint32_t color = PackColor(p[2], p[1], p[0]);
+                    if (color == previous) continue;
+                    previous = color;
+                    for (KeySpace* space : spaces) space->Need(p[2], p[1], p[0]);
+                }
+            }
+        },
+        &meter, 1);
+}
+
+// Works out each rule's result for every key its space needs.
+void EvaluateNeeded(KeySpace& space, const std::vector<ChannelRule*>& rules, ProgressMeter& meter) {
+    for (ChannelRule* rule : rules) rule->Values.reset(new std::uint8_t[std::size_t(space.Size())]);
+    ParallelBands(
+        space.Size(), KeysPerBand,
+        [&](std::int64_t first, std::int64_t last) {
+            std::vector<ChannelRule::Evaluator> evaluators;  // made once a key is needed
+            // Word by word: most words of a large space are empty in a small selection.
+            for (std::int64_t word = first / 64; word * 64 < last; ++word) {
+                for (std::uint64_t bits = space.NeededWord(word); bits != 0; bits &= bits - 1) {
+                    const std::uint32_t key = std::uint32_t(word * 64 + std::countr_zero(bits));
+                    if (evaluators.empty())
+                        for (ChannelRule* rule : rules) evaluators.emplace_back(*rule);
+                    const std::uint8_t r = space.Value(key, 0), g = space.Value(key, 1), b = space.Value(key, 2);
+                    for (std::size_t i = 0; i < rules.size(); ++i) rules[i]->Values[key] = evaluators[i](r, g, b);
+                }
+            }
+        },
+        &meter, 1);
 }
 
 }  // namespace
 
-void CustomFilter(Bitmap& picture, const TRect& selection, const TFilterFormulas& formulas) {
-    TRememberedFormula red(formulas.Red), green(formulas.Green), blue(formulas.Blue);
-    LearnSelection(picture, selection, red, green, blue);
-    // Nothing can fail now: write in place, as the region copy would have drawn it back.
-    // The lookups are copied out so that the byte stores cannot make them be read again.
-    const TRememberedFormula::TLookup newRed = red.Lookup(), newGreen = green.Lookup(), newBlue = blue.Lookup();
-    const TRect part = VisiblePart(picture, selection);
-    for (int y = part.Top; y < part.Top + part.Height(); ++y) {
-        std::uint8_t* p = picture.Pixel(part.Left, y);
-        std::uint8_t* const end = p + part.Width() * 3;
-        for (; p != end; p += 3) {
-            const std::uint8_t b = p[0], g = p[1], r = p[2];
-            const std::uint8_t red2 = newRed(r, g, b), green2 = newGreen(r, g, b), blue2 = newBlue(r, g, b);
-            p[0] = blue2;
-            p[1] = green2;
-            p[2] = red2;
+// Every value a formula computes from finite numbers is finite or overflows (ParserMath.h), so
+// the only failure a run can meet is EOverflow, the same wherever it is met: the results can be
+// worked out in any order, and all of them are before anything is written.
+void CustomFilter(Bitmap& picture, const TRect& selection, const TFilterFormulas& formulas,
+                  const ProgressCallback& progress) {
+    // The region copy of an empty selection has no pixels to evaluate.
+    if (selection.Width() <= 0 || selection.Height() <= 0) return;
+    ChannelRule red(formulas.Red), green(formulas.Green), blue(formulas.Blue);
+    ChannelRule* const rules[3] = {&red, &green, &blue};
+
+    // Formulas reading the same channels share their keys.
+    std::vector<std::unique_ptr<KeySpace>> spaces;
+    for (ChannelRule* rule : rules) {
+        for (const auto& space : spaces)
+            if (space->Channels() == rule->Channels()) rule->Space = space.get();
+        if (!rule->Space) {
+            spaces.push_back(std::make_unique<KeySpace>(rule->Channels()));
+            rule->Space = spaces.back().get();
         }
     }
+    std::vector<KeySpace*> spaceList;
+    std::int64_t total = VisiblePart(picture, selection).Height();
+    for (const auto& space : spaces) {
+        spaceList.push_back(space.get());
+        total += space->Size();
+    }
+
+    ProgressMeter meter(progress, total);
+    MarkNeeded(picture, selection, spaceList, meter);
+    for (KeySpace* space : spaceList) {
+        std::vector<ChannelRule*> sharing;
+        for (ChannelRule* rule : rules)
+            if (rule->Space == space) sharing.push_back(rule);
+        EvaluateNeeded(*space, sharing, meter);
+    }
+    meter.Check();
+
+    // Nothing can fail now: write in place, as the region copy would have drawn it back.
+    // The lookups are copied out so that the byte stores cannot make them be read again.
+    const KeySpace::Lookup newRed = red.Space->LookupIn(red.Values.get());
+    const KeySpace::Lookup newGreen = green.Space->LookupIn(green.Values.get());
+    const KeySpace::Lookup newBlue = blue.Space->LookupIn(blue.Values.get());
+    const TRect part = VisiblePart(picture, selection);
+    ParallelBands(part.Height(), RowsPerBand, [&](std::int64_t first, std::int64_t last) {
+        for (std::int64_t y = first; y < last; ++y) {
+            std::uint8_t* p = picture.Pixel(part.Left, int(part.Top + y));
+            std::uint8_t* const end = p + part.Width() * 3;
+            for (; p != end; p += 3) {
+                const std::uint8_t b = p[0], g = p[1], r = p[2];
+                const std::uint8_t red2 = newRed(r, g, b), green2 = newGreen(r, g, b), blue2 = newBlue(r, g, b);
+                p[0] = blue2;
+                p[1] = green2;
+                p[2] = red2;
+            }
+        }
+    });
 }
 
-void CheckedCustomFilter(Bitmap& picture, const TRect& selection, const TFilterFormulas& formulas) {
+void CheckedCustomFilter(Bitmap& picture, const TRect& selection, const TFilterFormulas& formulas,
+                         const ProgressCallback& progress) {
     RequireValidFormulas(formulas);
-    CustomFilter(picture, selection, formulas);
+    CustomFilter(picture, selection, formulas, progress);
 }
 
 void PlainCustomFilter(Bitmap& picture, const TRect& selection, const TFilterFormulas& formulas) {

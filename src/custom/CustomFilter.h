@@ -3,6 +3,7 @@
 // each reading the pixel's old values as R1, G1 and B1.
 #include "Bitmap.h"
 #include "FilterFormulas.h"
+#include "Progress.h"
 #include "Rect.h"
 
 // Applies the formulas (spaces already removed) to the selection, with the result of the
@@ -11,12 +12,19 @@
 // is left as it was.
 //
 // Each formula's result depends only on the old values of the channels it names, so it is
-// worked out once per distinct value (or pair, or triple) of those and looked up after.
-void CustomFilter(Bitmap& picture, const TRect& selection, const TFilterFormulas& formulas);
+// worked out once per distinct value (or pair, or triple) of those and looked up after. A
+// formula whose names stand alone (CompiledFormula.h) is parsed once; the others are parsed
+// per value with the numbers put into the text. The work runs in parallel bands.
+//
+// With a callback, progress is reported while the results are worked out, and a cancel then
+// throws ECancelled before anything is written.
+void CustomFilter(Bitmap& picture, const TRect& selection, const TFilterFormulas& formulas,
+                  const ProgressCallback& progress = {});
 
 // The batch tool's custom step: first the syntax check of the window, which throws
 // EFormulaSyntax with its message, then CustomFilter.
-void CheckedCustomFilter(Bitmap& picture, const TRect& selection, const TFilterFormulas& formulas);
+void CheckedCustomFilter(Bitmap& picture, const TRect& selection, const TFilterFormulas& formulas,
+                         const ProgressCallback& progress = {});
 
 // The same, with the text replaced and parsed anew for every pixel and channel. Minutes on
 // a photo; kept as the reference that CustomFilter is tested against.

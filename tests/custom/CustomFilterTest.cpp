@@ -19,6 +19,13 @@ Bitmap Letter() {
 
 TRect All(const Bitmap& picture) { return {0, 0, picture.Width() - 1, picture.Height() - 1}; }
 
+using FilterRun = void (*)(Bitmap&, const TRect&, const TFilterFormulas&);
+const FilterRun BothRules[] = {
+    [](Bitmap& picture, const TRect& selection, const TFilterFormulas& formulas) {
+        CustomFilter(picture, selection, formulas);
+    },
+    &PlainCustomFilter};
+
 // The formulas on a single pixel of old colour (r, g, b), both ways; expects them to agree.
 PackedColor OnePixel(std::uint8_t r, std::uint8_t g, std::uint8_t b, const TFilterFormulas& formulas) {
     Bitmap fast(1, 1), plain(1, 1);
@@ -118,7 +125,7 @@ TEST(CustomFilter, OverflowLeavesThePictureUnchanged) {
     Bitmap picture(4, 3);
     picture.SetColor(3, 2, PackColor(1, 0, 0));
     const Bitmap original = picture;
-    for (auto run : {&CustomFilter, &PlainCustomFilter}) {
+    for (FilterRun run : BothRules) {
         EXPECT_THROW(run(picture, All(picture), {"255-R1", "1E4000*R1*1E4000", "B1+9"}), EOverflow);
         EXPECT_EQ(picture, original);
     }
@@ -135,7 +142,7 @@ TEST(CustomFilter, OverflowOnTheBlackOutsideThePictureStopsTheRun) {
     for (int i = 0; i < 4; ++i) picture.SetColor(i % 2, i / 2, PackColor(9, 9, 9));
     const Bitmap original = picture;
     const TFilterFormulas formulas{"0", "0", "1E4932/(R1+1)*10"};
-    for (auto run : {&CustomFilter, &PlainCustomFilter}) {
+    for (FilterRun run : BothRules) {
         EXPECT_THROW(run(picture, {0, 0, 2, 1}, formulas), EOverflow);
         EXPECT_EQ(picture, original);
     }
