@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "FilterFrame.h"
+#include "Parallel.h"
 
 namespace {
 // (i - centre)^2 / centre^2 in extended precision for every i in 0..count - 1; all 0 when
@@ -21,13 +22,16 @@ std::vector<long double> AxisTerms(int count, int centre) {
 }
 }  // namespace
 
-void Feather(Bitmap& picture, const TRect& selection, PackedColor color) {
-    FilterFrame(picture, selection, [color](Bitmap& region) {
+void Feather(Bitmap& picture, const TRect& selection, PackedColor color, const ProgressCallback& progress) {
+    // The region copy is drawn back only after the last band: a cancel leaves the picture as it was.
+    ProgressMeter meter(progress, selection.Height());
+    FilterFrame(picture, selection, [&](Bitmap& region) {
         const int width = region.Width(), height = region.Height();
         const std::vector<long double> xTerms = AxisTerms(width, width / 2);
         const std::vector<long double> yTerms = AxisTerms(height, height / 2);
         const std::uint8_t target[3] = {BlueOf(color), GreenOf(color), RedOf(color)};
-        for (int y = 0; y < height; ++y) {
+        ParallelBands(height, BandRows, [&](std::int64_t firstRow, std::int64_t endRow) {
+        for (int y = int(firstRow); y < endRow; ++y) {
             std::uint8_t* p = region.Row(y);
             for (int x = 0; x < width; ++x, p += 3) {
                 // Past the ellipse (q > 1) the pixel takes the colour. That needs no root: the
@@ -46,5 +50,6 @@ void Feather(Bitmap& picture, const TRect& selection, PackedColor color) {
                 }
             }
         }
+        }, progress ? &meter : nullptr);
     });
 }

@@ -7,9 +7,67 @@
 
 #include "FilterFrame.h"
 #include "Noise.h"
+#include "Parallel.h"
 #include "ToneFilters.h"
 
 namespace {
+
+// ---- Bands ----------------------------------------------------------------------------------
+//
+// The neighbourhood filters write each row in place once its neighbours are read. In bands of
+// rows running side by side, a band reads up to `reach` rows around it, which the bands next to
+// it rewrite: those rows are copied before any band starts, and the band reads the copies.
+
+// The rows as they were before the pass, for the band [First, End).
+class BandSource {
+public:
+    BandSource(const PixelRows& rows, int first, int end, int reach)
+        : rows_(rows), first_(first), end_(end), aboveFrom_(std::max(first - reach, 0)),
+          belowTo_(std::min(end + reach, rows.Height)), rowBytes_(std::size_t(rows.Width) * 3) {
+        copies_.resize(std::size_t(first_ - aboveFrom_ + belowTo_ - end_) * rowBytes_);
+        std::uint8_t* out = copies_.data();
+        for (int y = aboveFrom_; y < belowTo_; ++y) {
+            if (y == first_) y = end_;
+            if (y >= belowTo_) break;
+            std::copy_n(rows.Row(y), rowBytes_, out);
+            out += rowBytes_;
+        }
+    }
+
+    int First() const { return first_; }
+    int End() const { return end_; }
+
+    // Row y as it was: the band's own rows from the picture, which the band reads before it
+    // writes them, the copied ones around it, and any further row (which no band writes) from
+    // the picture.
+    const std::uint8_t* Row(int y) const {
+        if (y < first_ && y >= aboveFrom_) return copies_.data() + std::size_t(y - aboveFrom_) * rowBytes_;
+        if (y >= end_ && y < belowTo_)
+            return copies_.data() + std::size_t(first_ - aboveFrom_ + y - end_) * rowBytes_;
+        return rows_.Row(y);
+    }
+
+private:
+    PixelRows rows_;
+    int first_, end_, aboveFrom_, belowTo_;
+    std::size_t rowBytes_;
+    std::vector<std::uint8_t> copies_;
+};
+
+// Runs pass(const BandSource&) over bands of the rows [from, to) of `rows`, `bandRows` rows each,
+// in parallel. On one thread without a meter the whole range is one band, which needs no copies.
+template <class Pass>
+void InBands(const PixelRows& rows, int from, int to, int reach, std::int64_t bandRows, ProgressMeter* meter,
+             Pass pass) {
+    if (to <= from) return;
+    if (WorkerThreads() == 1 && !meter) bandRows = to - from;
+    std::vector<BandSource> sources;
+    for (std::int64_t first = from; first < to; first += bandRows)
+        sources.emplace_back(rows, int(first), int(std::min<std::int64_t>(first + bandRows, to)), reach);
+    ParallelBands(
+        to - from, bandRows,
+        [&](std::int64_t first, std::int64_t) { pass(sources[std::size_t(first / bandRows)]); }, meter);
+}
 
 // ---- Mean ---------------------------------------------------------------------------------
 //
@@ -125,7 +183,7 @@ private:
 // taken (the window reaches a row before the output does), and no row is summed twice, so
 // the result can go into the pixels it is read from.
 template <class Sum>
-void BoxMean(const PixelRows& rows, int n) {
+void BoxMean(const PixelRows& rows, const BandSource& source, int n) {
     const int width = rows.Width, height = rows.Height, last = height - 1;
     const std::size_t rowValues = std::size_t(width) * 3;
 
@@ -139,9 +197,9 @@ void BoxMean(const PixelRows& rows, int n) {
         Sum* sums = ring.data() + std::size_t(sy % slots) * rowValues;
         if (slotRow[std::size_t(sy % slots)] != sy) {
             if constexpr (sizeof(Sum) == 2)
-                DirectRowSums(rows.Row(sy), width, n, sums);
+                DirectRowSums(source.Row(sy), width, n, sums);
             else
-                RunningRowSums(rows.Row(sy), width, n, sums);
+                RunningRowSums(source.Row(sy), width, n, sums);
             slotRow[std::size_t(sy % slots)] = sy;
         }
         return sums;
@@ -149,20 +207,24 @@ void BoxMean(const PixelRows& rows, int n) {
 
     const AreaDivision division((2 * std::int64_t(n) + 1) * (2 * std::int64_t(n) + 1));
 
-    // The window of row 0: n copies of row 0 above it, rows 0..n, and copies of the last row
-    // for any part of the window below the picture. 16-bit sums may wrap on the way; the
-    // arithmetic is modulo 2^16 and the true total fits, so the total comes out right.
+    // The window of the band's first row: copies of row 0 for any part of the window above the
+    // picture, the rows it covers, and copies of the last row for any part below. 16-bit sums
+    // may wrap on the way; the arithmetic is modulo 2^16 and the true total fits, so the total
+    // comes out right.
+    const int first = source.First(), end = source.End();
     std::vector<Sum> window(rowValues, 0);
-    auto addRow = [&](const Sum* sums, Sum times) {
+    auto addRow = [&](int sy, Sum times) {
+        if (times == 0) return;
+        const Sum* sums = rowSums(sy);
         for (std::size_t i = 0; i < rowValues; ++i) window[i] = Sum(window[i] + times * sums[i]);
     };
-    addRow(rowSums(0), Sum(n));
-    for (int j = 0; j <= std::min(n, last); ++j) addRow(rowSums(j), 1);
-    if (n > last) addRow(rowSums(last), Sum(n - last));
+    addRow(0, Sum(std::max(n - first, 0)));
+    for (int j = std::max(first - n, 0); j <= std::min(first + n, last); ++j) addRow(j, 1);
+    addRow(last, Sum(std::max(first + n - last, 0)));
 
-    for (int y = 0;; ++y) {
+    for (int y = first;; ++y) {
         division.Divide(window.data(), rowValues, rows.Row(y));
-        if (y == last) break;
+        if (y == end - 1) break;
         // Slide down one row: the leaving row first, so that summing the entering row cannot
         // reuse its slot before it is read.
         const Sum* leaving = rowSums(std::max(y - n, 0));
@@ -173,20 +235,28 @@ void BoxMean(const PixelRows& rows, int n) {
 
 }  // namespace
 
-void Mean(Bitmap& picture, const TRect& selection, std::int32_t n) {
+void Mean(Bitmap& picture, const TRect& selection, std::int32_t n, const ProgressCallback& progress) {
     if (n > MeanMaxRadius) throw std::invalid_argument("Mean radius out of range");
-    FilterInPlace(picture, selection, [n](const PixelRows& rows) {
-        if (n < 0) {  // an empty window: every sum is 0
-            for (int y = 0; y < rows.Height; ++y) std::fill_n(rows.Row(y), std::size_t(rows.Width) * 3, std::uint8_t(0));
-            return;
-        }
-        const std::int64_t side = 2 * std::int64_t(n) + 1;
-        if (n <= SmallRadius)
-            BoxMean<std::uint16_t>(rows, n);
-        else if (side * side * 255 <= INT32_MAX)
-            BoxMean<std::int32_t>(rows, n);
-        else
-            BoxMean<std::int64_t>(rows, n);
+    RunCancellable(picture, progress, selection.Height(), [&](Bitmap& target, ProgressMeter* meter) {
+        FilterInPlace(target, selection, [n, meter](const PixelRows& rows) {
+            if (n < 0) {  // an empty window: every sum is 0
+                for (int y = 0; y < rows.Height; ++y)
+                    std::fill_n(rows.Row(y), std::size_t(rows.Width) * 3, std::uint8_t(0));
+                if (meter) meter->Advance(rows.Height);
+                return;
+            }
+            // A band's own summing costs about as much as its copies of the 2n rows around it,
+            // so it is made at least 4n rows high.
+            const std::int64_t side = 2 * std::int64_t(n) + 1, bandRows = std::max<std::int64_t>(BandRows, 4 * std::int64_t(n));
+            InBands(rows, 0, rows.Height, n, bandRows, meter, [&](const BandSource& source) {
+                if (n <= SmallRadius)
+                    BoxMean<std::uint16_t>(rows, source, n);
+                else if (side * side * 255 <= INT32_MAX)
+                    BoxMean<std::int32_t>(rows, source, n);
+                else
+                    BoxMean<std::int64_t>(rows, source, n);
+            });
+        });
     });
 }
 
@@ -322,10 +392,24 @@ void SharpenRow(ChannelRows& pixels, const std::uint8_t* means, int from, int to
 }
 }  // namespace
 
-void Sharpness(Bitmap& picture, const TRect& selection, SharpnessStep step) {
-    FilterInPlace(picture, selection, [step](const PixelRows& rows) {
-        const int width = rows.Width, height = rows.Height;
-        if (width < 3 || height < 3) return;
+namespace {
+void SharpenBand(const PixelRows& rows, const BandSource& source, SharpnessStep step);
+}
+
+void Sharpness(Bitmap& picture, const TRect& selection, SharpnessStep step, const ProgressCallback& progress) {
+    RunCancellable(picture, progress, std::max<std::int64_t>(selection.Height() - 2, 0), [&](Bitmap& target, ProgressMeter* meter) {
+        FilterInPlace(target, selection, [step, meter](const PixelRows& rows) {
+            if (rows.Width < 3 || rows.Height < 3) return;
+            InBands(rows, 1, rows.Height - 1, 1, BandRows, meter,
+                    [&](const BandSource& source) { SharpenBand(rows, source, step); });
+        });
+    });
+}
+
+namespace {
+// The interior rows of one band.
+void SharpenBand(const PixelRows& rows, const BandSource& source, SharpnessStep step) {
+        const int width = rows.Width;
         // Rows y - 1, y and y + 1 as they were before the pass: each row is split into its
         // channels, and its grey taken, before it is rewritten, so three rows are all that is kept.
         std::vector<std::uint8_t> grayRing(3 * static_cast<std::size_t>(width));
@@ -334,17 +418,17 @@ void Sharpness(Bitmap& picture, const TRect& selection, SharpnessStep step) {
         auto gray = [&](int y) { return grayRing.data() + std::size_t(y % 3) * std::size_t(width); };
         auto take = [&](int y) {
             ChannelRows& pixels = pixelRing[std::size_t(y % 3)];
-            pixels.Split(rows.Row(y), width);
+            pixels.Split(source.Row(y), width);
             pixels.Gray(width, gray(y));
         };
-        take(0);
-        take(1);
+        take(source.First() - 1);
+        take(source.First());
         // New v = Trunc(d * k + old v) with k = 2 or -0.5. Both products are exact, so in
         // integers: v + 2d, and (2v - d) / 2 truncated toward zero, which is what an
         // arithmetic shift gives wherever the result is not negative (and there both clamp to 0).
         auto sharpen = [](int d, int v) { return ClampByte(v + 2 * d); };
         auto soften = [](int d, int v) { return ClampByte((2 * v - d) >> 1); };
-        for (int y = 1; y < height - 1; ++y) {
+        for (int y = source.First(); y < source.End(); ++y) {
             take(y + 1);
             NeighbourMeans(gray(y - 1), gray(y), gray(y + 1), width, means.data());
             ChannelRows& pixels = pixelRing[std::size_t(y % 3)];
@@ -354,8 +438,8 @@ void Sharpness(Bitmap& picture, const TRect& selection, SharpnessStep step) {
                 SharpenRow(pixels, means.data(), 1, width - 1, soften);
             pixels.Join(rows.Row(y), 1, width - 1);
         }
-    });
 }
+}  // namespace
 
 namespace {
 // Black outline along the picture's outermost rows and columns, except on pixels inside `keep`.
@@ -381,19 +465,19 @@ void DrawOutline(Bitmap& picture, const TRect& keep) {
 
 // Each interior pixel becomes the grey of its mean absolute difference to its neighbours. The
 // greys are those from before the pass: each row's is taken before the row is rewritten.
-void EdgePass(const PixelRows& rows) {
-    const int width = rows.Width, height = rows.Height;
+void EdgeBand(const PixelRows& rows, const BandSource& source) {
+    const int width = rows.Width;
     std::vector<std::uint8_t> grayRing(3 * static_cast<std::size_t>(width));
     std::vector<std::uint8_t> edges(static_cast<std::size_t>(width));
     auto gray = [&](int y) { return grayRing.data() + std::size_t(y % 3) * std::size_t(width); };
     auto take = [&](int y) {
-        const std::uint8_t* p = rows.Row(y);
+        const std::uint8_t* p = source.Row(y);
         std::uint8_t* g = gray(y);
         for (int x = 0; x < width; ++x, p += 3) g[x] = PixelGray(p);
     };
-    take(0);
-    take(1);
-    for (int y = 1; y < height - 1; ++y) {
+    take(source.First() - 1);
+    take(source.First());
+    for (int y = source.First(); y < source.End(); ++y) {
         take(y + 1);
         const std::uint8_t *up = gray(y - 1), *mid = gray(y), *down = gray(y + 1);
         // The differences first, in a loop over bytes that the compiler vectorises.
@@ -407,6 +491,10 @@ void EdgePass(const PixelRows& rows) {
         std::uint8_t* p = rows.Row(y) + 3;
         for (int x = 1; x < width - 1; ++x, p += 3) p[0] = p[1] = p[2] = edges[std::size_t(x)];
     }
+}
+
+void EdgePass(const PixelRows& rows, ProgressMeter* meter) {
+    InBands(rows, 1, rows.Height - 1, 1, BandRows, meter, [&](const BandSource& source) { EdgeBand(rows, source); });
 }
 
 // Spreads the interior block over the whole region: the outermost columns and rows repeat
@@ -423,21 +511,22 @@ void RepeatInteriorEdges(const PixelRows& rows) {
 }
 }  // namespace
 
-void FindEdges(Bitmap& picture, const TRect& selection) {
+namespace {
+void FindEdgesOn(Bitmap& picture, const TRect& selection, ProgressMeter* meter) {
     const bool hasInterior = selection.Width() >= 3 && selection.Height() >= 3;
     const TRect nothing{0, 0, -1, -1};
     if (SelectionInside(picture, selection)) {
         // In place: the copy-back would have covered the outline inside the selection, so it
         // is drawn only outside it.
         if (hasInterior) {
-            EdgePass(SelectedRows(picture, selection));
+            EdgePass(SelectedRows(picture, selection), meter);
             RepeatInteriorEdges(SelectedRows(picture, selection));
         }
         DrawOutline(picture, hasInterior ? selection : nothing);
     } else {
         Bitmap region = CopyRegion(picture, selection);
         if (hasInterior) {
-            EdgePass(RowsOf(region));
+            EdgePass(RowsOf(region), meter);
             RepeatInteriorEdges(RowsOf(region));
         }
         // The outline goes on first, so the copy-back covers it where the selection meets the
@@ -448,4 +537,10 @@ void FindEdges(Bitmap& picture, const TRect& selection) {
     // Optimize, then Logaritmize(All), as one pass of the two curves composed.
     ApplyChannelTables(picture, selection,
                        ComposeTables(OptimizeTables(picture, selection), LogaritmizeTables(ChannelSelector::All)));
+}
+}  // namespace
+
+void FindEdges(Bitmap& picture, const TRect& selection, const ProgressCallback& progress) {
+    RunCancellable(picture, progress, std::max<std::int64_t>(selection.Height() - 2, 0),
+                   [&](Bitmap& target, ProgressMeter* meter) { FindEdgesOn(target, selection, meter); });
 }

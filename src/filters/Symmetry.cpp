@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "FilterFrame.h"
+#include "Parallel.h"
 
 // Both work through row pointers; a pixel that is its own partner (the middle column or row of
 // an odd size) keeps its value either way.
@@ -38,11 +39,17 @@ private:
 void Mirror(Bitmap& picture, TRect& selection, MirrorAxis axis) {
     const int width = picture.Width(), height = picture.Height();
     if (axis == MirrorAxis::Horizontal) {
-        RowCopy copy(picture.RowBytes());
-        for (int y = 0; y < height && width > 0; ++y) ReversePixels(copy.Of(picture.Row(y)), width, picture.Row(y));
+        if (width > 0)
+            ParallelBands(height, BandRows, [&](std::int64_t first, std::int64_t end) {
+                RowCopy copy(picture.RowBytes());
+                for (int y = int(first); y < end; ++y) ReversePixels(copy.Of(picture.Row(y)), width, picture.Row(y));
+            });
     } else {
-        for (int y = 0, partner = height - 1; y < partner; ++y, --partner)
-            std::swap_ranges(picture.Row(y), picture.Row(y) + picture.RowBytes(), picture.Row(partner));
+        // Each band swaps its rows of the upper half with their partners.
+        ParallelBands(height / 2, BandRows, [&](std::int64_t first, std::int64_t end) {
+            for (int y = int(first); y < end; ++y)
+                std::swap_ranges(picture.Row(y), picture.Row(y) + picture.RowBytes(), picture.Row(height - 1 - y));
+        });
     }
     selection = WholePicture(picture);
 }
@@ -58,14 +65,19 @@ void Reflection(Bitmap& picture, TRect& selection, MirrorAxis axis) {
         // Each pixel and its partner both become their mean: the row averaged with its mirror
         // image, byte by byte.
         const std::size_t rowBytes = picture.RowBytes();
-        RowCopy copy(rowBytes);
-        std::vector<std::uint8_t> mirrored(rowBytes);
-        for (int y = 0; y < height && width > 0; ++y) {
-            ReversePixels(copy.Of(picture.Row(y)), width, mirrored.data());
-            average(picture.Row(y), mirrored.data(), rowBytes);
-        }
+        if (width > 0)
+            ParallelBands(height, BandRows, [&](std::int64_t first, std::int64_t end) {
+                RowCopy copy(rowBytes);
+                std::vector<std::uint8_t> mirrored(rowBytes);
+                for (int y = int(first); y < end; ++y) {
+                    ReversePixels(copy.Of(picture.Row(y)), width, mirrored.data());
+                    average(picture.Row(y), mirrored.data(), rowBytes);
+                }
+            });
     } else {
-        for (int y = 0, partner = height - 1; y < partner; ++y, --partner)
-            average(picture.Row(y), picture.Row(partner), picture.RowBytes());
+        ParallelBands(height / 2, BandRows, [&](std::int64_t first, std::int64_t end) {
+            for (int y = int(first); y < end; ++y)
+                average(picture.Row(y), picture.Row(height - 1 - y), picture.RowBytes());
+        });
     }
 }

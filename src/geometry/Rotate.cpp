@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "Geometry.h"
+#include "Parallel.h"
 
 Bitmap RotatePicture(const Bitmap& picture, TurnDirection direction) {
     const int w = picture.Width(), h = picture.Height();
@@ -9,7 +10,9 @@ Bitmap RotatePicture(const Bitmap& picture, TurnDirection direction) {
     // Work in square tiles so that the column walk through the source stays in cache.
     constexpr int Tile = 64;
     const std::ptrdiff_t rowBytes = std::ptrdiff_t(picture.RowBytes());
-    for (int tileY = 0; tileY < w; tileY += Tile) {
+    // Bands of Tile new rows run in parallel: each writes only its own rows.
+    ParallelBands(w, Tile, [&](std::int64_t bandFirst, std::int64_t) {
+        const int tileY = int(bandFirst);
         for (int tileX = 0; tileX < h; tileX += Tile) {
             const int endY = std::min(tileY + Tile, w), endX = std::min(tileX + Tile, h);
             for (int ny = tileY; ny < endY; ++ny) {
@@ -36,6 +39,6 @@ Bitmap RotatePicture(const Bitmap& picture, TurnDirection direction) {
                 for (; nx < endX; ++nx, in += step, out += 3) std::memcpy(out, in, 3);
             }
         }
-    }
+    });
     return result;
 }

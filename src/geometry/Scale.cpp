@@ -4,6 +4,7 @@
 
 #include "Errors.h"
 #include "Geometry.h"
+#include "Parallel.h"
 
 // Target pixel x samples the source at the centre of its own footprint:
 // floor((2x + 1) * size / (2 * newSize)). The plainer floor(x * size / newSize) samples the
@@ -14,7 +15,7 @@ int NearestSource(int x, int size, int newSize) {
     return int((2 * std::int64_t(x) + 1) * size / (2 * std::int64_t(newSize)));
 }
 
-Bitmap ResizeNearest(const Bitmap& picture, int newWidth, int newHeight) {
+Bitmap ResizeNearest(const Bitmap& picture, int newWidth, int newHeight, const ProgressCallback& progress) {
     Bitmap result(newWidth, newHeight);
     if (picture.Empty() || result.Empty()) return result;
     // Byte offsets of each target column's source pixel, computed once for all rows.
@@ -24,8 +25,10 @@ Bitmap ResizeNearest(const Bitmap& picture, int newWidth, int newHeight) {
     // row come first.
     const std::size_t wideColumns = std::size_t(
         std::lower_bound(columns.begin(), columns.end(), picture.RowBytes() - 3) - columns.begin());
+    ProgressMeter meter(progress, newHeight);
+    ParallelBands(newHeight, BandRows, [&](std::int64_t first, std::int64_t end) {
     int previousSource = -1;
-    for (int y = 0; y < newHeight; ++y) {
+    for (int y = int(first); y < end; ++y) {
         const int sourceRow = NearestSource(y, picture.Height(), newHeight);
         std::uint8_t* out = result.Row(y);
         if (sourceRow == previousSource) {  // an enlarged row repeats the one above
@@ -42,5 +45,6 @@ Bitmap ResizeNearest(const Bitmap& picture, int newWidth, int newHeight) {
             std::memcpy(out, in + columns[x], 4);
         for (; x < columns.size(); ++x, out += 3) std::memcpy(out, in + columns[x], 3);
     }
+    }, progress ? &meter : nullptr);
     return result;
 }
