@@ -1,7 +1,7 @@
 # Shared by scripts/run and scripts/test: make sure the Debian packages the build needs are there.
 # Sourced, not run.
 CORVALUX_PACKAGES=(
-  cmake ninja-build g++ pkg-config
+  cmake ninja-build g++ pkg-config libtbb-dev
   qt6-base-dev libgl-dev libjpeg-dev libv4l-dev libsane-dev libsane1 libsane-common
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core poppler-utils desktop-file-utils man-db file
