@@ -1,11 +1,13 @@
 #include "BatchTool.h"
 
 #include <charconv>
+#include <cstring>
 #include <optional>
 #include <ostream>
 
 #include "BatchSteps.h"
 #include "PictureFile.h"
+#include "StandardOutput.h"
 
 namespace {
 const char* Usage =
@@ -32,6 +34,7 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
             if (i + 1 >= arguments.size()) throw EBatchUsage(a + " needs a value");
             const std::string& value = arguments[++i];
             if (a == "-o") {
+                if (value.empty()) throw EBatchUsage("-o needs a file name");
                 line.output = value;
                 continue;
             }
@@ -56,6 +59,17 @@ std::string OneLine(std::string text) {
     return text;
 }
 
+// Standard output that cannot be written (a full disk, a closed pipe) fails the run, since
+// a report lost silently looks like a report made.
+void CheckWritten(std::ostream& out) {
+    out.flush();
+    if (out) return;
+    const auto* file = dynamic_cast<const TFileOutputBuffer*>(out.rdbuf());
+    const int error = file ? file->Error() : 0;
+    throw std::runtime_error(std::string("cannot write to standard output") +
+                             (error ? std::string(": ") + std::strerror(error) : std::string()));
+}
+
 PictureFormat CheckedFormat(const std::string& path, const char* refusal) {
     const PictureFormat format = FormatOfName(path);
     if (format == PictureFormat::Refused) throw std::runtime_error(refusal);
@@ -68,17 +82,19 @@ int RunBatch(const std::vector<std::string>& arguments, std::ostream& out, std::
     std::vector<TBatchStep> steps;
     try {
         line = ParseCommandLine(arguments);
-        if (line.help) {
-            out << Usage << StepHelp();
-            return 0;
-        }
         // Every step is parsed before any work, so a typo costs nothing.
-        for (const std::string& step : line.steps) steps.push_back(ParseStep(step));
+        if (!line.help)
+            for (const std::string& step : line.steps) steps.push_back(ParseStep(step));
     } catch (const std::exception& error) {
         err << "corvalux-batch: " << error.what() << "\n" << "Try 'corvalux-batch --help'.\n";
         return 2;
     }
     try {
+        if (line.help) {
+            out << Usage << StepHelp();
+            CheckWritten(out);
+            return 0;
+        }
         TBatchSession session;
         session.Seed = line.seed;
         session.Out = &out;
@@ -89,7 +105,10 @@ int RunBatch(const std::vector<std::string>& arguments, std::ostream& out, std::
         session.Picture =
             LoadPicture(line.input, CheckedFormat(line.input, "You must specify a BMP or JPG file."));
         session.SelectAll();
-        for (const TBatchStep& step : steps) step(session);
+        for (const TBatchStep& step : steps) {
+            step(session);
+            CheckWritten(out);  // before the next step, and before the picture is saved
+        }
         if (!line.output.empty()) SavePicture(line.output, session.Picture, outputFormat);
         return 0;
     } catch (const std::bad_alloc&) {

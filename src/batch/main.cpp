@@ -1,9 +1,16 @@
 // corvalux-batch: the program's commands from the command line.
+#include <unistd.h>
+
 #include <iostream>
 
 #include "BatchTool.h"
+#include "SignalCleanup.h"
+#include "StandardOutput.h"
 
 int main(int argc, char** argv) {
     std::ios::sync_with_stdio(false);
-    return RunBatch(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr);
+    RemoveTemporaryFileOnSignals();
+    TFileOutputBuffer standardOutput(STDOUT_FILENO);
+    std::ostream out(&standardOutput);
+    return RunBatch(std::vector<std::string>(argv + 1, argv + argc), out, std::cerr);
 }

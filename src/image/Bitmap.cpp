@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "Errors.h"
+#include "MemoryCheck.h"
 
 bool PictureSizeAllowed(std::int64_t width, std::int64_t height) {
     return width >= 0 && height >= 0 && width <= MaxPictureSide && height <= MaxPictureSide &&
@@ -38,6 +39,10 @@ std::uint8_t* AllocatePixels(std::size_t bytes) {
 
 void CheckPictureSize(std::int64_t width, std::int64_t height) {
     if (!PictureSizeAllowed(width, height)) throw EPictureTooLarge(width, height);
+    // A small file may declare a picture that the bound allows but the machine cannot hold
+    // next to its undo copy and view: refuse it now rather than have the system swap or
+    // kill the program later.
+    CheckPictureFitsInMemory(width, height);
 }
 
 void Bitmap::SetSize(int width, int height) {

@@ -13,7 +13,8 @@
 constexpr std::int64_t MaxPictureSide = 65535;
 constexpr std::int64_t MaxPicturePixels = std::int64_t(1) << 28;
 bool PictureSizeAllowed(std::int64_t width, std::int64_t height);
-// Throws EPictureTooLarge for a size past the bound (sizes must not be negative).
+// Throws EPictureTooLarge for a size past the bound (sizes must not be negative), and its
+// kind ENotEnoughMemory for a size the available memory cannot hold (see MemoryCheck.h).
 void CheckPictureSize(std::int64_t width, std::int64_t height);
 
 class Bitmap {

@@ -15,7 +15,7 @@ class EInvalidGraphic : public ECorvalux {
 public:
     EInvalidGraphic() : ECorvalux("Bitmap image is not valid") {}
 
-protected:
+    // A picture refused for a reason the message gives.
     explicit EInvalidGraphic(const std::string& message) : ECorvalux(message) {}
 };
 
@@ -25,12 +25,26 @@ public:
     EPictureTooLarge(long long width, long long height)
         : EInvalidGraphic("The picture is too large: " + std::to_string(width) + " \u00D7 " +
                           std::to_string(height) + " pixels.") {}
+
+protected:
+    explicit EPictureTooLarge(const std::string& message) : EInvalidGraphic(message) {}
 };
 
-// A fatal error from libjpeg; Code is libjpeg's message code.
+// A picture within the size bound that would not fit in the memory the system has free;
+// refused before anything is allocated for it, like one past the bound.
+class ENotEnoughMemory : public EPictureTooLarge {
+public:
+    ENotEnoughMemory(long long width, long long height)
+        : EPictureTooLarge("There is not enough free memory for a " + std::to_string(width) + " \u00D7 " +
+                           std::to_string(height) + " picture.") {}
+};
+
+// A fatal error from libjpeg; Code is libjpeg's message code. The errors a user can act on
+// carry a message in words instead of the number.
 class EJpegError : public ECorvalux {
 public:
     explicit EJpegError(int code) : ECorvalux("JPEG error #" + std::to_string(code)), Code(code) {}
+    EJpegError(int code, const std::string& message) : ECorvalux(message), Code(code) {}
     int Code;
 };
 

@@ -20,6 +20,9 @@
 // caller, so nothing is left indeterminate by the jump.
 
 namespace {
+const char* const LargestJpegMessage = "A JPEG file cannot be wider or higher than 65500 pixels.";
+static_assert(JPEG_MAX_DIMENSION == 65500L, "the message names libjpeg's limit");
+
 struct ErrorManager {
     jpeg_error_mgr pub;
     std::jmp_buf escape;
@@ -39,13 +42,31 @@ void InstallErrorManager(ErrorManager& err) {
     err.pub.output_message = DiscardMessage;
 }
 
-enum class Outcome { Done, LibraryError, Refused };
+enum class Outcome { Done, LibraryError, Refused, TooManyScans };
 
 // ---- Decoding -------------------------------------------------------------------------
 
 // Receives the declared size once the header is read and returns the top row of a picture
 // of that size (rows 3 * width bytes apart), or nullptr to stop. Must not throw.
 using RowsForSize = std::uint8_t* (*)(void* context, int width, int height);
+
+// A progressive file may hold any number of scans, and each one is a pass over the whole
+// picture: thousands of empty scans in a few kilobytes keep the decoder busy for minutes.
+// Encoders write a dozen or so; past this many the file is refused.
+constexpr int MaxScans = 500;
+
+// libjpeg's progress monitor, called as the decoder reads; it stops the decoder past the limit.
+struct ScanLimit {
+    jpeg_progress_mgr pub;
+    bool exceeded;
+};
+
+void CheckScanCount(j_common_ptr cinfo) {
+    auto* dinfo = reinterpret_cast<j_decompress_ptr>(cinfo);
+    if (dinfo->input_scan_number <= MaxScans) return;
+    reinterpret_cast<ScanLimit*>(cinfo->progress)->exceeded = true;
+    JumpToHandler(cinfo);
+}
 
 struct DecodeSession {
     const std::uint8_t* data;
@@ -54,6 +75,7 @@ struct DecodeSession {
     void* context;
     jpeg_decompress_struct cinfo;
     ErrorManager err;
+    ScanLimit progress;
     int errorCode;
 };
 
@@ -77,9 +99,12 @@ Outcome RunDecoder(DecodeSession& s) {
     if (setjmp(s.err.escape)) {
         s.errorCode = s.err.pub.msg_code;
         jpeg_destroy_decompress(&cinfo);
-        return Outcome::LibraryError;
+        return s.progress.exceeded ? Outcome::TooManyScans : Outcome::LibraryError;
     }
     jpeg_create_decompress(&cinfo);
+    s.progress.pub.progress_monitor = CheckScanCount;
+    s.progress.exceeded = false;
+    cinfo.progress = &s.progress.pub;
     jpeg_mem_src(&cinfo, s.data, static_cast<unsigned long>(s.size));
     jpeg_read_header(&cinfo, TRUE);
 
@@ -228,6 +253,12 @@ Outcome RunEncoder(EncodeSession& s) {
 struct FreeDeleter {
     void operator()(unsigned char* p) const { std::free(p); }
 };
+
+// libjpeg's fatal errors as exceptions; the ones a user can act on say why in words.
+[[noreturn]] void ThrowJpegError(int code) {
+    if (code == JERR_IMAGE_TOO_BIG) throw EJpegError(code, LargestJpegMessage);
+    throw EJpegError(code);
+}
 }  // namespace
 
 Bitmap DecodeJpeg(const std::uint8_t* data, std::size_t size) {
@@ -242,12 +273,18 @@ Bitmap DecodeJpeg(const std::uint8_t* data, std::size_t size) {
             return std::move(target.picture);
         case Outcome::Refused:
             std::rethrow_exception(target.failure);
+        case Outcome::TooManyScans:
+            throw EInvalidGraphic("The JPEG file has more than " + std::to_string(MaxScans) +
+                                  " scans; it is refused as damaged.");
         default:
-            throw EJpegError(session.errorCode);
+            ThrowJpegError(session.errorCode);
     }
 }
 
 std::vector<std::uint8_t> EncodeJpeg(const Bitmap& picture, int quality) {
+    // Refused before the encoder starts, so that a save leaves the old file as it was.
+    if (picture.Width() > JPEG_MAX_DIMENSION || picture.Height() > JPEG_MAX_DIMENSION)
+        ThrowJpegError(JERR_IMAGE_TOO_BIG);
     EncodeSession session{};
     session.top = picture.Empty() ? nullptr : picture.Row(0);
     session.width = picture.Width();
@@ -261,6 +298,6 @@ std::vector<std::uint8_t> EncodeJpeg(const Bitmap& picture, int quality) {
         case Outcome::Refused:
             throw std::bad_alloc();
         default:
-            throw EJpegError(session.errorCode);
+            ThrowJpegError(session.errorCode);
     }
 }

@@ -33,11 +33,16 @@ std::vector<std::string> ManagerCandidates(const char* configuredPath, const std
     std::vector<std::string> paths;
     if (configuredPath && *configuredPath) paths.emplace_back(configuredPath);
     const std::filesystem::path program(programFolder);
-    paths.push_back((program / "libcorvalux-twain-sane.so").string());
-    // Where an installation puts it: the library folder beside the program's bin folder.
-    for (const char* libraryFolder : {"lib", "lib/x86_64-linux-gnu"}) {
-        const std::filesystem::path installed = program / ".." / libraryFolder / "corvalux" / "libcorvalux-twain-sane.so";
-        paths.push_back(installed.lexically_normal().string());
+    // An unknown program folder would make these relative to the current folder, where
+    // anyone could place a library: then they are skipped.
+    if (program.is_absolute()) {
+        paths.push_back((program / "libcorvalux-twain-sane.so").string());
+        // Where an installation puts it: the library folder beside the program's bin folder.
+        for (const char* libraryFolder : {"lib", "lib/x86_64-linux-gnu"}) {
+            const std::filesystem::path installed =
+                program / ".." / libraryFolder / "corvalux" / "libcorvalux-twain-sane.so";
+            paths.push_back(installed.lexically_normal().string());
+        }
     }
     for (const char* folder : {"/usr/local/lib", "/usr/lib/x86_64-linux-gnu", "/usr/lib"})
         paths.push_back(std::string(folder) + "/libtwaindsm.so.2");

@@ -8,7 +8,8 @@
 
 // The paths tried for the manager, in order: the configured path (CORVALUX_TWAIN_DSM) when
 // given, the SANE bridge beside the program or in its installed library folder, then the
-// TWAIN DSM of the system.
+// TWAIN DSM of the system. The candidates beside the program are left out when its folder is
+// unknown (empty) or not absolute.
 std::vector<std::string> ManagerCandidates(const char* configuredPath, const std::string& programFolder);
 
 // Loads the first candidate that exists and looks up "DSM_Entry". False when no candidate

@@ -47,3 +47,27 @@ TEST(Statistics, LuminanceSumDoesNotOverflow32Bits) {
 TEST(Statistics, EmptyPictureIsAnError) {
     EXPECT_THROW(StatisticsReport(Bitmap(), ""), EInvalidOp);
 }
+
+// An average exactly halfway goes to the even whole number: on 4 x 2 pixels a luminance sum
+// of 51 is 2.5 % (not 3), 255 is 12.5 %, 459 is 22.5 % and 663 is 32.5 %.
+TEST(Statistics, AverageHalfwayRoundsToEven) {
+    const struct {
+        std::vector<int> greys;  // the first pixels' grey levels; the rest are black
+        const char* average;
+    } cases[] = {
+        {{51}, "Average luminance: 2 %"},
+        {{255}, "Average luminance: 12 %"},
+        {{255, 204}, "Average luminance: 22 %"},
+        {{255, 255, 153}, "Average luminance: 32 %"},
+        {{52}, "Average luminance: 3 %"},  // 2.55 %: not a tie
+    };
+    for (const auto& c : cases) {
+        Bitmap picture = Filled(4, 2, {0, 0, 0});
+        for (std::size_t i = 0; i < c.greys.size(); ++i) {
+            const auto v = std::uint8_t(c.greys[i]);
+            Put(picture, int(i % 4), int(i / 4), {v, v, v});
+        }
+        const std::string report = StatisticsReport(picture, "tie.bmp");
+        EXPECT_TRUE(report.ends_with(std::string("\r\n") + c.average)) << report;
+    }
+}

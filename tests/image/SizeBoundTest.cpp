@@ -4,8 +4,11 @@
 #include "Bitmap.h"
 #include "Dib.h"
 #include "Errors.h"
+#include "MemoryCheck.h"
 
 TEST(SizeBound, NewPicturesPastTheBoundAreRefused) {
+    // The bound alone, whatever memory this machine has free.
+    SetAvailableMemorySource([] { return std::optional<std::int64_t>(); });
     struct Case {
         int width, height;
         bool allowed;
@@ -30,6 +33,7 @@ TEST(SizeBound, NewPicturesPastTheBoundAreRefused) {
     }
     Bitmap picture;
     EXPECT_THROW(picture.SetSize(-1, 5), EInvalidGraphic);
+    SetAvailableMemorySource(nullptr);
 }
 
 TEST(SizeBound, BmpHeaderDeclaringAHugePictureIsRefusedFirst) {

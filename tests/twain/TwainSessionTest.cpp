@@ -294,4 +294,8 @@ TEST_F(TwainTest, ManagerIsLookedForInOrder) {
     EXPECT_EQ(ManagerCandidates(nullptr, "/opt/corvalux/bin"), Join({bridge, system}));
     EXPECT_EQ(ManagerCandidates("", "/opt/corvalux/bin"), Join({bridge, system}));
     EXPECT_EQ(ManagerCandidates("/tmp/dsm.so", "/opt/corvalux/bin"), Join({{"/tmp/dsm.so"}, bridge, system}));
+    // The program's folder unknown: nothing is looked for relative to the current folder.
+    EXPECT_EQ(ManagerCandidates(nullptr, ""), system);
+    EXPECT_EQ(ManagerCandidates(nullptr, "bin"), system);
+    EXPECT_EQ(ManagerCandidates("/tmp/dsm.so", ""), Join({{"/tmp/dsm.so"}, system}));
 }

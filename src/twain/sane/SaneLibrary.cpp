@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QMetaObject>
+#include <cstdlib>
 #include <thread>
 
 namespace sanedsm {
@@ -22,10 +23,18 @@ TListingThread Listing;
 
 std::unique_lock<std::mutex> LockSane() { return std::unique_lock<std::mutex>(SaneMutex); }
 
+void UseSystemSaneConfiguration() {
+    // Without SANE_CONFIG_DIR libsane looks in the current folder before the system's, so a
+    // dll.conf where the program was started could choose the back ends it loads. A value the
+    // user set is kept.
+    ::setenv("SANE_CONFIG_DIR", "/etc/sane.d", 0);
+}
+
 TSaneUse::TSaneUse() {
     const auto lock = LockSane();
     status_ = SANE_STATUS_GOOD;
     if (Users == 0) {
+        UseSystemSaneConfiguration();
         SANE_Int version = 0;
         status_ = sane_init(&version, nullptr);
         // A library of another major version speaks another protocol.

@@ -17,6 +17,10 @@ namespace sanedsm {
 // Held around every SANE call except sane_cancel.
 std::unique_lock<std::mutex> LockSane();
 
+// Sets SANE_CONFIG_DIR to the system folder (/etc/sane.d) when it is unset, so that libsane
+// reads no configuration from the current folder. Called before sane_init.
+void UseSystemSaneConfiguration();
+
 // SANE is initialised while at least one of these lives; the last one out calls sane_exit.
 class TSaneUse {
 public:

@@ -1,0 +1,40 @@
+#include "RegularFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "Errors.h"
+
+FileDescriptor::~FileDescriptor() {
+    if (fd >= 0) ::close(fd);
+}
+
+void ThrowSystemError(const std::string& path, int error) {
+    throw EFileError("Cannot access file \"" + path + "\": " + std::strerror(error));
+}
+
+namespace {
+[[noreturn]] void ThrowNotRegular(const std::string& path) {
+    throw EFileError("\"" + path + "\" is not a regular file.");
+}
+}  // namespace
+
+OpenedFile OpenRegularFile(const std::string& path) {
+    // Opening a FIFO waits for a writer, and opening a device can act on it (a tape rewinds,
+    // a modem line drops): look first, open only a regular file.
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) ThrowSystemError(path, errno);
+    if (!S_ISREG(info.st_mode)) ThrowNotRegular(path);
+    // Non-blocking and checked again on the descriptor, in case the name was replaced meanwhile.
+    OpenedFile opened;
+    opened.file.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (opened.file.fd < 0) ThrowSystemError(path, errno);
+    if (::fstat(opened.file.fd, &info) != 0) ThrowSystemError(path, errno);
+    if (!S_ISREG(info.st_mode)) ThrowNotRegular(path);
+    opened.size = std::size_t(info.st_size);
+    return opened;
+}

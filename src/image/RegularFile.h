@@ -1,0 +1,35 @@
+#pragma once
+// Opening a file for reading without ever blocking, and the system errors of file access.
+#include <cstddef>
+#include <string>
+
+// Closes the descriptor on every path out of a scope.
+struct FileDescriptor {
+    int fd = -1;
+    FileDescriptor() = default;
+    explicit FileDescriptor(int descriptor) : fd(descriptor) {}
+    FileDescriptor(FileDescriptor&& other) noexcept : fd(other.Release()) {}
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    ~FileDescriptor();
+    // Gives the descriptor up without closing it.
+    int Release() {
+        const int released = fd;
+        fd = -1;
+        return released;
+    }
+};
+
+// Throws EFileError "Cannot access file "PATH": <the system's message for `error`>".
+[[noreturn]] void ThrowSystemError(const std::string& path, int error);
+
+// An open regular file and its size when opened.
+struct OpenedFile {
+    FileDescriptor file;
+    std::size_t size = 0;
+};
+
+// Opens `path` for reading. A FIFO, device, socket or folder is refused with EFileError
+// ""PATH" is not a regular file." before it is opened, so that nothing waits for a writer
+// or a device; the open itself does not block either, should the name change in between.
+OpenedFile OpenRegularFile(const std::string& path);
