@@ -4,8 +4,12 @@
 #include <atomic>
 #include <bit>
 #include <memory>
+#include <cstdlib>
+#include <new>
 #include <optional>
 #include <vector>
+
+#include <sys/mman.h>
 
 #include "CompiledFormula.h"
 #include "FilterFrame.h"
@@ -18,20 +22,49 @@ namespace {
 constexpr std::int64_t RowsPerBand = 16;
 constexpr std::int64_t KeysPerBand = 4096;
 
-// The old values of the channels a formula reads, packed side by side into a key: red in the
-// lowest byte used, then green, then blue. 256 keys for one channel, 65536 for two, 2^24 for
-// three, one for none.
+// A table of `bytes`, not cleared. The writing pass reads a 16 MB table at colour-dependent
+// places, and with 4 KB pages nearly every read misses the address cache too: a large table is
+// placed on 2 MB boundaries and asked for 2 MB pages (a hint the kernel may ignore).
+struct FreeTable {
+    void operator()(void* p) const { std::free(p); }
+};
+template <class Cell>
+std::unique_ptr<Cell[], FreeTable> LargeTable(std::size_t count) {
+    constexpr std::size_t Huge = std::size_t(2) << 20;
+    const std::size_t bytes = count * sizeof(Cell);
+    if (bytes < Huge) {
+        void* p = std::malloc(bytes);
+        if (!p) throw std::bad_alloc();
+        return std::unique_ptr<Cell[], FreeTable>(static_cast<Cell*>(p));
+    }
+    void* p = std::aligned_alloc(Huge, (bytes + Huge - 1) / Huge * Huge);
+    if (!p) throw std::bad_alloc();
+    ::madvise(p, (bytes + Huge - 1) / Huge * Huge, MADV_HUGEPAGE);
+    return std::unique_ptr<Cell[], FreeTable>(static_cast<Cell*>(p));
+}
+
+// The old values of the channels a formula reads, as one key: 256 keys for one channel, 65536
+// for two, 2^24 for three, one for none. The values' bits are interleaved (bit i of the j-th
+// channel used goes to bit n * i + j, n channels), so that similar colours, which neighbouring
+// pixels of a photo have, get nearby keys and share cache lines in the tables.
 class KeySpace {
 public:
     explicit KeySpace(unsigned channels) : channels_(channels) {
-        int bits = 0;
+        int n = 0;
+        for (int c = 0; c < 3; ++c) n += (channels >> c) & 1;
+        int j = 0;
         for (int c = 0; c < 3; ++c) {
             const bool used = channels & (1u << c);
-            shift_[c] = used ? bits : -1;
-            for (std::uint32_t v = 0; v < 256; ++v) keys_[c][v] = used ? v << bits : 0;
-            if (used) bits += 8;
+            lane_[c] = used ? j : -1;
+            for (std::uint32_t v = 0; v < 256; ++v) {
+                std::uint32_t key = 0;
+                for (int i = 0; i < 8 && used; ++i) key |= ((v >> i) & 1u) << (n * i + j);
+                keys_[c][v] = key;
+            }
+            if (used) ++j;
         }
-        size_ = std::int64_t(1) << bits;
+        lanes_ = n;
+        size_ = std::int64_t(1) << (8 * n);
         needed_.reset(new std::atomic<std::uint64_t>[std::size_t((size_ + 63) / 64)]());
     }
 
@@ -42,7 +75,10 @@ public:
         return keys_[0][r] | keys_[1][g] | keys_[2][b];
     }
     std::uint8_t Value(std::uint32_t key, int channel) const {
-        return shift_[channel] < 0 ? 0 : std::uint8_t(key >> shift_[channel]);
+        if (lane_[channel] < 0) return 0;
+        std::uint32_t v = 0;
+        for (int i = 0; i < 8; ++i) v |= ((key >> (lanes_ * i + lane_[channel])) & 1u) << i;
+        return std::uint8_t(v);
     }
 
     // Marks the key of (r, g, b) as met. The word is read first: most keys are met many times,
@@ -68,7 +104,7 @@ public:
 
 private:
     unsigned channels_;
-    int shift_[3];
+    int lane_[3], lanes_;
     std::array<std::uint32_t, 256> keys_[3];
     std::int64_t size_;
     std::unique_ptr<std::atomic<std::uint64_t>[]> needed_;
@@ -82,6 +118,9 @@ public:
         if (NamesStandAlone(text)) compiled_.emplace(text);
     }
     unsigned Channels() const { return channels_; }
+    const std::string& Text() const { return text_; }
+    // The results by key: this rule's own, or those of an earlier rule with the same text.
+    const std::uint8_t* Results() const { return SameAs ? SameAs->Values.get() : Values.get(); }
 
     class Evaluator {
     public:
@@ -98,7 +137,8 @@ public:
     };
 
     KeySpace* Space = nullptr;
-    std::unique_ptr<std::uint8_t[]> Values;  // by key; read only where Space says Needed
+    const ChannelRule* SameAs = nullptr;
+    std::unique_ptr<std::uint8_t[], FreeTable> Values;  // by key; read only where Space says Needed
 
 private:
     std::string text_;
@@ -134,7 +174,8 @@ void MarkNeeded(const Bitmap& picture, const TRect& selection, const std::vector
 
 // Works out each rule's result for every key its space needs.
 void EvaluateNeeded(KeySpace& space, const std::vector<ChannelRule*>& rules, ProgressMeter& meter) {
-    for (ChannelRule* rule : rules) rule->Values.reset(new std::uint8_t[std::size_t(space.Size())]);
+    for (ChannelRule* rule : rules) rule->Values = LargeTable<std::uint8_t>(std::size_t(space.Size()));
+    if (rules.empty()) return;
     ParallelBands(
         space.Size(), KeysPerBand,
         [&](std::int64_t first, std::int64_t last) {
@@ -184,27 +225,32 @@ void CustomFilter(Bitmap& picture, const TRect& selection, const TFilterFormulas
 
     ProgressMeter meter(progress, total);
     MarkNeeded(picture, selection, spaceList, meter);
+    // A formula written again (the same for every channel, say) is worked out once.
+    for (int i = 1; i < 3; ++i)
+        for (int k = 0; k < i && !rules[i]->SameAs; ++k)
+            if (!rules[k]->SameAs && rules[k]->Text() == rules[i]->Text()) rules[i]->SameAs = rules[k];
     for (KeySpace* space : spaceList) {
         std::vector<ChannelRule*> sharing;
         for (ChannelRule* rule : rules)
-            if (rule->Space == space) sharing.push_back(rule);
+            if (rule->Space == space && !rule->SameAs) sharing.push_back(rule);
         EvaluateNeeded(*space, sharing, meter);
     }
     meter.Check();
 
     // Nothing can fail now: write in place, as the region copy would have drawn it back.
     // The lookups are copied out so that the byte stores cannot make them be read again.
-    const KeySpace::Lookup newRed = red.Space->LookupIn(red.Values.get());
-    const KeySpace::Lookup newGreen = green.Space->LookupIn(green.Values.get());
-    const KeySpace::Lookup newBlue = blue.Space->LookupIn(blue.Values.get());
+    const KeySpace::Lookup newRed = red.Space->LookupIn(red.Results());
+    const KeySpace::Lookup newGreen = green.Space->LookupIn(green.Results());
+    const KeySpace::Lookup newBlue = blue.Space->LookupIn(blue.Results());
     const TRect part = VisiblePart(picture, selection);
     ParallelBands(part.Height(), RowsPerBand, [&](std::int64_t first, std::int64_t last) {
+        const KeySpace::Lookup toRed = newRed, toGreen = newGreen, toBlue = newBlue;
         for (std::int64_t y = first; y < last; ++y) {
             std::uint8_t* p = picture.Pixel(part.Left, int(part.Top + y));
             std::uint8_t* const end = p + part.Width() * 3;
             for (; p != end; p += 3) {
                 const std::uint8_t b = p[0], g = p[1], r = p[2];
-                const std::uint8_t red2 = newRed(r, g, b), green2 = newGreen(r, g, b), blue2 = newBlue(r, g, b);
+                const std::uint8_t red2 = toRed(r, g, b), green2 = toGreen(r, g, b), blue2 = toBlue(r, g, b);
                 p[0] = blue2;
                 p[1] = green2;
                 p[2] = red2;

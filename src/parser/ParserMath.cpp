@@ -12,48 +12,17 @@ constexpr long double MaxTrigArgument = 9e18L;   // the hardware sine and cosine
 constexpr long double MaxIntegerArgument = 1e9L;
 constexpr long double MaxSqrArgument = 1e2466L;  // its square stays in range
 
-// What a trapping floating unit would have done with a non-finite result: a finite
-// operation that ends infinite overflowed, one that ends NaN was invalid. Infinities and
-// NaNs that came in through variables pass through like the hardware passes them.
-[[gnu::noinline]] void CheckNonFinite(long double result, long double left, long double right)
+bool Within(long double x, long double limit) { return x >= -limit && x <= limit; }
+
+}  // namespace
+
+void CheckNonFinite(long double result, long double left, long double right)
 {
     if (std::isnan(result)) {
         if (!std::isnan(left) && !std::isnan(right)) throw EInvalidOp();
     } else if (std::isfinite(left) && std::isfinite(right)) {
         throw EOverflow();
     }
-}
-
-inline long double Checked(long double result, long double left, long double right)
-{
-    if (!std::isfinite(result)) [[unlikely]]
-        CheckNonFinite(result, left, right);
-    return result;
-}
-
-bool Within(long double x, long double limit) { return x >= -limit && x <= limit; }
-
-}  // namespace
-
-long double Add(long double left, long double right) { return Checked(left + right, left, right); }
-
-long double Subtract(long double left, long double right)
-{
-    return Checked(left - right, left, right);
-}
-
-long double Multiply(long double left, long double right)
-{
-    return Checked(left * right, left, right);
-}
-
-long double Divide(long double left, long double right, bool& mathError)
-{
-    if (right == 0) {
-        mathError = true;
-        return left;
-    }
-    return Checked(left / right, left, right);
 }
 
 long double Power(long double base, long double exponent, bool& mathError)
