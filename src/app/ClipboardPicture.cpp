@@ -6,6 +6,7 @@
 
 #include "Dib.h"
 #include "Errors.h"
+#include "Png.h"
 #include "QtPicture.h"
 
 namespace {
@@ -15,6 +16,9 @@ Bitmap DecodeEncoded(const QString& format, QByteArray bytes) {
     // Bitmaps go through our own decoder, which reads every DIB variant and checks the size.
     if (format == QLatin1String("image/bmp") || format == QLatin1String("image/x-bmp"))
         return DecodeBmpFile(reinterpret_cast<const std::uint8_t*>(bytes.constData()), std::size_t(bytes.size()));
+    // So do PNGs, the form most programs offer: libpng reads the size before any pixel memory.
+    if (format == QLatin1String("image/png"))
+        return DecodePng(reinterpret_cast<const std::uint8_t*>(bytes.constData()), std::size_t(bytes.size()));
     QBuffer buffer(&bytes);
     QImageReader reader(&buffer);
     const QSize declared = reader.size();

@@ -15,6 +15,7 @@
 
 class QAction;
 class QTemporaryDir;
+#include "PictureMetadata.h"
 class TClientArea;
 class TUserInterface;
 struct TForms;
@@ -32,6 +33,9 @@ public:
     Bitmap ZoomImage;
     TRect Selection;
     std::string FileName;
+    // What the opened file said besides the pixels (EXIF, ICC ...), written again by a save;
+    // none for a picture from the clipboard, the webcam or a scanner.
+    PictureMetadata WorkingMetadata;
     TMenuState MenuState;
 
     // Operations the other windows call.

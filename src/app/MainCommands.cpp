@@ -66,6 +66,7 @@ void TMainForm::StatisticsMenuClick() {
 }
 
 void TMainForm::CropMenuClick() {
+        WorkingMetadata = {};
     RunPictureCommand([&] { CropCommand(WorkingImage, Selection); });
 }
 

@@ -46,6 +46,7 @@ void TMainForm::PasteMenuClick() {
             return;
         }
         WorkingImage = std::move(pasted);
+        WorkingMetadata = {};
         FileName.clear();
         SelectAll();
         ReDraw();

@@ -15,11 +15,13 @@
 void TMainForm::OpenFile(const std::string& path) {
     const PictureFormat format = FormatOfName(path);
     if (format == PictureFormat::Refused) {
-        ui_.Information("You must specify a BMP or JPG file.");
+        ui_.Information("You must specify a BMP, JPG, PNG or TIFF file.");
         return;
     }
     // Loaded into a new picture first, so that a failed load leaves the old one untouched.
-    WorkingImage = LoadPicture(path, format);
+    LoadedPicture loaded = LoadPictureFile(path, format);
+    WorkingImage = std::move(loaded.Picture);
+    WorkingMetadata = std::move(loaded.Metadata);
     SelectAll();
     ReDraw();
     MenuState.FileOpened();
@@ -32,7 +34,7 @@ void TMainForm::SaveImage(const std::string& path) {
         ui_.Information("You must specify a .BMP or .JPG file.\r\nexample: MyPic.bmp");
         return;
     }
-    SavePicture(path, WorkingImage, format);
+    SavePicture(path, WorkingImage, format, WorkingMetadata);
     ReDraw();
     MenuState.SaveEnabled = true;
     UpdateActions();

@@ -31,9 +31,12 @@ std::optional<std::string> RunPictureDialog(QFileDialog::AcceptMode mode, const 
     AttachPicturePreview(dialog);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     QString path = dialog.selectedFiles().first();
-    // A name typed without an extension gets the one of the chosen filter.
-    if (mode == QFileDialog::AcceptSave && QFileInfo(path).suffix().isEmpty())
-        path += dialog.selectedNameFilter().contains(QLatin1String("*.jpg")) ? ".jpg" : ".bmp";
+    // A name typed without an extension gets the one of the chosen filter ("JPEG (*.jpg)").
+    if (mode == QFileDialog::AcceptSave && QFileInfo(path).suffix().isEmpty()) {
+        const QString filter = dialog.selectedNameFilter();
+        const qsizetype star = filter.indexOf(QLatin1String("*."));
+        path += star < 0 ? QStringLiteral(".bmp") : filter.mid(star + 1, filter.indexOf(QLatin1Char(')'), star) - star - 1);
+    }
     return path.toStdString();
 }
 }  // namespace
@@ -56,12 +59,13 @@ void QtUserInterface::Warning(const std::string& caption, const std::string& tex
 }
 
 std::optional<std::string> QtUserInterface::OpenPictureFile() {
-    return RunPictureDialog(QFileDialog::AcceptOpen, {QStringLiteral("Images (*.bmp *.jpg *.jpeg)")});
+    return RunPictureDialog(QFileDialog::AcceptOpen, {QStringLiteral("Images (*.bmp *.jpg *.jpeg *.jpe *.jfif *.png *.tif *.tiff)")});
 }
 
 std::optional<std::string> QtUserInterface::SavePictureFile() {
     return RunPictureDialog(QFileDialog::AcceptSave,
-                            {QStringLiteral("Bitmap (*.bmp)"), QStringLiteral("JPEG (*.jpg)")});
+                            {QStringLiteral("Bitmap (*.bmp)"), QStringLiteral("JPEG (*.jpg)"),
+                             QStringLiteral("PNG (*.png)"), QStringLiteral("TIFF (*.tif)")});
 }
 
 std::optional<std::string> QtUserInterface::OpenFilterFile() { return RunFilterFileDialog(FilterDialogKind::Open); }

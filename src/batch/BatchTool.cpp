@@ -11,10 +11,14 @@
 
 namespace {
 const char* Usage =
-    "usage: corvalux-batch [--seed N] INPUT [STEP ...] [-o OUTPUT]\n"
-    "Loads INPUT (.bmp or .jpg), runs each STEP in order on the picture, and saves the result\n"
-    "as OUTPUT (24-bit BMP, or JPEG at quality 90) when -o is given.\n"
-    "  --seed N         start every noise pass at N (0..4294967295) instead of the clock\n"
+    "usage: corvalux-batch [--seed N] [--keep-orientation] INPUT [STEP ...] [-o OUTPUT]\n"
+    "Loads INPUT (.bmp, .jpg, .jpeg, .png, .tif or .tiff) turned upright by its EXIF or TIFF\n"
+    "orientation, runs each STEP in order on the picture, and saves the result as OUTPUT when\n"
+    "-o is given, in the format its name says: 24-bit BMP; JPEG at quality 90, carrying the\n"
+    "input's EXIF, XMP, IPTC and ICC profile; 24-bit PNG; or 24-bit TIFF with Deflate.\n"
+    "Transparent areas of a PNG or TIFF are composited over white.\n"
+    "  --seed N            start every noise pass at N (0..4294967295) instead of the clock\n"
+    "  --keep-orientation  load the pixels as stored, not turned by the orientation tag\n"
     "Steps:\n";
 
 struct TCommandLine {
@@ -22,6 +26,7 @@ struct TCommandLine {
     std::string input, output;
     std::vector<std::string> steps;
     bool help = false;
+    bool keepOrientation = false;
 };
 
 TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
@@ -43,6 +48,8 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
             if (error != std::errc() || end != value.data() + value.size())
                 throw EBatchUsage("--seed needs a whole number from 0 to 4294967295");
             line.seed = seed;
+        } else if (a == "--keep-orientation") {
+            line.keepOrientation = true;
         } else if (line.input.empty()) {
             line.input = a;
         } else {
@@ -102,14 +109,16 @@ int RunBatch(const std::vector<std::string>& arguments, std::ostream& out, std::
         const PictureFormat outputFormat =
             line.output.empty() ? PictureFormat::Bitmap
                                 : CheckedFormat(line.output, "You must specify a .BMP or .JPG file.\r\nexample: MyPic.bmp");
-        session.Picture =
-            LoadPicture(line.input, CheckedFormat(line.input, "You must specify a BMP or JPG file."));
+        LoadedPicture loaded = LoadPictureFile(
+            line.input, CheckedFormat(line.input, "You must specify a BMP, JPG, PNG or TIFF file."),
+            line.keepOrientation ? OrientationRule::AsStored : OrientationRule::Upright);
+        session.Picture = std::move(loaded.Picture);
         session.SelectAll();
         for (const TBatchStep& step : steps) {
             step(session);
             CheckWritten(out);  // before the next step, and before the picture is saved
         }
-        if (!line.output.empty()) SavePicture(line.output, session.Picture, outputFormat);
+        if (!line.output.empty()) SavePicture(line.output, session.Picture, outputFormat, loaded.Metadata);
         return 0;
     } catch (const std::bad_alloc&) {
         err << "corvalux-batch: Out of memory\n";

@@ -39,6 +39,12 @@ public:
                            std::to_string(height) + " picture.") {}
 };
 
+// A PNG or TIFF file that its library refuses; the message says why.
+class EPictureFileInvalid : public EInvalidGraphic {
+public:
+    explicit EPictureFileInvalid(const std::string& message) : EInvalidGraphic(message) {}
+};
+
 // A fatal error from libjpeg; Code is libjpeg's message code. The errors a user can act on
 // carry a message in words instead of the number.
 class EJpegError : public ECorvalux {

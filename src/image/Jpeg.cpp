@@ -1,5 +1,7 @@
 #include "Jpeg.h"
 
+#include <algorithm>
+#include <cmath>
 #include <csetjmp>
 #include <cstdio>  // jpeglib.h needs FILE
 #include <cstdlib>
@@ -11,6 +13,7 @@
 #include <jpeglib.h>
 
 #include "Errors.h"
+#include "Exif.h"
 
 // libjpeg reports a fatal error by calling error_exit, which must not return. Ours jumps back
 // to the setjmp in RunDecoder or RunEncoder. Those two functions hold every libjpeg call and
@@ -49,6 +52,9 @@ enum class Outcome { Done, LibraryError, Refused, TooManyScans };
 // Receives the declared size once the header is read and returns the top row of a picture
 // of that size (rows 3 * width bytes apart), or nullptr to stop. Must not throw.
 using RowsForSize = std::uint8_t* (*)(void* context, int width, int height);
+// Receives the header with the saved marker segments before the size is asked for. Must not
+// throw.
+using HeaderRead = void (*)(void* context, const jpeg_decompress_struct& cinfo);
 
 // A progressive file may hold any number of scans, and each one is a pass over the whole
 // picture: thousands of empty scans in a few kilobytes keep the decoder busy for minutes.
@@ -72,6 +78,7 @@ struct DecodeSession {
     const std::uint8_t* data;
     std::size_t size;
     RowsForSize rowsForSize;
+    HeaderRead headerRead;  // may be null: then no markers are kept
     void* context;
     jpeg_decompress_struct cinfo;
     ErrorManager err;
@@ -106,7 +113,11 @@ Outcome RunDecoder(DecodeSession& s) {
     s.progress.exceeded = false;
     cinfo.progress = &s.progress.pub;
     jpeg_mem_src(&cinfo, s.data, static_cast<unsigned long>(s.size));
+    if (s.headerRead)
+        for (const int marker : {int(MarkerApp1), int(MarkerApp2), int(MarkerApp13), int(MarkerComment)})
+            jpeg_save_markers(&cinfo, marker, 0xFFFF);
     jpeg_read_header(&cinfo, TRUE);
+    if (s.headerRead) s.headerRead(s.context, cinfo);
 
     // Sized before jpeg_start_decompress, which allocates whole-picture buffers for
     // progressive files.
@@ -152,11 +163,30 @@ void CheckDeclaredSize(int width, int height) { CheckPictureSize(width, height);
 
 struct DecodeTarget {
     Bitmap picture;
+    PictureMetadata metadata;
     std::exception_ptr failure;
 };
 
+void KeepMetadata(void* context, const jpeg_decompress_struct& cinfo) {
+    auto* target = static_cast<DecodeTarget*>(context);
+    try {
+        for (jpeg_saved_marker_ptr m = cinfo.marker_list; m; m = m->next)
+            if (IsCarriedMarker(m->marker))
+                target->metadata.Segments.push_back({std::uint8_t(m->marker), {m->data, m->data + m->data_length}});
+        if (cinfo.saw_JFIF_marker && (cinfo.density_unit == 1 || cinfo.density_unit == 2) && cinfo.X_density > 0 &&
+            cinfo.Y_density > 0) {
+            const double perInch = cinfo.density_unit == 2 ? 2.54 : 1.0;
+            target->metadata.ResolutionX = cinfo.X_density * perInch;
+            target->metadata.ResolutionY = cinfo.Y_density * perInch;
+        }
+    } catch (...) {
+        target->failure = std::current_exception();
+    }
+}
+
 std::uint8_t* SizeTarget(void* context, int width, int height) {
     auto* target = static_cast<DecodeTarget*>(context);
+    if (target->failure) return nullptr;
     try {
         CheckDeclaredSize(width, height);
         target->picture.SetSize(width, height);
@@ -194,6 +224,7 @@ boolean GrowDestination(j_compress_ptr cinfo) {
 struct EncodeSession {
     const std::uint8_t* top;  // top row; rows 3 * width bytes apart, blue-green-red
     int width, height, quality;
+    const PictureMetadata* metadata;  // may be null
     jpeg_compress_struct cinfo;
     ErrorManager err;
     GrowingDestination dest;
@@ -232,7 +263,20 @@ Outcome RunEncoder(EncodeSession& s) {
     jpeg_set_defaults(&cinfo);           // baseline JFIF, YCbCr 4:2:0, Huffman, no progression
     jpeg_set_quality(&cinfo, s.quality, TRUE);
     cinfo.dct_method = JDCT_ISLOW;
+    if (s.metadata && s.metadata->ResolutionX > 0 && s.metadata->ResolutionY > 0) {
+        cinfo.density_unit = 1;  // dots per inch
+        cinfo.X_density = UINT16(std::clamp(std::lround(s.metadata->ResolutionX), 1L, 65535L));
+        cinfo.Y_density = UINT16(std::clamp(std::lround(s.metadata->ResolutionY), 1L, 65535L));
+    }
     jpeg_start_compress(&cinfo, TRUE);
+    // The carried segments follow the JFIF header, as they came. A segment holds at most
+    // 65533 bytes; a longer one cannot have come from a JPEG and is left out.
+    if (s.metadata)
+        for (std::size_t i = 0; i < s.metadata->Segments.size(); ++i) {
+            const MetadataSegment& segment = s.metadata->Segments[i];
+            if (segment.Bytes.size() <= 65533)
+                jpeg_write_marker(&cinfo, segment.Marker, segment.Bytes.data(), unsigned(segment.Bytes.size()));
+        }
 
     const std::size_t rowBytes = std::size_t(s.width) * 3;
     enum { RowsPerCall = 16 };
@@ -261,15 +305,18 @@ struct FreeDeleter {
 }
 }  // namespace
 
-Bitmap DecodeJpeg(const std::uint8_t* data, std::size_t size) {
+namespace {
+Bitmap Decode(const std::uint8_t* data, std::size_t size, PictureMetadata* metadata) {
     DecodeTarget target;
     DecodeSession session{};
     session.data = data;
     session.size = size;
     session.rowsForSize = SizeTarget;
+    session.headerRead = metadata ? KeepMetadata : nullptr;
     session.context = &target;
     switch (RunDecoder(session)) {
         case Outcome::Done:
+            if (metadata) *metadata = std::move(target.metadata);
             return std::move(target.picture);
         case Outcome::Refused:
             std::rethrow_exception(target.failure);
@@ -281,7 +328,7 @@ Bitmap DecodeJpeg(const std::uint8_t* data, std::size_t size) {
     }
 }
 
-std::vector<std::uint8_t> EncodeJpeg(const Bitmap& picture, int quality) {
+std::vector<std::uint8_t> Encode(const Bitmap& picture, int quality, const PictureMetadata* metadata) {
     // Refused before the encoder starts, so that a save leaves the old file as it was.
     if (picture.Width() > JPEG_MAX_DIMENSION || picture.Height() > JPEG_MAX_DIMENSION)
         ThrowJpegError(JERR_IMAGE_TOO_BIG);
@@ -290,6 +337,7 @@ std::vector<std::uint8_t> EncodeJpeg(const Bitmap& picture, int quality) {
     session.width = picture.Width();
     session.height = picture.Height();
     session.quality = quality;
+    session.metadata = metadata;
     switch (RunEncoder(session)) {
         case Outcome::Done: {
             const std::unique_ptr<unsigned char, FreeDeleter> owned(session.dest.buffer);
@@ -300,4 +348,18 @@ std::vector<std::uint8_t> EncodeJpeg(const Bitmap& picture, int quality) {
         default:
             ThrowJpegError(session.errorCode);
     }
+}
+}  // namespace
+
+Bitmap DecodeJpeg(const std::uint8_t* data, std::size_t size) { return Decode(data, size, nullptr); }
+
+Bitmap DecodeJpeg(const std::uint8_t* data, std::size_t size, PictureMetadata& metadata) {
+    return Decode(data, size, &metadata);
+}
+
+std::vector<std::uint8_t> EncodeJpeg(const Bitmap& picture, int quality) { return Encode(picture, quality, nullptr); }
+
+std::vector<std::uint8_t> EncodeJpeg(const Bitmap& picture, int quality, const PictureMetadata& metadata) {
+    const PictureMetadata fitted = MetadataForSavedPicture(metadata, picture.Width(), picture.Height());
+    return Encode(picture, quality, &fitted);
 }

@@ -9,18 +9,28 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <string_view>
 
 #include "Dib.h"
 #include "Errors.h"
+#include "Exif.h"
 #include "Jpeg.h"
+#include "Png.h"
+#include "Tiff.h"
 #include "RegularFile.h"
 
 PictureFormat FormatOfName(const std::string& path) {
-    std::string upper(path);
+    // Folders may be called anything: "pics.bmp/photo.jpg" is a JPEG.
+    const std::size_t slash = path.rfind('/');
+    std::string upper = slash == std::string::npos ? path : path.substr(slash + 1);
     std::transform(upper.begin(), upper.end(), upper.begin(),
                    [](unsigned char c) { return char(std::toupper(c)); });
     if (upper.find(".BMP") != std::string::npos) return PictureFormat::Bitmap;
     if (upper.find(".JPG") != std::string::npos) return PictureFormat::Jpeg;
+    auto endsWith = [&](std::string_view end) { return upper.ends_with(end); };
+    if (endsWith(".JPEG") || endsWith(".JPE") || endsWith(".JFIF")) return PictureFormat::Jpeg;
+    if (endsWith(".PNG")) return PictureFormat::Png;
+    if (endsWith(".TIF") || endsWith(".TIFF")) return PictureFormat::Tiff;
     return PictureFormat::Refused;
 }
 
@@ -69,18 +79,53 @@ private:
 };
 }  // namespace
 
-Bitmap LoadPicture(const std::string& path, PictureFormat format) {
+LoadedPicture LoadPictureFile(const std::string& path, PictureFormat format, OrientationRule rule) {
     // Mapping saves copying the file into fresh memory, the larger part of loading a big
     // bitmap. (Another program truncating the file during the decode would fault the mapping;
     // we accept that rare race for the speed.)
     const MappedFile file(path);
-    return format == PictureFormat::Jpeg ? DecodeJpeg(file.Data(), file.Size())
-                                         : DecodeBmpFile(file.Data(), file.Size());
+    LoadedPicture loaded;
+    int orientation = 1;
+    switch (format) {
+        case PictureFormat::Jpeg:
+            loaded.Picture = DecodeJpeg(file.Data(), file.Size(), loaded.Metadata);
+            orientation = ExifOrientation(loaded.Metadata);
+            break;
+        case PictureFormat::Png:
+            loaded.Picture = DecodePng(file.Data(), file.Size(), &loaded.Metadata);
+            break;
+        case PictureFormat::Tiff: {
+            StoredTiff stored = ReadTiff(file.Data(), file.Size());
+            loaded.Picture = std::move(stored.Picture);
+            loaded.Metadata = std::move(stored.Metadata);
+            orientation = stored.Orientation;
+            break;
+        }
+        default:
+            loaded.Picture = DecodeBmpFile(file.Data(), file.Size());
+    }
+    if (rule == OrientationRule::Upright) loaded.Picture = UprightPicture(std::move(loaded.Picture), orientation);
+    return loaded;
+}
+
+Bitmap LoadPicture(const std::string& path, PictureFormat format) {
+    return LoadPictureFile(path, format).Picture;
 }
 
 void SavePicture(const std::string& path, const Bitmap& picture, PictureFormat format) {
-    if (format == PictureFormat::Jpeg)
-        WriteFileAtomically(path, EncodeJpeg(picture, 90));
-    else
-        WriteFileAtomically(path, [&](const ByteSink& write) { WriteBmpFile(picture, write); });
+    SavePicture(path, picture, format, PictureMetadata{});
+}
+
+void SavePicture(const std::string& path, const Bitmap& picture, PictureFormat format,
+                 const PictureMetadata& metadata) {
+    switch (format) {
+        case PictureFormat::Jpeg:
+            return WriteFileAtomically(path, EncodeJpeg(picture, 90, metadata));
+        case PictureFormat::Png:
+            return WriteFileAtomically(path, EncodePng(picture, metadata));
+        case PictureFormat::Tiff:
+            return WriteFileAtomically(path, EncodeTiff(picture, metadata));
+        default:
+            WriteFileAtomically(path, [&](const ByteSink& write) { WriteBmpFile(picture, write); });
+    }
 }

@@ -8,18 +8,38 @@
 
 #include "AtomicWrite.h"
 #include "Bitmap.h"
+#include "ExifUpright.h"
+#include "PictureMetadata.h"
 
-enum class PictureFormat { Bitmap, Jpeg, Refused };
+enum class PictureFormat { Bitmap, Jpeg, Png, Tiff, Refused };
 
-// ".BMP" anywhere in the upper-cased path means a bitmap, else ".JPG" a JPEG, else refused.
-// The whole path counts, folders included.
+// Read from the file's own name, the last part of the path, in any letter case: ".BMP"
+// anywhere in it means a bitmap, else ".JPG" anywhere a JPEG; else a name ending in ".JPEG",
+// ".JPE" or ".JFIF" is a JPEG, ".PNG" a PNG, ".TIF" or ".TIFF" a TIFF; anything else is refused.
 PictureFormat FormatOfName(const std::string& path);
 
-// Loads a file in the given format (not Refused). Throws EFileError, EInvalidGraphic, EJpegError.
+// A picture with what its file says besides the pixels.
+struct LoadedPicture {
+    Bitmap Picture;
+    PictureMetadata Metadata;
+};
+
+// Loads a file in the given format (not Refused) with its metadata: a JPEG's segments and
+// resolution, a TIFF's resolution and ICC profile, a PNG's resolution. The picture is turned
+// upright by its EXIF or TIFF orientation unless the rule says AsStored. Throws EFileError,
+// EInvalidGraphic, EJpegError.
+LoadedPicture LoadPictureFile(const std::string& path, PictureFormat format,
+                              OrientationRule rule = OrientationRule::Upright);
+
+// The picture alone, upright, as LoadPictureFile gives it.
 Bitmap LoadPicture(const std::string& path, PictureFormat format);
 
 // Saves in the given format (not Refused), JPEG at quality 90.
 void SavePicture(const std::string& path, const Bitmap& picture, PictureFormat format);
+// The same with the metadata of the file the picture came from: a JPEG carries its segments
+// (see EncodeJpeg), PNG and TIFF its resolution; BMP has no place for it.
+void SavePicture(const std::string& path, const Bitmap& picture, PictureFormat format,
+                 const PictureMetadata& metadata);
 
 // The whole file; throws EFileError with the system's message, or for anything that is not a
 // regular file (a FIFO or device is refused without waiting on it).

@@ -54,9 +54,9 @@ TEST_F(AppTest, RefusedAndBrokenFilesLeaveThePicture) {
     const std::string broken = (folder / "broken.bmp").string();
     std::ofstream(broken) << "BM not really";
 
-    ui.OpenAnswers = {(folder / "photo.jpeg").string()};
+    ui.OpenAnswers = {(folder / "photo.gif").string()};
     Main().OpenMenuClick();
-    EXPECT_EQ(ui.Take(), Info("You must specify a BMP or JPG file."));
+    EXPECT_EQ(ui.Take(), Info("You must specify a BMP, JPG, PNG or TIFF file."));
     EXPECT_EQ(Main().WorkingImage, TestPicture(40, 30));
     Main().ReDraw();  // the refused name shows from the next redraw on
     EXPECT_TRUE(Main().windowTitle().endsWith("photo.jpeg"));
@@ -94,13 +94,13 @@ TEST_F(AppTest, SaveAsAsksBeforeOverwritingAndRefusesOtherNames) {
     EXPECT_EQ(LoadPicture(existing, PictureFormat::Bitmap), TestPicture(40, 30));
     EXPECT_EQ(Main().FileName, existing);
 
-    ui.SaveAnswers = {(folder / "x.png").string()};
+    ui.SaveAnswers = {(folder / "x.gif").string()};
     Main().SaveasMenuClick();
     EXPECT_EQ(ui.Take(), Info(SaveRefusal));
-    EXPECT_FALSE(std::filesystem::exists(folder / "x.png"));
+    EXPECT_FALSE(std::filesystem::exists(folder / "x.gif"));
     EXPECT_TRUE(Main().windowTitle().endsWith("exists.bmp"));  // no redraw yet
     Main().ReDraw();
-    EXPECT_TRUE(Main().windowTitle().endsWith("x.png"));
+    EXPECT_TRUE(Main().windowTitle().endsWith("x.gif"));
     Main().SaveMenuClick();  // Save repeats the refusal
     EXPECT_EQ(ui.Take(), Info(SaveRefusal));
 }

@@ -141,8 +141,8 @@ TEST_F(BatchTest, ErrorsExitWithAStatusAndLeaveTheOutputAlone) {
         {{"--seed", "4294967296", input}, 2, "--seed"},
         {{input, "-o"}, 2, "-o needs a value"},
         {{(folder / "missing.bmp").string(), "invert-all"}, 1, "No such file or directory"},
-        {{(folder / "in.png").string()}, 1, "You must specify a BMP or JPG file."},
-        {{input, "-o", (folder / "x.png").string()}, 1, "You must specify a .BMP or .JPG file. example: MyPic.bmp"},
+        {{(folder / "in.gif").string()}, 1, "You must specify a BMP, JPG, PNG or TIFF file."},
+        {{input, "-o", (folder / "x.gif").string()}, 1, "You must specify a .BMP or .JPG file. example: MyPic.bmp"},
     };
     for (const Case& c : cases) {
         std::vector<std::string> args = c.args;

@@ -29,14 +29,14 @@ std::string Read(const fs::path& p) {
 }
 }  // namespace
 
-TEST(PictureFile, FormatComesFromTheWholeUpperCasedPath) {
+TEST(PictureFile, FormatComesFromTheUpperCasedFileName) {
     struct Case {
         std::string path;
         PictureFormat format;
     } cases[] = {
         {"photo.JPG", PictureFormat::Jpeg},          {"PHOTO.jpg", PictureFormat::Jpeg},
-        {"photo.jpeg", PictureFormat::Refused},      {"x.png", PictureFormat::Refused},
-        {"/scans.bmp/x.jpg", PictureFormat::Bitmap}, {"/old.BMP/new.JPG", PictureFormat::Bitmap},
+        {"photo.jpeg", PictureFormat::Jpeg},         {"x.png", PictureFormat::Png},
+        {"/scans.bmp/x.jpg", PictureFormat::Jpeg},   {"/old.BMP/new.JPG", PictureFormat::Jpeg},
         {"a.bMp", PictureFormat::Bitmap},            {"", PictureFormat::Refused},
         {"notes.jpgx", PictureFormat::Jpeg},         {"bmp", PictureFormat::Refused},
     };

@@ -1,0 +1,23 @@
+// TIFF files, or TIFFs handed over in memory, through the loader. A picture that decodes must
+// come back unchanged through our own encoder, since it writes without loss.
+#include <cstddef>
+#include <cstdint>
+
+#include "Errors.h"
+#include "FuzzSupport.h"
+#include "Tiff.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    try {
+        // The decoder checks the declared size before it allocates, so a huge one is cheap to
+        // try; only allowed pictures too large for the fuzzer's pace are kept out, afterwards.
+        const StoredTiff stored = ReadTiff(data, size);
+        FUZZ_CHECK(!stored.Picture.Empty(), "a decoded TIFF has pixels");
+        FUZZ_CHECK(stored.Orientation >= 1 && stored.Orientation <= 8, "orientation in range");
+        if (CostlyPicture(stored.Picture.Width(), stored.Picture.Height())) return 0;
+        const std::vector<std::uint8_t> again = EncodeTiff(stored.Picture, stored.Metadata);
+        FUZZ_CHECK(DecodeTiff(again.data(), again.size()) == stored.Picture, "TIFF round trip");
+    } catch (const EInvalidGraphic&) {
+    }
+    return 0;
+}

@@ -1,0 +1,75 @@
+// Photos through the main window: upright on open, metadata carried to a saved JPEG, none for
+// a pasted picture, and the new formats by name.
+#include <QApplication>
+#include <QClipboard>
+#include <QImage>
+
+#include <filesystem>
+
+#include "AppFixture.h"
+#include "Exif.h"
+#include "Main.h"
+#include "PictureFile.h"
+
+namespace {
+std::string Sample(const std::string& relative) { return (std::filesystem::path(CORVALUX_TESTFILES) / relative).string(); }
+
+bool HasExif(const PictureMetadata& metadata) {
+    for (const MetadataSegment& segment : metadata.Segments)
+        if (IsExifSegment(segment)) return true;
+    return false;
+}
+}  // namespace
+
+TEST_F(AppTest, APhotoOpensUprightAndKeepsItsMetadataThroughSave) {
+    Start(WriteBmp("start.bmp", TestPicture(40, 30)));
+    const std::string photo = Sample("orientation/Landscape_6.jpg");
+    ui.OpenAnswers = {photo};
+    Main().OpenMenuClick();
+    EXPECT_TRUE(ui.Take().empty());
+    EXPECT_EQ(Main().WorkingImage.Width(), 400);  // stored 267 x 400 on its side
+    EXPECT_EQ(Main().WorkingImage.Height(), 267);
+    EXPECT_EQ(ExifOrientation(Main().WorkingMetadata), 6);
+
+    const std::string saved = (folder / "saved.jpg").string();
+    ui.SaveAnswers = {saved};
+    Main().SaveasMenuClick();
+    EXPECT_TRUE(ui.Take().empty());
+    const LoadedPicture reopened = LoadPictureFile(saved, PictureFormat::Jpeg, OrientationRule::AsStored);
+    EXPECT_TRUE(HasExif(reopened.Metadata));
+    EXPECT_EQ(ExifOrientation(reopened.Metadata), 1);
+    EXPECT_EQ(reopened.Picture.Width(), 400);
+}
+
+TEST_F(AppTest, APastedPictureCarriesNoMetadata) {
+    Start();
+    ui.OpenAnswers = {Sample("photos/exif-72dpi-int.jpg")};
+    Main().OpenMenuClick();
+    ASSERT_TRUE(HasExif(Main().WorkingMetadata));
+
+    QImage pasted(33, 17, QImage::Format_RGB32);
+    pasted.fill(qRgb(10, 200, 30));
+    QApplication::clipboard()->setImage(pasted);
+    Main().PasteMenuClick();
+    EXPECT_TRUE(Main().WorkingMetadata.Empty());
+    const std::string saved = (folder / "pasted.jpg").string();
+    ui.SaveAnswers = {saved};
+    Main().SaveasMenuClick();
+    EXPECT_FALSE(HasExif(LoadPictureFile(saved, PictureFormat::Jpeg).Metadata));
+    EXPECT_TRUE(ui.Take().empty());
+}
+
+TEST_F(AppTest, PngAndTiffOpenAndSaveByName) {
+    Start(WriteBmp("start.bmp", TestPicture(40, 30)));
+    for (const char* name : {"scan.png", "page.tif", "photo.jpeg"}) {
+        const std::string path = (folder / name).string();
+        ui.SaveAnswers = {path};
+        Main().SaveasMenuClick();
+        ui.OpenAnswers = {path};
+        Main().OpenMenuClick();
+        EXPECT_TRUE(ui.Take().empty()) << name;
+        EXPECT_EQ(Main().WorkingImage.Width(), 40) << name;
+        EXPECT_EQ(Main().FileName, path);
+    }
+    EXPECT_EQ(LoadPicture((folder / "page.tif").string(), PictureFormat::Tiff), TestPicture(40, 30));
+}

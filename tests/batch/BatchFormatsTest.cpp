@@ -1,0 +1,70 @@
+// corvalux-batch across the four formats: conversion both ways, orientation, and metadata
+// carried to a JPEG output.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <sstream>
+
+#include "BatchTool.h"
+#include "Exif.h"
+#include "PictureFile.h"
+
+namespace {
+namespace fs = std::filesystem;
+
+std::string Sample(const std::string& relative) { return (fs::path(CORVALUX_TESTFILES) / relative).string(); }
+
+class BatchFormats : public ::testing::Test {
+protected:
+    fs::path folder = fs::temp_directory_path() / ("corvalux-batch-formats-" + std::to_string(::getpid()));
+    std::ostringstream out, err;
+
+    void SetUp() override {
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+    }
+    void TearDown() override { fs::remove_all(folder); }
+    std::string Path(const std::string& name) { return (folder / name).string(); }
+    int Run(const std::vector<std::string>& args) { return RunBatch(args, out, err); }
+};
+
+Bitmap Picture() {
+    Bitmap b(9, 6);
+    for (int y = 0; y < b.Height(); ++y)
+        for (int x = 0; x < b.Width(); ++x) b.SetColor(x, y, PackColor(x * 28, y * 40, (x * y * 13) & 255));
+    return b;
+}
+}  // namespace
+
+TEST_F(BatchFormats, ConvertsBetweenAllFourFormats) {
+    const char* names[] = {"a.bmp", "b.jpg", "c.png", "d.tif"};
+    for (const char* from : names) {
+        SavePicture(Path(from), Picture(), FormatOfName(from));
+        for (const char* to : names) {
+            const std::string output = Path(std::string("out-") + from + "-" + to);
+            ASSERT_EQ(Run({Path(from), "invert-all", "-o", output}), 0) << from << " -> " << to << ": " << err.str();
+            const Bitmap converted = LoadPicture(output, FormatOfName(output));
+            EXPECT_EQ(converted.Width(), 9) << from << " -> " << to;
+            // Lossless all the way: the inverted picture exactly.
+            if (std::string(from).find(".jpg") == std::string::npos && std::string(to).find(".jpg") == std::string::npos)
+                EXPECT_EQ(RedOf(converted.GetColor(8, 5)), 255 - 8 * 28) << from << " -> " << to;
+        }
+    }
+}
+
+TEST_F(BatchFormats, LoadsUprightUnlessToldToKeepTheStoredPixels) {
+    const std::string input = Sample("orientation/Landscape_6.jpg");
+    ASSERT_EQ(Run({input, "-o", Path("upright.bmp")}), 0) << err.str();
+    EXPECT_EQ(LoadPicture(Path("upright.bmp"), PictureFormat::Bitmap).Width(), 400);
+    ASSERT_EQ(Run({"--keep-orientation", input, "-o", Path("stored.bmp")}), 0) << err.str();
+    EXPECT_EQ(LoadPicture(Path("stored.bmp"), PictureFormat::Bitmap).Width(), 267);
+}
+
+TEST_F(BatchFormats, CarriesMetadataToAJpegOutput) {
+    ASSERT_EQ(Run({Sample("photos/hopper_orientation_6.jpg"), "grayscale", "-o", Path("out.jpeg")}), 0) << err.str();
+    const LoadedPicture saved = LoadPictureFile(Path("out.jpeg"), PictureFormat::Jpeg);
+    ASSERT_FALSE(saved.Metadata.Segments.empty());
+    EXPECT_TRUE(IsExifSegment(saved.Metadata.Segments[0]));
+    EXPECT_EQ(ExifOrientation(saved.Metadata), 1);
+}
