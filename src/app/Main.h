@@ -11,11 +11,11 @@
 
 #include "Bitmap.h"
 #include "MenuEnabling.h"
+#include "PictureMetadata.h"
 #include "Rect.h"
 
 class QAction;
 class QTemporaryDir;
-#include "PictureMetadata.h"
 class TClientArea;
 class TUserInterface;
 struct TForms;
@@ -28,14 +28,14 @@ public:
 
     // The working state, shared with the other windows for the whole run.
     Bitmap WorkingImage;
+    // What the opened file said besides the pixels (EXIF, ICC ...), written again by a save;
+    // none for a picture from the clipboard, the webcam or a scanner.
+    PictureMetadata WorkingMetadata;
     Bitmap RegionImage;
     Bitmap UndoImage;
     Bitmap ZoomImage;
     TRect Selection;
     std::string FileName;
-    // What the opened file said besides the pixels (EXIF, ICC ...), written again by a save;
-    // none for a picture from the clipboard, the webcam or a scanner.
-    PictureMetadata WorkingMetadata;
     TMenuState MenuState;
 
     // Operations the other windows call.

@@ -52,6 +52,7 @@ void TMainForm::ScanMenuClick() {
         if (!scanned) return;
         UpdateUndo();
         WorkingImage = std::move(*scanned);
+        WorkingMetadata = {};
         SelectAll();
         FileName.clear();
         ReDraw();
@@ -66,7 +67,6 @@ void TMainForm::StatisticsMenuClick() {
 }
 
 void TMainForm::CropMenuClick() {
-        WorkingMetadata = {};
     RunPictureCommand([&] { CropCommand(WorkingImage, Selection); });
 }
 

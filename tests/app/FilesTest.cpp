@@ -59,7 +59,7 @@ TEST_F(AppTest, RefusedAndBrokenFilesLeaveThePicture) {
     EXPECT_EQ(ui.Take(), Info("You must specify a BMP, JPG, PNG or TIFF file."));
     EXPECT_EQ(Main().WorkingImage, TestPicture(40, 30));
     Main().ReDraw();  // the refused name shows from the next redraw on
-    EXPECT_TRUE(Main().windowTitle().endsWith("photo.jpeg"));
+    EXPECT_TRUE(Main().windowTitle().endsWith("photo.gif"));
 
     ui.OpenAnswers = {broken};
     Main().OpenMenuClick();
