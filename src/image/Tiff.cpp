@@ -1,5 +1,6 @@
 #include "Tiff.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -153,25 +154,43 @@ void ReadIccProfile(TIFF* tif, PictureMetadata& metadata) {
 
 enum class Alpha { None, Straight, Premultiplied };
 
-// One row of grey or RGB samples, with or without alpha, to blue-green-red.
-template <typename Sample>
-void ConvertRow(const Sample* in, std::uint8_t* out, std::uint32_t width, int samples, int colours, Alpha alpha) {
+// One row of grey or RGB samples, with or without alpha, to blue-green-red. The layout is
+// fixed at compile time, so that the common 8-bit RGB row is a plain byte shuffle.
+template <typename Sample, int Colours, Alpha Kind>
+void ConvertRowAs(const Sample* in, std::uint8_t* out, std::uint32_t width, int samples) {
     auto level = [](Sample v) -> unsigned {
         if constexpr (sizeof(Sample) == 1) return v;
         else return Reduce16To8(v);
     };
     for (std::uint32_t x = 0; x < width; ++x, in += samples, out += 3) {
         const unsigned r = level(in[0]);
-        const unsigned g = colours == 3 ? level(in[1]) : r;
-        const unsigned b = colours == 3 ? level(in[2]) : r;
-        if (alpha == Alpha::None) {
+        const unsigned g = Colours == 3 ? level(in[1]) : r;
+        const unsigned b = Colours == 3 ? level(in[2]) : r;
+        if constexpr (Kind == Alpha::None) {
             out[0] = std::uint8_t(b), out[1] = std::uint8_t(g), out[2] = std::uint8_t(r);
-            continue;
+        } else {
+            const unsigned a = level(in[Colours]);
+            constexpr auto over = Kind == Alpha::Straight ? OverWhite : PremultipliedOverWhite;
+            out[0] = over(b, a), out[1] = over(g, a), out[2] = over(r, a);
         }
-        const unsigned a = level(in[colours]);
-        auto over = alpha == Alpha::Straight ? OverWhite : PremultipliedOverWhite;
-        out[0] = over(b, a), out[1] = over(g, a), out[2] = over(r, a);
     }
+}
+
+template <typename Sample, int Colours>
+void ConvertRowWith(const Sample* in, std::uint8_t* out, std::uint32_t width, int samples, Alpha alpha) {
+    switch (alpha) {
+        case Alpha::None: return ConvertRowAs<Sample, Colours, Alpha::None>(in, out, width, samples);
+        case Alpha::Straight: return ConvertRowAs<Sample, Colours, Alpha::Straight>(in, out, width, samples);
+        case Alpha::Premultiplied: return ConvertRowAs<Sample, Colours, Alpha::Premultiplied>(in, out, width, samples);
+    }
+}
+
+template <typename Sample>
+void ConvertRow(const Sample* in, std::uint8_t* out, std::uint32_t width, int samples, int colours, Alpha alpha) {
+    if (colours == 3)
+        ConvertRowWith<Sample, 3>(in, out, width, samples, alpha);
+    else
+        ConvertRowWith<Sample, 1>(in, out, width, samples, alpha);
 }
 
 // The common layouts (grey or RGB, 8 or 16 bits, interleaved strips), read a row at a time
@@ -198,14 +217,32 @@ bool ReadPlainRows(TIFF* tif, std::uint32_t width, std::uint32_t height, Bitmap&
     if (std::uint64_t(TIFFScanlineSize64(tif)) != rowBytes) return false;
 
     picture.SetSize(int(width), int(height));
-    std::vector<std::uint8_t> row(rowBytes);
-    for (std::uint32_t y = 0; y < height; ++y) {
-        if (TIFFReadScanline(tif, row.data(), y, 0) < 0) Fail(log, "a row cannot be read");
+    auto convert = [&](const std::uint8_t* row, std::uint32_t y) {
         if (bits == 8)
-            ConvertRow(row.data(), picture.Row(int(y)), width, samples, colours, alpha);
+            ConvertRow(row, picture.Row(int(y)), width, samples, colours, alpha);
         else
-            ConvertRow(reinterpret_cast<const std::uint16_t*>(row.data()), picture.Row(int(y)), width, samples,
-                       colours, alpha);
+            ConvertRow(reinterpret_cast<const std::uint16_t*>(row), picture.Row(int(y)), width, samples, colours, alpha);
+    };
+    // Whole strips let libtiff hand a Deflate strip to libdeflate, several times faster than
+    // zlib a row at a time. A strip too large to hold beside the picture is read by rows.
+    std::uint32_t rowsPerStrip = height;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
+    rowsPerStrip = std::clamp<std::uint32_t>(rowsPerStrip, 1, height);
+    constexpr std::uint64_t LargestStrip = std::uint64_t(16) << 20;
+    if (rowBytes * rowsPerStrip > LargestStrip) {
+        std::vector<std::uint8_t> row(rowBytes);
+        for (std::uint32_t y = 0; y < height; ++y) {
+            if (TIFFReadScanline(tif, row.data(), y, 0) < 0) Fail(log, "a row cannot be read");
+            convert(row.data(), y);
+        }
+        return true;
+    }
+    std::vector<std::uint8_t> strip(rowBytes * rowsPerStrip);
+    for (std::uint32_t y = 0, index = 0; y < height; y += rowsPerStrip, ++index) {
+        const std::uint32_t rows = std::min(rowsPerStrip, height - y);
+        const tmsize_t wanted = tmsize_t(rowBytes * rows);
+        if (TIFFReadEncodedStrip(tif, index, strip.data(), wanted) != wanted) Fail(log, "a strip cannot be read");
+        for (std::uint32_t r = 0; r < rows; ++r) convert(strip.data() + r * rowBytes, y + r);
     }
     return true;
 }
