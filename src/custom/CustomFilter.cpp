@@ -1,5 +1,6 @@
 #include "CustomFilter.h"
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <bit>
@@ -194,6 +195,30 @@ void EvaluateNeeded(KeySpace& space, const std::vector<ChannelRule*>& rules, Pro
         &meter, 1);
 }
 
+// A selection of few pixels against tables of up to 2^24 entries: each pixel is worked out
+// in turn, all of them before anything is written.
+constexpr std::int64_t FewPixels = 4096;
+
+void FilterFewPixels(Bitmap& picture, const TRect& selection, ChannelRule* const (&rules)[3], ProgressMeter& meter) {
+    ChannelRule::Evaluator red(*rules[0]), green(*rules[1]), blue(*rules[2]);
+    const TRect part = VisiblePart(picture, selection);
+    if (part.Width() != selection.Width() || part.Height() != selection.Height()) {
+        red(0, 0, 0), green(0, 0, 0), blue(0, 0, 0);  // the black the region copy reads outside
+    }
+    std::vector<std::uint8_t> results;
+    results.reserve(std::size_t(part.Width() * part.Height() * 3));
+    for (int y = part.Top; y < part.Top + part.Height(); ++y) {
+        const std::uint8_t* p = picture.Pixel(part.Left, y);
+        for (int x = 0; x < part.Width(); ++x, p += 3)
+            results.insert(results.end(), {blue(p[2], p[1], p[0]), green(p[2], p[1], p[0]), red(p[2], p[1], p[0])});
+    }
+    meter.Advance(part.Height());
+    meter.Check();
+    const std::uint8_t* from = results.data();
+    for (int y = part.Top; y < part.Top + part.Height(); ++y, from += part.Width() * 3)
+        std::copy_n(from, part.Width() * 3, picture.Pixel(part.Left, y));
+}
+
 }  // namespace
 
 // Every value a formula computes from finite numbers is finite or overflows (ParserMath.h), so
@@ -205,6 +230,11 @@ void CustomFilter(Bitmap& picture, const TRect& selection, const TFilterFormulas
     if (selection.Width() <= 0 || selection.Height() <= 0) return;
     ChannelRule red(formulas.Red), green(formulas.Green), blue(formulas.Blue);
     ChannelRule* const rules[3] = {&red, &green, &blue};
+    if (selection.Width() * selection.Height() <= FewPixels) {
+        ProgressMeter meter(progress, VisiblePart(picture, selection).Height());
+        FilterFewPixels(picture, selection, rules, meter);
+        return;
+    }
 
     // Formulas reading the same channels share their keys.
     std::vector<std::unique_ptr<KeySpace>> spaces;

@@ -30,17 +30,23 @@ public:
     // True when the formula does not parse, whatever the values: Evaluate still performs the
     // operations before the error, which can overflow, and then gives 0.
     bool SyntaxFailed() const { return syntaxFailed_; }
+    // The instructions kept, repeated subformulas counted once.
     std::size_t Size() const { return code_.size(); }
 
 private:
     enum class TOp : std::uint8_t { Number, Variable, Add, Subtract, Multiply, Divide, Power, Negate, Function };
+    // Instruction i computes value i from the values Left and Right of earlier instructions.
+    // An operation written again on the same values (the same subformula twice) is recorded
+    // once: it would give the same value, set the same domain error or have thrown already.
     struct TInstruction {
         TOp Op;
         std::uint8_t Arg;  // the variable's index, or the function
-        long double Value;
+        std::uint32_t Left = 0, Right = 0;
+        long double Value = 0;
     };
     friend class TProgramRecorder;
 
     std::vector<TInstruction> code_;
+    std::uint32_t result_ = 0;
     bool syntaxFailed_ = false;
 };

@@ -71,6 +71,9 @@ TEST(FormulaProgram, KnownFormulas) {
         EXPECT_EQ(Evaluated(program, values), Parsed(c.formula, Names, values)) << c.formula;
         EXPECT_EQ(program.Evaluate(values), c.expected) << c.formula;
     }
+    // A subformula written twice is computed once: X, SIN(X), and the sum.
+    EXPECT_EQ(TFormulaProgram("SIN(X)+SIN(X)", Names).Size(), 3u);
+    EXPECT_EQ(TFormulaProgram("SIN(X)+SIN(Y)", Names).Size(), 5u);
     EXPECT_THROW(TFormulaProgram("X*1E4000*1E4000", Names).Evaluate(values), EOverflow);
     // The operations before a syntax error still run, and can overflow.
     EXPECT_THROW(TFormulaProgram("EXP(11000)*EXP(11000)+)", Names).Evaluate(values), EOverflow);
