@@ -1,49 +1,94 @@
 #include "ClientArea.h"
 
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
+#include <QScrollArea>
+#include <QScrollBar>
 
 #include "Main.h"
-#include "View.h"
 
-TClientArea::TClientArea(TMainForm& form) : QWidget(&form), form_(form) {
+TClientArea::TClientArea(TMainForm& form, const Bitmap& picture) : form_(form), picture_(picture) {
     setCursor(Qt::CrossCursor);
     setMouseTracking(true);  // the zoom follows the pointer without a button held
     setAttribute(Qt::WA_OpaquePaintEvent);
+    setFixedSize(MinimumClientWidth, 0);
+    // While the button is held outside the visible part, the view keeps scrolling even when
+    // the mouse stands still.
+    autoScroll_.setInterval(30);
+    connect(&autoScroll_, &QTimer::timeout, this, [this] { AutoScroll(); });
 }
 
-void TClientArea::SetCanvas(QImage canvas) {
-    Canvas = std::move(canvas);
-    setFixedSize(Canvas.isNull() ? QSize(MinimumClientWidth, 0) : Canvas.size());
+void TClientArea::ShowPicture(const TRect& selection) {
+    selection_ = selection;
+    cornerMark_.reset();
+    setFixedSize(ClientSizeFor(picture_));
     update();
+}
+
+void TClientArea::ShowSelection(const TRect& selection) {
+    QRegion changed = SelectionChange(selection_, selection);
+    if (cornerMark_) changed += QRect(*cornerMark_, QSize(10, 10));
+    selection_ = selection;
+    cornerMark_.reset();
+    update(changed);
 }
 
 void TClientArea::DrawCornerMark(int x, int y) {
-    if (Canvas.isNull()) return;
-    QPainter painter(&Canvas);
-    painter.setPen(QPen(Qt::white, 1));
-    painter.drawLine(x, y, x + 9, y);
-    painter.drawLine(x, y, x, y + 9);
-    painter.end();
-    update();
+    if (picture_.Empty()) return;
+    cornerMark_ = QPoint(x, y);
+    update(QRect(x, y, 10, 10));
 }
 
-void TClientArea::paintEvent(QPaintEvent*) {
-    if (Canvas.isNull()) return;
-    QPainter(this).drawImage(0, 0, Canvas);
+void TClientArea::paintEvent(QPaintEvent* event) {
+    QPainter painter(this);
+    for (const QRect& part : event->region()) PaintView(painter, Content(), part);
 }
 
 void TClientArea::mousePressEvent(QMouseEvent* event) {
     const QPoint p = event->position().toPoint();
+    if (event->button() == Qt::LeftButton) {
+        dragging_ = true;
+        pointer_ = event->globalPosition().toPoint();
+    }
     form_.FormMouseDown(event->button(), p.x(), p.y());
 }
 
 void TClientArea::mouseMoveEvent(QMouseEvent* event) {
     const QPoint p = event->position().toPoint();
+    if (dragging_) {
+        pointer_ = event->globalPosition().toPoint();
+        AutoScroll();
+        if (!autoScroll_.isActive()) autoScroll_.start();
+    }
     form_.FormMouseMove(p.x(), p.y());
 }
 
 void TClientArea::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) dragging_ = false;
+    autoScroll_.stop();
     const QPoint p = event->position().toPoint();
     form_.FormMouseUp(event->button(), p.x(), p.y());
+}
+
+void TClientArea::AutoScroll() {
+    if (!Scroller || !dragging_) {
+        autoScroll_.stop();
+        return;
+    }
+    // The pointer in the visible part's coordinates: beyond an edge, scroll by the distance,
+    // capped so that the view stays followable.
+    const QPoint inViewport = Scroller->viewport()->mapFromGlobal(pointer_);
+    const QRect visible = Scroller->viewport()->rect();
+    auto step = [](int position, int low, int high) {
+        constexpr int Fastest = 60;
+        if (position < low) return std::max(position - low, -Fastest);
+        if (position > high) return std::min(position - high, Fastest);
+        return 0;
+    };
+    const int dx = step(inViewport.x(), visible.left(), visible.right());
+    const int dy = step(inViewport.y(), visible.top(), visible.bottom());
+    if (dx == 0 && dy == 0) return;
+    Scroller->horizontalScrollBar()->setValue(Scroller->horizontalScrollBar()->value() + dx);
+    Scroller->verticalScrollBar()->setValue(Scroller->verticalScrollBar()->value() + dy);
 }

@@ -1,19 +1,35 @@
 #pragma once
-// The main window's client area: shows the composed view and passes the mouse on.
+// The main window's client area: paints the view of the working picture (only the part on
+// screen, only what changed), passes the mouse on, and scrolls the window's scroll area
+// while a selection is dragged past its edge.
 #include <QImage>
+#include <QTimer>
 #include <QWidget>
+#include <optional>
 
+#include "View.h"
+
+class QScrollArea;
 class TMainForm;
 
 class TClientArea : public QWidget {
 public:
-    explicit TClientArea(TMainForm& form);
+    // `picture` is read whenever a part is painted; it must outlive the widget.
+    TClientArea(TMainForm& form, const Bitmap& picture);
 
-    // The composed view; its size becomes the client size.
-    void SetCanvas(QImage canvas);
-    QImage Canvas;
+    // The picture has changed, and perhaps its size: everything is repainted.
+    void ShowPicture(const TRect& selection);
+    // Only the selection changed: the old and new frames and the text are repainted.
+    void ShowSelection(const TRect& selection);
     // A white corner, 10 pixels right and 10 down from (x, y); it lasts until the next redraw.
     void DrawCornerMark(int x, int y);
+
+    TViewContent Content() const { return {picture_, selection_, cornerMark_}; }
+    // The whole client area as it shows now.
+    QImage Compose() const { return ComposeView(Content()); }
+
+    // The scroll area that holds this widget, scrolled while a drag goes past its edge.
+    QScrollArea* Scroller = nullptr;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -22,5 +38,14 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
+    // Scrolls towards the pointer while the left button is held outside the visible part.
+    void AutoScroll();
+
     TMainForm& form_;
+    const Bitmap& picture_;
+    TRect selection_;
+    std::optional<QPoint> cornerMark_;
+    QTimer autoScroll_;
+    bool dragging_ = false;  // the left button is down since a press here
+    QPoint pointer_;         // where it was last seen, in screen coordinates
 };

@@ -23,8 +23,8 @@ TForms::TForms(TUserInterface& ui, const std::string& firstArgument) : twainBoxe
 // The secondary windows hand their results to the main window.
 void TForms::Connect(TUserInterface& ui) {
     TMainForm* main = MainForm.get();
-    ResizeForm->OnResize = [main](int width, int height, bool interpolate) {
-        main->ResizeOkClick(width, height, interpolate);
+    ResizeForm->OnResize = [main](int width, int height, bool interpolate, int shownWidth, int shownHeight) {
+        main->ResizeOkClick(width, height, interpolate, TPictureSize{shownWidth, shownHeight});
     };
     ResizeForm->Inform = [&ui](const std::string& text) { ui.Information(text); };
     VideoForm->OnSnapshot = [main](const std::string& path) { main->LoadSnapshot(path); };
@@ -37,16 +37,9 @@ void TForms::Connect(TUserInterface& ui) {
     PaletteForm->OnOk = [main](PackedColor color) { main->PaletteOkClick(color); };
     TCustomFilterForm* custom = CustomFilterForm.get();
     custom->OnApply = [main](const std::string& red, const std::string& green, const std::string& blue) {
-        bool applied = false;
-        main->RunCommand([&] {
-            main->UpdateUndo();
-            main->CustomFilter(red, green, blue);
-            main->ReDraw();
-            applied = true;
-        }, TMainForm::Cursor::Busy);
-        return applied;
+        return main->CustomFilter(red, green, blue);
     };
-    custom->SetMainEnabled = [main](bool enabled) { main->setEnabled(enabled); };
+    custom->SetMainEnabled = [main](bool enabled) { main->SetOwnControlsEnabled(enabled); };
     custom->Inform = [&ui](const std::string& text) { ui.Information(text); };
     custom->Confirm = [&ui](const std::string& text) { return ui.Confirm(text); };
     custom->ShowError = [&ui](const std::string& message) { ui.Error(ErrorBoxText(message)); };

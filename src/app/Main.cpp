@@ -5,12 +5,16 @@
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QMenuBar>
+#include <QScreen>
+#include <QScrollArea>
+#include <QStyle>
 #include <QLayout>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <vector>
 
 #include "ClientArea.h"
+#include "Progress.h"
 #include "Forms.h"
 #include "Glyphs.h"
 #include "MenuTable.h"
@@ -23,13 +27,19 @@ TMainForm::TMainForm(TUserInterface& ui, TForms& forms, const std::string& first
                                Qt::WindowCloseButtonHint),
       ui_(ui),
       forms_(forms),
-      clientArea_(new TClientArea(*this)) {
+      clientArea_(new TClientArea(*this, WorkingImage)),
+      scrollArea_(new QScrollArea) {
     ProgramFolder = QCoreApplication::applicationDirPath().toStdString();
     PicturesFolder = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation).toStdString();
     setFont(WindowFont());
     setWindowIcon(ProgramGlyph());
-    setCentralWidget(clientArea_);
-    // The window takes exactly the size of its client area; the user cannot resize it.
+    // The client area sits in a scroll area that takes its exact size while that fits the
+    // screen, and scrolls beyond; the window follows its size, and the user cannot resize it.
+    scrollArea_->setFrameShape(QFrame::NoFrame);
+    scrollArea_->setWidgetResizable(false);
+    scrollArea_->setWidget(clientArea_);
+    clientArea_->Scroller = scrollArea_;
+    setCentralWidget(scrollArea_);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     FormCreate(firstArgument);
 }
@@ -42,8 +52,7 @@ void TMainForm::FormCreate(const std::string& firstArgument) {
     ZoomImage = Bitmap(ZoomAreaWidth, ZoomAreaHeight);
     if (!firstArgument.empty()) {
         if (QFileInfo(QString::fromStdString(firstArgument)).isFile()) {
-            FileName = firstArgument;
-            RunCommand([&] { OpenFile(FileName); }, Cursor::Busy);
+            OpenNamedFile(firstArgument);
         } else {
             ui_.Information(firstArgument + " does not exist.");
         }
@@ -99,9 +108,17 @@ void TMainForm::CreateMenus() {
 }
 
 void TMainForm::UpdateActions() {
-    for (const auto& [action, group] : actionGroups_) action->setEnabled(MenuState.Enabled(group));
+    for (const auto& [action, group] : actionGroups_)
+        action->setEnabled(ownControlsEnabled_ && MenuState.Enabled(group));
     actions_.at("ZoomMenu")->setChecked(forms_.ZoomForm && forms_.ZoomForm->isVisible());
     actions_.at("WebcameraMenu")->setChecked(forms_.VideoForm && forms_.VideoForm->isVisible());
+}
+
+void TMainForm::SetOwnControlsEnabled(bool enabled) {
+    ownControlsEnabled_ = enabled;
+    menuBar()->setEnabled(enabled);
+    centralWidget()->setEnabled(enabled);
+    UpdateActions();
 }
 
 QAction* TMainForm::Action(const std::string& name) const {
@@ -111,12 +128,46 @@ QAction* TMainForm::Action(const std::string& name) const {
 
 void TMainForm::ReDraw() {
     Selection.Normalize();
-    clientArea_->SetCanvas(ComposeView(WorkingImage, Selection));
+    clientArea_->ShowPicture(Selection);
+    FitWindow();
+    ShowCaption();
+}
+
+void TMainForm::ReDrawSelection() {
+    Selection.Normalize();
+    clientArea_->ShowSelection(Selection);
+    ShowCaption();
+}
+
+void TMainForm::FitWindow() {
+    const QSize content = clientArea_->size();
+    QSize room = content;
+    if (const QScreen* screen = this->screen()) {
+        // The screen less the window's frame (known once shown) and its menu bar.
+        const QSize frame = isVisible() ? frameGeometry().size() - geometry().size() : QSize(0, 0);
+        room = screen->availableGeometry().size() - frame - QSize(0, menuBar()->sizeHint().height());
+    }
+    // A scroll bar across takes height from the view, one down takes width; each can bring
+    // the other, hence twice.
+    const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, scrollArea_);
+    bool across = false, down = false;
+    for (int i = 0; i < 2; ++i) {
+        across = content.width() + (down ? bar : 0) > room.width();
+        down = content.height() + (across ? bar : 0) > room.height();
+    }
+    scrollArea_->setFixedSize(std::min(content.width() + (down ? bar : 0), room.width()),
+                              std::min(content.height() + (across ? bar : 0), room.height()));
+}
+
+void TMainForm::ShowCaption() {
     setWindowTitle(FileName.empty() ? QStringLiteral("Corvalux")
                                     : QStringLiteral("Corvalux - ") + QString::fromStdString(FileName));
 }
 
-const QImage& TMainForm::Canvas() const { return clientArea_->Canvas; }
+const QImage& TMainForm::Canvas() const {
+    canvas_ = clientArea_->Compose();
+    return canvas_;
+}
 
 QSize TMainForm::ClientSize() const { return clientArea_->size(); }
 
@@ -126,6 +177,8 @@ void TMainForm::RunCommand(const std::function<void()>& command, Cursor cursor) 
     if (cursor == Cursor::Busy) QApplication::setOverrideCursor(Qt::WaitCursor);
     try {
         command();
+    } catch (const ECancelled&) {
+        // The user asked for it: nothing to report.
     } catch (const std::bad_alloc&) {
         ui_.Error(ErrorBoxText("Out of memory"));
     } catch (const std::exception& error) {
@@ -142,6 +195,11 @@ void TMainForm::ExitMenuClick() {
 void TMainForm::closeEvent(QCloseEvent* event) {
     event->accept();
     if (OnClosed) OnClosed();
+}
+
+void TMainForm::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    FitWindow();  // the frame's size is known from now on
 }
 
 void TMainForm::AboutMenuClick() {

@@ -1,20 +1,25 @@
 #pragma once
 // The main window: owns the working picture, shows it unscaled, carries the menu.
+#include <QImage>
 #include <QMainWindow>
 #include <QPageLayout>
 #include <QPrinter>
 #include <memory>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "Bitmap.h"
+#include "GeometryCommands.h"
+#include "LongCommand.h"
 #include "MenuEnabling.h"
 #include "PictureMetadata.h"
 #include "Rect.h"
 
 class QAction;
+class QScrollArea;
 class QTemporaryDir;
 class TClientArea;
 class TUserInterface;
@@ -44,15 +49,19 @@ public:
     bool SelectionIsEmpty() const;
     void UpdateUndo();
     void RestoreUndo();
-    void OpenFile(const std::string& path);
+    // Loads the file into the picture; false when its name was refused (the box said so).
+    // Leaves FileName alone.
+    bool OpenFile(const std::string& path);
     // The webcam window's snapshot file becomes the picture, without an undo copy.
     void LoadSnapshot(const std::string& path);
     void SaveImage(const std::string& path);
     void Print(QPageLayout::Orientation orientation);
-    // The resize window's OK: undo snapshot, resize, redraw.
-    void ResizeOkClick(int width, int height, bool interpolate);
-    // The custom filter window's formulas (spaces removed) on the selection; no undo, no redraw.
-    void CustomFilter(const std::string& red, const std::string& green, const std::string& blue);
+    // The resize window's OK: undo snapshot, resize, redraw. Enlargement is judged against
+    // `shown`, the size the window showed, or the picture's own size without it.
+    void ResizeOkClick(int width, int height, bool interpolate, std::optional<TPictureSize> shown = {});
+    // The custom filter window's formulas (spaces removed) on the selection, as a picture
+    // command; true when applied.
+    bool CustomFilter(const std::string& red, const std::string& green, const std::string& blue);
 
     // The retouch window's OK and Cancel, and the palette window's OK.
     void RetouchOkClick();
@@ -67,6 +76,11 @@ public:
     std::function<std::uint32_t()> NoiseSeed;
     // Refreshes every enabled flag and check mark from the state.
     void UpdateActions();
+    // Turns the window's own menus, shortcuts, picture area and drops off and on, for the
+    // custom filter window. The other windows, Qt children of this one, stay usable, which
+    // QWidget::setEnabled would not allow.
+    void SetOwnControlsEnabled(bool enabled);
+    bool OwnControlsEnabled() const { return ownControlsEnabled_; }
 
     // Menu handlers.
     void OpenMenuClick();
@@ -101,11 +115,20 @@ public:
     // Files dropped from the desktop, opened one after another.
     void DropFiles(const std::vector<std::string>& paths);
 
-    // Runs a command: errors go to the error box; with `busy` the hourglass shows meanwhile.
+    // Runs a command: errors go to the error box; with `Busy` the hourglass shows meanwhile.
+    // A cancelled command ends silently.
     enum class Cursor { Normal, Busy };
     void RunCommand(const std::function<void()>& command, Cursor cursor = Cursor::Normal);
+    // Runs a picture-changing command with progress and Cancel: undo snapshot (unless one
+    // was taken already), the change on the picture and selection, redraw. True when done.
+    using PictureChange = std::function<void(Bitmap& picture, TRect& selection, const ProgressCallback& progress)>;
+    enum class UndoSnapshot { Take, AlreadyTaken };
+    bool RunPictureCommand(const PictureChange& change, UndoSnapshot undo = UndoSnapshot::Take);
+    // How long commands show their progress (tests shorten the delay and press Cancel).
+    TLongCommandOptions LongCommands;
 
-    // What the client area shows, and its size.
+    // What the client area shows, composed whole (for tests; the window paints only what is
+    // on screen), and its size, the whole view's size even when the window scrolls.
     const QImage& Canvas() const;
     QSize ClientSize() const;
     QAction* Action(const std::string& name) const;
@@ -120,20 +143,30 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
 private:
     void FormCreate(const std::string& firstArgument);
     void CreateMenus();
+    // Opens the file and, once it has loaded, makes its path the picture's name.
+    void OpenNamedFile(const std::string& path);
+    void ShowCaption();
+    // The redraw after a change of the selection alone: only the frames and text repaint.
+    void ReDrawSelection();
+    // Sizes the scroll area to the client area, or to the screen when that is smaller.
+    void FitWindow();
     void ToggleZoom();
-    // Runs a picture-changing command: undo snapshot, the change, redraw, with the hourglass.
-    void RunPictureCommand(const std::function<void()>& change);
+
 
     TUserInterface& ui_;
     TForms& forms_;
     TClientArea* clientArea_;
+    QScrollArea* scrollArea_;
+    mutable QImage canvas_;
     std::map<std::string, QAction*> actions_;
     std::map<QAction*, MenuGroup> actionGroups_;
     std::unique_ptr<QTemporaryDir> runFolder_;
+    bool ownControlsEnabled_ = true;
 };

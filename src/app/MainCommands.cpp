@@ -3,24 +3,38 @@
 #include "FilterCommands.h"
 #include "Forms.h"
 #include "GeometryCommands.h"
+#include "LongCommand.h"
 #include "Main.h"
 #include "Scan.h"
 #include "Statistics.h"
 #include "UserInterface.h"
 
-void TMainForm::RunPictureCommand(const std::function<void()>& change) {
+// The change works on copies, on a worker thread: the window keeps painting the picture as
+// it was, and a cancelled or failed change leaves the picture, the selection and Undo alone.
+bool TMainForm::RunPictureCommand(const PictureChange& change, UndoSnapshot undo) {
+    bool changed = false;
     RunCommand([&] {
-        UpdateUndo();
-        change();
+        Bitmap picture = WorkingImage;
+        TRect selection = Selection;
+        RunLongCommand(this, LongCommands,
+                       [&](const ProgressCallback& progress) { change(picture, selection, progress); });
+        if (undo == UndoSnapshot::Take) {
+            UndoImage = std::move(WorkingImage);
+            MenuState.UndoEnabled = true;
+        }
+        WorkingImage = std::move(picture);
+        Selection = selection;
         ReDraw();
+        changed = true;
     }, Cursor::Busy);
+    return changed;
 }
 
 void TMainForm::FilterMenuClick(const std::string& name) {
     const FilterCommand* command = FindFilterCommand(name);
     if (!command) return;
-    RunPictureCommand([&] {
-        FilterContext context{WorkingImage, Selection};
+    RunPictureCommand([&](Bitmap& picture, TRect& selection, const ProgressCallback&) {
+        FilterContext context{picture, selection};
         if (NoiseSeed) context.NoiseSeed = NoiseSeed;
         RunFilterCommand(*command, context);
     });
@@ -67,28 +81,37 @@ void TMainForm::StatisticsMenuClick() {
 }
 
 void TMainForm::CropMenuClick() {
-    RunPictureCommand([&] { CropCommand(WorkingImage, Selection); });
+    RunPictureCommand([&](Bitmap& picture, TRect& selection, const ProgressCallback&) {
+        CropCommand(picture, selection);
+    });
 }
 
 void TMainForm::LeftMenuClick() {
-    RunPictureCommand([&] { RotateCommand(WorkingImage, Selection, TurnDirection::Left); });
+    RunPictureCommand([&](Bitmap& picture, TRect& selection, const ProgressCallback&) {
+        RotateCommand(picture, selection, TurnDirection::Left);
+    });
 }
 
 void TMainForm::RightMenuClick() {
-    RunPictureCommand([&] { RotateCommand(WorkingImage, Selection, TurnDirection::Right); });
+    RunPictureCommand([&](Bitmap& picture, TRect& selection, const ProgressCallback&) {
+        RotateCommand(picture, selection, TurnDirection::Right);
+    });
 }
 
 void TMainForm::ResizeMenuClick() { forms_.ResizeForm->Fill(WorkingImage.Width(), WorkingImage.Height()); }
 
-void TMainForm::ResizeOkClick(int width, int height, bool interpolate) {
-    RunPictureCommand([&] {
-        ResizeCommand(WorkingImage, Selection, width, height,
-                      interpolate ? Interpolation::Pseudo : Interpolation::None);
+void TMainForm::ResizeOkClick(int width, int height, bool interpolate, std::optional<TPictureSize> shown) {
+    const TPictureSize judged = shown.value_or(TPictureSize{WorkingImage.Width(), WorkingImage.Height()});
+    RunPictureCommand([&](Bitmap& picture, TRect& selection, const ProgressCallback& progress) {
+        ResizeCommand(picture, selection, width, height, interpolate ? Interpolation::Pseudo : Interpolation::None,
+                      judged, progress);
     });
 }
 
 void TMainForm::CustomfilterMenuClick() { forms_.CustomFilterForm->Open(); }
 
-void TMainForm::CustomFilter(const std::string& red, const std::string& green, const std::string& blue) {
-    ::CustomFilter(WorkingImage, Selection, {red, green, blue});
+bool TMainForm::CustomFilter(const std::string& red, const std::string& green, const std::string& blue) {
+    return RunPictureCommand([&](Bitmap& picture, TRect& selection, const ProgressCallback& progress) {
+        ::CustomFilter(picture, selection, {red, green, blue}, progress);
+    });
 }

@@ -7,16 +7,17 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "Errors.h"
 #include "Forms.h"
 #include "Main.h"
 #include "PictureFile.h"
 #include "UserInterface.h"
 
-void TMainForm::OpenFile(const std::string& path) {
+bool TMainForm::OpenFile(const std::string& path) {
     const PictureFormat format = FormatOfName(path);
     if (format == PictureFormat::Refused) {
         ui_.Information("You must specify a BMP, JPG, PNG or TIFF file.");
-        return;
+        return false;
     }
     // Loaded into a new picture first, so that a failed load leaves the old one untouched.
     LoadedPicture loaded = LoadPictureFile(path, format);
@@ -26,6 +27,18 @@ void TMainForm::OpenFile(const std::string& path) {
     ReDraw();
     MenuState.FileOpened();
     UpdateActions();
+    return true;
+}
+
+// The picture takes the file's name only once the file has loaded: a refused or unreadable
+// file must not become the name that Save writes to, or Save would overwrite that file with
+// the picture still on screen.
+void TMainForm::OpenNamedFile(const std::string& path) {
+    RunCommand([&] {
+        if (!OpenFile(path)) return;
+        FileName = path;
+        ShowCaption();
+    }, Cursor::Busy);
 }
 
 void TMainForm::SaveImage(const std::string& path) {
@@ -40,12 +53,13 @@ void TMainForm::SaveImage(const std::string& path) {
     UpdateActions();
 }
 
-// The file names the picture before it loads; once loaded, the picture it replaced cannot be
-// brought back. A failed load stops there, with the name changed and Undo as it was.
+// Once loaded, the picture it replaced cannot be brought back. A failed load stops there,
+// with the name and Undo as they were.
 void TMainForm::LoadSnapshot(const std::string& path) {
-    FileName = path;
     RunCommand([&] {
-        OpenFile(FileName);
+        if (!OpenFile(path)) return;
+        FileName = path;
+        ShowCaption();
         MenuState.UndoEnabled = false;
         UpdateActions();
     }, Cursor::Busy);
@@ -61,16 +75,22 @@ void TMainForm::WebcameraMenuClick() {
 void TMainForm::OpenMenuClick() {
     const std::optional<std::string> path = ui_.OpenPictureFile();
     if (!path) return;
-    FileName = *path;
-    RunCommand([&] { OpenFile(FileName); }, Cursor::Busy);
+    OpenNamedFile(*path);
 }
 
 void TMainForm::SaveasMenuClick() {
     const std::optional<std::string> path = ui_.SavePictureFile();
     if (!path) return;
-    if (std::filesystem::exists(*path) && !ui_.Confirm("File exists. Overwrite?")) return;
-    FileName = *path;
-    RunCommand([&] { SaveImage(FileName); }, Cursor::Busy);
+    // Even the existence test can fail (a folder we may not search, a loop of links): that
+    // goes to the error box like any other failure, with nothing saved.
+    RunCommand([&] {
+        std::error_code error;
+        const bool exists = std::filesystem::exists(*path, error);
+        if (error) throw EFileError("Cannot access file \"" + *path + "\": " + error.message());
+        if (exists && !ui_.Confirm("File exists. Overwrite?")) return;
+        FileName = *path;
+        RunCommand([&] { SaveImage(FileName); }, Cursor::Busy);
+    });
 }
 
 void TMainForm::SaveMenuClick() {
@@ -104,14 +124,11 @@ std::string TMainForm::SaveFolder() const {
 }
 
 void TMainForm::DropFiles(const std::vector<std::string>& paths) {
-    for (const std::string& path : paths) {
-        FileName = path;
-        RunCommand([&] { OpenFile(FileName); }, Cursor::Busy);
-    }
+    for (const std::string& path : paths) OpenNamedFile(path);
 }
 
 void TMainForm::dragEnterEvent(QDragEnterEvent* event) {
-    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+    if (ownControlsEnabled_ && event->mimeData()->hasUrls()) event->acceptProposedAction();
 }
 
 void TMainForm::dropEvent(QDropEvent* event) {

@@ -42,7 +42,10 @@ void TMainForm::RetouchOkClick() {
         const std::string path = RetouchFileName();
         SavePicture(path, retouch.Picture(), PictureFormat::Bitmap);
         OpenFile(path);  // keeps FileName: the picture keeps its own name
-        std::filesystem::remove(path);
+        // The picture is back by now; a hand-off file that will not go must not keep the
+        // user in the retouch window (the run's folder goes at exit anyway).
+        std::error_code ignored;
+        std::filesystem::remove(path, ignored);
         move(retouch.pos());
         retouch.hide();
         show();
@@ -59,9 +62,9 @@ void TMainForm::RetouchCancelClick() {
 }
 
 void TMainForm::PaletteOkClick(PackedColor color) {
-    RunCommand([&] {
-        FilterContext context{WorkingImage, Selection};
+    // The snapshot for Undo was taken when the palette window opened.
+    RunPictureCommand([&](Bitmap& picture, TRect& selection, const ProgressCallback&) {
+        FilterContext context{picture, selection};
         RunFeather(context, color);
-        ReDraw();
-    }, Cursor::Busy);
+    }, UndoSnapshot::AlreadyTaken);
 }

@@ -31,11 +31,11 @@ void TMainForm::FormMouseUp(Qt::MouseButton button, int x, int y) {
         ui_.Information("Nothing selected.\r\nSelecting all.");
         SelectAll();
     }
-    ReDraw();
+    ReDrawSelection();
 }
 
 void TMainForm::FormMouseMove(int x, int y) {
-    const QImage area = ZoomArea(Canvas(), x, y);
+    const QImage area = ZoomArea(clientArea_->Content(), x, y);
     ZoomImage = BitmapFromImage(area);
     forms_.ZoomForm->ShowArea(area);
 }

@@ -1,7 +1,14 @@
 #pragma once
-// Composing what the main window's client area shows.
+// Composing what the main window's client area shows. One routine paints any part of it, so
+// that the window, the zoom window and the tests see the same pixels, while the window
+// repaints only what is on screen and what changed.
 #include <QFont>
 #include <QImage>
+#include <QRect>
+#include <QRegion>
+#include <QString>
+#include <optional>
+#include <utility>
 
 #include "Bitmap.h"
 #include "Rect.h"
@@ -15,13 +22,32 @@ QSize ClientSizeFor(const Bitmap& picture);
 // The window font: 8 points, 11 pixels high, as the selection text is measured for it.
 QFont WindowFont();
 
-// Mid grey, the picture unscaled at the origin, the selection frame (black 3 px, then
-// yellow dotted 1 px) and the two lines of selection size in white bold.
-// `selection` must already be normalised.
-QImage ComposeView(const Bitmap& picture, const TRect& selection);
+// What the client area shows: mid grey, the picture unscaled at the origin, the selection
+// frame (black 3 px, then yellow dotted 1 px), the two lines of selection size in white
+// bold, and the corner mark of a press, if any. `Selection` must already be normalised.
+struct TViewContent {
+    const Bitmap& Picture;
+    TRect Selection;
+    std::optional<QPoint> CornerMark;
+};
 
-// The 80 x 60 area of `view` centred on (x, y) (columns x-39..x+40, rows y-29..y+30),
-// mid grey where it lies outside the view.
-QImage ZoomArea(const QImage& view, int x, int y);
+// Paints `area` (client coordinates) of the view with `painter`, whose origin is the
+// client area's; nothing outside the client size is touched.
+void PaintView(QPainter& painter, const TViewContent& view, const QRect& area);
+
+// The whole client area as an image (null when there is no picture).
+QImage ComposeView(const TViewContent& view);
+
+// The part of the client area that changes when the selection frame and text go from
+// `before` to `after`: the borders of both frames and the text lines.
+QRegion SelectionChange(const TRect& before, const TRect& after);
+
+// The two lines of selection size the view shows, the number of pixels across and down,
+// borders included.
+std::pair<QString, QString> SelectionSizeText(const TRect& selection);
+
+// The 80 x 60 area of the view centred on (x, y) (columns x-39..x+40, rows y-29..y+30),
+// mid grey where it lies outside the client area.
+QImage ZoomArea(const TViewContent& view, int x, int y);
 
 constexpr int ZoomAreaWidth = 80, ZoomAreaHeight = 60;

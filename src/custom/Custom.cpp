@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <limits>
 #include <QPushButton>
 #include <QScreen>
 #include <filesystem>
@@ -59,6 +60,9 @@ TCustomFilterForm::TCustomFilterForm(QWidget* owner)
         (*edits[i])->setGeometry(50, top, 236, 24);
         (*edits[i])->setFont(bold);
         (*edits[i])->setToolTip(QString::fromLatin1(hints[i]));
+        // Qt cuts a line edit's text at 32,767 characters unless told otherwise; a longer
+        // formula loaded from a file would then be applied, and saved again, cut short.
+        (*edits[i])->setMaxLength(std::numeric_limits<int>::max());
     }
     LoadButton = Button(GroupBox1, "&Load", "Load filter file", {294, 20, 80, 24});
     SaveButton = Button(GroupBox1, "&Save", "Save filter file", {294, 49, 80, 24});

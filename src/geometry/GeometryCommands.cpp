@@ -10,12 +10,16 @@ void SelectAll(const Bitmap& picture, TRect& selection) {
 }  // namespace
 
 void ResizeCommand(Bitmap& picture, TRect& selection, int newWidth, int newHeight, Interpolation smoothing) {
-    const int oldWidth = picture.Width(), oldHeight = picture.Height();
-    picture = ResizeNearest(picture, newWidth, newHeight);
+    ResizeCommand(picture, selection, newWidth, newHeight, smoothing, {picture.Width(), picture.Height()});
+}
+
+void ResizeCommand(Bitmap& picture, TRect& selection, int newWidth, int newHeight, Interpolation smoothing,
+                   TPictureSize shown, const ProgressCallback& progress) {
+    picture = ResizeNearest(picture, newWidth, newHeight, progress);
     SelectAll(picture, selection);
     // Enlarging repeats pixels in blocks; the box mean softens their edges.
-    if (smoothing == Interpolation::Pseudo && (oldWidth < newWidth || oldHeight < newHeight))
-        Mean(picture, selection, 1);
+    if (smoothing == Interpolation::Pseudo && (shown.Width < newWidth || shown.Height < newHeight))
+        Mean(picture, selection, 1, progress);
 }
 
 void CropCommand(Bitmap& picture, TRect& selection) {

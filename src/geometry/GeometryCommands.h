@@ -3,6 +3,7 @@
 // and corvalux-batch. Each leaves the whole (new) picture selected.
 #include "Bitmap.h"
 #include "Geometry.h"
+#include "Progress.h"
 #include "Rect.h"
 
 enum class Interpolation { None, Pseudo };
@@ -10,6 +11,13 @@ enum class Interpolation { None, Pseudo };
 // Nearest-pixel scaling to newWidth x newHeight; with Pseudo, a 3 x 3 box mean follows when
 // the picture got wider or higher.
 void ResizeCommand(Bitmap& picture, TRect& selection, int newWidth, int newHeight, Interpolation smoothing);
+// The same, with "got wider or higher" judged against `shown` instead: the resize window
+// decides by the size it showed, even if the picture has changed since.
+struct TPictureSize {
+    int Width, Height;
+};
+void ResizeCommand(Bitmap& picture, TRect& selection, int newWidth, int newHeight, Interpolation smoothing,
+                   TPictureSize shown, const ProgressCallback& progress = {});
 
 // Keeps only the selection; parts of it outside the picture become black.
 void CropCommand(Bitmap& picture, TRect& selection);

@@ -93,8 +93,13 @@ void TResizeForm::Fill(int width, int height) {
     pictureHeight_ = height;
     HeightLabel->setText(QString::number(height));
     HeightScrollBar->setValue(height);
+    // Showing an open window again brings no show event, but the height maximum must follow
+    // the picture just filled in (a turn may have swapped its sides).
+    const bool wasOpen = isVisible();
     show();
     raise();
+    activateWindow();
+    if (wasOpen) FormActivate();
 }
 
 void TResizeForm::showEvent(QShowEvent* event) {
@@ -144,7 +149,7 @@ void TResizeForm::StandardSizeClick(int width, int height) {
 void TResizeForm::OKButtonClick() {
     const int width = WidthScrollBar->value(), height = HeightScrollBar->value();
     hide();
-    if (OnResize) OnResize(width, height, InterpolationCheckBox->isChecked());
+    if (OnResize) OnResize(width, height, InterpolationCheckBox->isChecked(), pictureWidth_, pictureHeight_);
 }
 
 void TResizeForm::CancelButtonClick() { hide(); }

@@ -13,12 +13,14 @@ class TResizeForm : public QDialog {
 public:
     explicit TResizeForm(QWidget* owner);
 
-    // Called by OK with the chosen size and whether to smooth an enlargement.
-    std::function<void(int width, int height, bool interpolate)> OnResize;
+    // Called by OK with the chosen size, whether to smooth an enlargement, and the size the
+    // labels show, against which "enlargement" is judged.
+    std::function<void(int width, int height, bool interpolate, int shownWidth, int shownHeight)> OnResize;
     // Shows an information box.
     std::function<void(const std::string& text)> Inform;
 
-    // The menu command: the picture's size into the labels and bars, then show.
+    // The menu command: the picture's size into the labels and bars, then show and activate,
+    // whether or not the window was already open.
     void Fill(int width, int height);
 
     void FormActivate();

@@ -57,6 +57,43 @@ TEST_F(AppTest, HeightMaximumCarriesOverUntilActivation) {
     EXPECT_EQ(form.HeightScrollBar->value(), 250);
 }
 
+// Choosing Resize again while the window is open refreshes the maximum, as showing it does:
+// a stale one would distort the picture with the ratio kept.
+TEST_F(AppTest, ResizeAgainWhileOpenRecomputesTheMaximum) {
+    Start(WriteBmp("wide.bmp", TestPicture(1000, 100)));
+    TResizeForm& form = *forms->ResizeForm;
+    Main().ResizeMenuClick();
+    EXPECT_EQ(form.HeightScrollBar->maximum(), 250);
+    Main().RightMenuClick();  // now 100 x 1000, the window still open
+    ASSERT_TRUE(form.isVisible());
+    Main().ResizeMenuClick();
+    EXPECT_EQ(form.HeightScrollBar->maximum(), 25000);
+    EXPECT_EQ(form.HeightLabel->text(), "1000");
+}
+
+// The smoothing follows the sizes the labels show, not the picture at OK time.
+TEST_F(AppTest, ResizeSmoothingIsJudgedByTheLabels) {
+    struct Case {
+        int shownWidth, shownHeight, pictureWidth, pictureHeight;
+        bool smoothed;
+    } cases[] = {{40, 30, 80, 60, true}, {80, 60, 40, 30, false}};
+    for (const Case& c : cases) {
+        Start(WriteBmp("shown.bmp", TestPicture(c.shownWidth, c.shownHeight)));
+        TResizeForm& form = *forms->ResizeForm;
+        Main().ResizeMenuClick();
+        Main().OpenFile(WriteBmp("now.bmp", TestPicture(c.pictureWidth, c.pictureHeight)));
+        form.RatioCheckBox->setChecked(false);
+        form.RatioCheckBoxClick();
+        form.WidthScrollBar->setValue(60);  // between the two sizes
+        form.HeightScrollBar->setValue(45);
+        form.InterpolationCheckBox->setChecked(true);
+        form.OKButton->click();
+        const Bitmap plain = ResizeNearest(TestPicture(c.pictureWidth, c.pictureHeight), 60, 45);
+        EXPECT_EQ(Main().WorkingImage != plain, c.smoothed) << c.shownWidth;
+        forms.reset();
+    }
+}
+
 TEST_F(AppTest, ResizeWindowRefusesAMaximumBelowTheMinimum) {
     Start(WriteBmp("narrow.bmp", TestPicture(2600, 10)));
     Main().ResizeMenuClick();

@@ -1,6 +1,7 @@
 // Opening and saving pictures, the command line and dropped files.
 #include <QAction>
 #include <fstream>
+#include <functional>
 
 #include "AppFixture.h"
 #include "PictureFile.h"
@@ -58,8 +59,6 @@ TEST_F(AppTest, RefusedAndBrokenFilesLeaveThePicture) {
     Main().OpenMenuClick();
     EXPECT_EQ(ui.Take(), Info("You must specify a BMP, JPG, PNG or TIFF file."));
     EXPECT_EQ(Main().WorkingImage, TestPicture(40, 30));
-    Main().ReDraw();  // the refused name shows from the next redraw on
-    EXPECT_TRUE(Main().windowTitle().endsWith("photo.gif"));
 
     ui.OpenAnswers = {broken};
     Main().OpenMenuClick();
@@ -73,6 +72,60 @@ TEST_F(AppTest, RefusedAndBrokenFilesLeaveThePicture) {
     EXPECT_EQ(shown[0].Kind, "Error");
     EXPECT_NE(shown[0].Text.find("No such file or directory"), std::string::npos) << shown[0].Text;
     EXPECT_EQ(Main().WorkingImage, TestPicture(40, 30));
+}
+
+// A file that does not load must not lend the picture its name: Save would then write the
+// picture on screen over that file. Every way of opening keeps the name, caption and Save.
+TEST_F(AppTest, FailedOpensKeepTheNameCaptionAndSave) {
+    const std::string good = WriteBmp("good.bmp", TestPicture(40, 30));
+    const std::string corrupt = (folder / "corrupt.jpg").string();
+    std::ofstream(corrupt) << "\xFF\xD8\xFF\xE0 not a real jpeg";
+    const std::string refused = (folder / "notes.txt").string();
+    std::ofstream(refused) << "text";
+    const std::vector<std::pair<const char*, std::function<void(const std::string&)>>> ways = {
+        {"open", [&](const std::string& path) { ui.OpenAnswers = {path}; Main().OpenMenuClick(); }},
+        {"drop", [&](const std::string& path) { Main().DropFiles({path}); }},
+        {"snapshot", [&](const std::string& path) { Main().LoadSnapshot(path); }},
+    };
+    for (const auto& [way, open] : ways) {
+        for (const std::string& bad : {corrupt, refused}) {
+            SCOPED_TRACE(std::string(way) + " " + bad);
+            Start(good);
+            open(bad);
+            EXPECT_EQ(ui.Take().size(), 1u);
+            Main().ReDraw();
+            EXPECT_EQ(Main().FileName, good);
+            EXPECT_EQ(Main().windowTitle(), QString::fromStdString("Corvalux - " + good));
+            EXPECT_TRUE(Enabled("SaveMenu"));
+            Main().WorkingImage.SetColor(0, 0, PackColor(9, 9, 9));
+            Main().SaveMenuClick();
+            EXPECT_TRUE(ui.Take().empty());
+            EXPECT_EQ(LoadPicture(good, PictureFormat::Bitmap).GetColor(0, 0), PackColor(9, 9, 9));
+            EXPECT_EQ(ReadText(corrupt).substr(4), " not a real jpeg");
+            forms.reset();
+        }
+    }
+    // The command line keeps the program unnamed.
+    Start(corrupt);
+    EXPECT_EQ(ui.Take().size(), 1u);
+    EXPECT_EQ(Main().FileName, "");
+    EXPECT_EQ(Main().windowTitle(), "Corvalux");
+}
+
+// A path whose status cannot be read (here a loop of links) reaches the error box, instead of
+// an exception ending the program with the work unsaved.
+TEST_F(AppTest, SaveAsOntoAnUnreadablePathShowsTheError) {
+    const std::string start = WriteBmp("start.bmp", TestPicture(40, 30));
+    Start(start);
+    std::filesystem::create_symlink(folder / "loop-b.bmp", folder / "loop-a.bmp");
+    std::filesystem::create_symlink(folder / "loop-a.bmp", folder / "loop-b.bmp");
+    ui.SaveAnswers = {(folder / "loop-a.bmp").string()};
+    Main().SaveasMenuClick();
+    const auto shown = ui.Take();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].Kind, "Error");
+    EXPECT_NE(shown[0].Text.find("loop-a.bmp"), std::string::npos) << shown[0].Text;
+    EXPECT_EQ(Main().FileName, start);
 }
 
 TEST_F(AppTest, SaveAsAsksBeforeOverwritingAndRefusesOtherNames) {

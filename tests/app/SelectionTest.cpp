@@ -2,6 +2,7 @@
 #include <QAction>
 
 #include "AppFixture.h"
+#include "View.h"
 
 namespace {
 const std::vector<TShownBox> NothingSelected = {{"Information", "Nothing selected.\r\nSelecting all."}};
@@ -53,26 +54,46 @@ TEST_F(AppTest, PressDrawsCornerMarkUntilTheRedraw) {
     EXPECT_NE(Main().Canvas().pixel(45, 30), white);
 }
 
-TEST_F(AppTest, RightButtonTogglesZoomAndKeepsSelection) {
-    Start();
-    Main().WorkingImage = TestPicture(150, 100);
-    Main().Selection = {10, 10, 40, 40};
-    Main().ReDraw();
-    Main().MenuState.PictureMenus = true;
-    Main().UpdateActions();
-    for (bool visible : {true, false}) {
-        Main().FormMouseDown(Qt::RightButton, 70, 70);
-        EXPECT_EQ(Main().windowTitle(), "Release mouse button to end selection!");
-        EXPECT_EQ(forms->ZoomForm->isVisible(), visible);
-        EXPECT_EQ(Main().Action("ZoomMenu")->isChecked(), visible);
-        Main().FormMouseUp(Qt::RightButton, 90, 90);
-        EXPECT_EQ(Main().Selection, (TRect{10, 10, 40, 40}));
-        EXPECT_EQ(Main().windowTitle(), "Corvalux");
+TEST(SelectionText, CountsPixelsBordersIncluded) {
+    struct Case {
+        TRect selection;
+        const char *width, *height;
+    } cases[] = {
+        {{10, 20, 49, 79}, "Selection width: 40", "             height: 60"},
+        {{0, 0, 0, 0}, "Selection width: 1", "             height: 1"},
+        {{5, 7, 6, 107}, "Selection width: 2", "             height: 101"},
+    };
+    for (const Case& c : cases) {
+        const auto [width, height] = SelectionSizeText(c.selection);
+        EXPECT_EQ(width, QString::fromLatin1(c.width));
+        EXPECT_EQ(height, QString::fromLatin1(c.height));
     }
-    Main().ZoomMenuClick();
-    EXPECT_TRUE(forms->ZoomForm->isVisible());
-    EXPECT_TRUE(Main().Action("ZoomMenu")->isChecked());
-    EXPECT_TRUE(ui.Take().empty());
+}
+
+TEST_F(AppTest, RightAndMiddleButtonsToggleZoomAndKeepSelection) {
+    for (Qt::MouseButton button : {Qt::RightButton, Qt::MiddleButton}) {
+        SCOPED_TRACE(button);
+        forms.reset();
+        Start();
+        Main().WorkingImage = TestPicture(150, 100);
+        Main().Selection = {10, 10, 40, 40};
+        Main().ReDraw();
+        Main().MenuState.PictureMenus = true;
+        Main().UpdateActions();
+        for (bool visible : {true, false}) {
+            Main().FormMouseDown(button, 70, 70);
+            EXPECT_EQ(Main().windowTitle(), "Release mouse button to end selection!");
+            EXPECT_EQ(forms->ZoomForm->isVisible(), visible);
+            EXPECT_EQ(Main().Action("ZoomMenu")->isChecked(), visible);
+            Main().FormMouseUp(button, 90, 90);
+            EXPECT_EQ(Main().Selection, (TRect{10, 10, 40, 40}));
+            EXPECT_EQ(Main().windowTitle(), "Corvalux");
+        }
+        Main().ZoomMenuClick();
+        EXPECT_TRUE(forms->ZoomForm->isVisible());
+        EXPECT_TRUE(Main().Action("ZoomMenu")->isChecked());
+        EXPECT_TRUE(ui.Take().empty());
+    }
 }
 
 TEST_F(AppTest, ZoomCopiesTheViewAroundThePointerDoubled) {

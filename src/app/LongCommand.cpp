@@ -1,0 +1,100 @@
+#include "LongCommand.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QEventLoop>
+#include <QProgressDialog>
+#include <QTimer>
+#include <atomic>
+#include <exception>
+#include <thread>
+
+#include "View.h"
+
+namespace {
+// Swallows user input everywhere but in the progress dialog while a command runs; paint,
+// timer and layout events go on.
+class TInputBlocker : public QObject {
+public:
+    explicit TInputBlocker(const QWidget& allowed) : allowed_(allowed) { qApp->installEventFilter(this); }
+    ~TInputBlocker() override { qApp->removeEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject* target, QEvent* event) override {
+        switch (event->type()) {
+            case QEvent::MouseButtonPress:
+            case QEvent::MouseButtonRelease:
+            case QEvent::MouseButtonDblClick:
+            case QEvent::KeyPress:
+            case QEvent::KeyRelease:
+            case QEvent::Shortcut:
+            case QEvent::ShortcutOverride:
+            case QEvent::Wheel:
+            case QEvent::ContextMenu:
+            case QEvent::Drop:
+            case QEvent::Close: {
+                const auto* widget = qobject_cast<const QWidget*>(target);
+                return !(widget && allowed_.isAncestorOf(widget)) && widget != &allowed_;
+            }
+            default:
+                return false;
+        }
+    }
+
+private:
+    const QWidget& allowed_;
+};
+}  // namespace
+
+void RunLongCommand(QWidget* parent, const TLongCommandOptions& options,
+                    const std::function<void(const ProgressCallback&)>& work) {
+    // The worker only stores numbers; the dialog reads them on the window's own thread.
+    constexpr int Steps = 1000;
+    std::atomic<int> permille{0};
+    std::atomic<bool> cancelled{false};
+    const ProgressCallback progress{[&](std::int64_t done, std::int64_t total) {
+        if (total > 0) permille.store(int(done * Steps / total), std::memory_order_relaxed);
+        return !cancelled.load(std::memory_order_relaxed);
+    }};
+
+    QProgressDialog dialog(QStringLiteral("Working..."), QStringLiteral("&Cancel"), 0, Steps, parent);
+    dialog.setWindowTitle(QStringLiteral("Corvalux"));
+    dialog.setFont(WindowFont());
+    dialog.setWindowModality(Qt::ApplicationModal);
+    dialog.setAutoReset(false);
+    dialog.setAutoClose(false);
+    dialog.setMinimumDuration(0);
+    dialog.hide();  // QProgressDialog may show itself on its own timer; it waits for ours
+    QObject::connect(&dialog, &QProgressDialog::canceled, [&] {
+        cancelled = true;
+        dialog.setLabelText(QStringLiteral("Cancelling..."));
+    });
+    TInputBlocker blocker(dialog);
+
+    QEventLoop loop;
+    QTimer show;
+    show.setSingleShot(true);
+    QObject::connect(&show, &QTimer::timeout, [&] {
+        dialog.show();
+        if (options.OnDialogShown) options.OnDialogShown(dialog);
+    });
+    show.start(options.DialogDelay);
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&] { dialog.setValue(permille.load(std::memory_order_relaxed)); });
+    tick.start(50);
+
+    std::exception_ptr failure;
+    std::thread worker([&] {
+        try {
+            work(progress);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        QMetaObject::invokeMethod(&loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
+    });
+    loop.exec();
+    // The loop also ends when the program is told to exit: the work is then cancelled.
+    cancelled = true;
+    worker.join();
+    if (failure) std::rethrow_exception(failure);
+}

@@ -1,0 +1,23 @@
+#pragma once
+// Long commands: the work runs on a worker thread while the windows keep repainting; after
+// a short while a modal progress dialog with Cancel shows. The core sees only a plain
+// progress callback.
+#include <functional>
+
+#include "Progress.h"
+
+class QWidget;
+
+struct TLongCommandOptions {
+    // How long the work may run before the progress dialog shows, in milliseconds.
+    int DialogDelay = 500;
+    // Called with the dialog once it shows (tests press Cancel through it).
+    std::function<void(QWidget& dialog)> OnDialogShown;
+};
+
+// Runs `work` with a progress callback that answers false once the user has cancelled, and
+// returns when it ends. Rethrows whatever `work` threw (ECancelled after a cancel). Until it
+// returns, keyboard and mouse input reaches only the progress dialog, so that no other
+// command can start meanwhile.
+void RunLongCommand(QWidget* parent, const TLongCommandOptions& options,
+                    const std::function<void(const ProgressCallback&)>& work);

@@ -1,0 +1,76 @@
+// Pictures larger than the screen: the window stops at the screen and scrolls, a drag past
+// the visible edge scrolls on and selects beyond it, and the zoom follows the pointer in
+// picture coordinates. Pictures that fit keep the window at the composed size.
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QtTest/QTest>
+
+#include "AppFixture.h"
+
+namespace {
+class LargePictureTest : public AppTest {
+protected:
+    QScrollArea& Scroller() { return *Main().findChild<QScrollArea*>(); }
+    QSize Room() { return Main().screen()->availableGeometry().size(); }
+    void Show(const Bitmap& picture) {
+        Main().WorkingImage = picture;
+        Main().SelectAll();
+        Main().ReDraw();
+        Main().show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&Main()));
+    }
+};
+}  // namespace
+
+TEST_F(LargePictureTest, APictureThatFitsGetsItsExactSize) {
+    Start();
+    Show(TestPicture(300, 200));
+    EXPECT_EQ(Scroller().size(), QSize(300, 200));
+    EXPECT_FALSE(Scroller().horizontalScrollBar()->isVisible());
+    EXPECT_FALSE(Scroller().verticalScrollBar()->isVisible());
+}
+
+TEST_F(LargePictureTest, TheWindowStopsAtTheScreenAndScrolls) {
+    Start();
+    const Bitmap picture = TestPicture(Room().width() + 500, Room().height() + 400);
+    Show(picture);
+    EXPECT_EQ(Main().ClientSize(), QSize(picture.Width(), picture.Height()));
+    EXPECT_LE(Main().frameGeometry().width(), Room().width());
+    EXPECT_LE(Main().frameGeometry().height(), Room().height());
+    QScrollBar& across = *Scroller().horizontalScrollBar();
+    QScrollBar& down = *Scroller().verticalScrollBar();
+    EXPECT_GT(across.maximum(), 0);
+    EXPECT_GT(down.maximum(), 0);
+    across.setValue(across.maximum());
+    down.setValue(down.maximum());
+    // The view scrolled to the end shows the picture's last pixels.
+    const QRect visible = Scroller().widget()->visibleRegion().boundingRect();
+    EXPECT_EQ(visible.right(), picture.Width() - 1);
+    EXPECT_EQ(visible.bottom(), picture.Height() - 1);
+}
+
+TEST_F(LargePictureTest, ADragPastTheEdgeScrollsAndSelectsBeyond) {
+    Start();
+    const Bitmap picture = TestPicture(Room().width() + 800, Room().height() + 800);
+    Show(picture);
+    QWidget& area = *Scroller().widget();
+    QWidget& viewport = *Scroller().viewport();
+    QTest::mousePress(&area, Qt::LeftButton, {}, QPoint(20, 20));
+    // Held past the bottom right corner of the visible part: the view keeps scrolling.
+    const QPoint outside(viewport.width() + 40, viewport.height() + 40);
+    QTest::mouseMove(&area, area.mapFrom(&viewport, outside));
+    QTest::qWait(300);
+    EXPECT_GT(Scroller().horizontalScrollBar()->value(), 0);
+    EXPECT_GT(Scroller().verticalScrollBar()->value(), 0);
+    const QPoint release = area.mapFrom(&viewport, outside);
+    QTest::mouseRelease(&area, Qt::LeftButton, {}, release);
+    EXPECT_EQ(Main().Selection, (TRect{20, 20, release.x(), release.y()}));
+    EXPECT_GT(release.x(), viewport.width() + 40);
+    EXPECT_TRUE(ui.Take().empty());
+
+    // The zoom shows the picture under the pointer wherever the view is.
+    Main().FormMouseMove(release.x() - 100, release.y() - 100);
+    const PackedColor centre = Main().ZoomImage.GetColor(39, 29);
+    EXPECT_EQ(centre, picture.GetColor(release.x() - 100, release.y() - 100));
+}
