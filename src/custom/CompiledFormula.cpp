@@ -30,3 +30,20 @@ std::uint8_t TCompiledFormula::Evaluate(std::uint8_t r, std::uint8_t g, std::uin
                                    static_cast<long double>(b)};
     return ChannelValue(program_.Evaluate(values));
 }
+
+TCompiledFormulas::TCompiledFormulas(const std::vector<std::string>& formulas)
+    : program_(formulas, {"R1", "G1", "B1"}), count_(formulas.size()) {}
+
+void TCompiledFormulas::Evaluate(std::uint8_t r, std::uint8_t g, std::uint8_t b, std::uint8_t* out) const {
+    const long double values[3] = {static_cast<long double>(r), static_cast<long double>(g),
+                                   static_cast<long double>(b)};
+    long double results[3];
+    std::vector<long double> more;
+    long double* into = results;
+    if (count_ > 3) {
+        more.resize(count_);
+        into = more.data();
+    }
+    program_.Evaluate(values, into);
+    for (std::size_t i = 0; i < count_; ++i) out[i] = ChannelValue(into[i]);
+}

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "FormulaProgram.h"
 
@@ -26,4 +27,18 @@ public:
 
 private:
     TFormulaProgram program_;
+};
+
+// Several channel formulas compiled together, so that a subformula they share is worked out
+// once. Each must satisfy NamesStandAlone.
+class TCompiledFormulas {
+public:
+    explicit TCompiledFormulas(const std::vector<std::string>& formulas);
+    std::size_t Count() const { return count_; }
+    // Each formula's channel value into out[0 ..], as TCompiledFormula::Evaluate gives it.
+    void Evaluate(std::uint8_t r, std::uint8_t g, std::uint8_t b, std::uint8_t* out) const;
+
+private:
+    TFormulaProgram program_;
+    std::size_t count_;
 };

@@ -115,9 +115,11 @@ private:
 // else evaluated through the text, with a parser of its own for every band.
 class ChannelRule {
 public:
-    explicit ChannelRule(const std::string& text) : text_(text), channels_(ChannelsOf(text)) {
-        if (NamesStandAlone(text)) compiled_.emplace(text);
+    explicit ChannelRule(const std::string& text)
+        : text_(text), channels_(ChannelsOf(text)), compiles_(NamesStandAlone(text)) {
+        if (compiles_) compiled_.emplace(text);
     }
+    bool Compiles() const { return compiles_; }
     unsigned Channels() const { return channels_; }
     const std::string& Text() const { return text_; }
     // The results by key: this rule's own, or those of an earlier rule with the same text.
@@ -144,6 +146,7 @@ public:
 private:
     std::string text_;
     unsigned channels_;
+    bool compiles_;
     std::optional<TCompiledFormula> compiled_;
 };
 
@@ -177,18 +180,32 @@ void MarkNeeded(const Bitmap& picture, const TRect& selection, const std::vector
 void EvaluateNeeded(KeySpace& space, const std::vector<ChannelRule*>& rules, ProgressMeter& meter) {
     for (ChannelRule* rule : rules) rule->Values = LargeTable<std::uint8_t>(std::size_t(space.Size()));
     if (rules.empty()) return;
+    // The compiled formulas as one program, so that what they share is worked out once; the
+    // others each through their text.
+    std::vector<ChannelRule*> compiled, textual;
+    std::vector<std::string> compiledTexts;
+    for (ChannelRule* rule : rules) {
+        (rule->Compiles() ? compiled : textual).push_back(rule);
+        if (rule->Compiles()) compiledTexts.push_back(rule->Text());
+    }
+    const TCompiledFormulas together(compiledTexts);
     ParallelBands(
         space.Size(), KeysPerBand,
         [&](std::int64_t first, std::int64_t last) {
             std::vector<ChannelRule::Evaluator> evaluators;  // made once a key is needed
+            std::uint8_t results[3];
             // Word by word: most words of a large space are empty in a small selection.
             for (std::int64_t word = first / 64; word * 64 < last; ++word) {
                 for (std::uint64_t bits = space.NeededWord(word); bits != 0; bits &= bits - 1) {
                     const std::uint32_t key = std::uint32_t(word * 64 + std::countr_zero(bits));
                     if (evaluators.empty())
-                        for (ChannelRule* rule : rules) evaluators.emplace_back(*rule);
+                        for (ChannelRule* rule : textual) evaluators.emplace_back(*rule);
                     const std::uint8_t r = space.Value(key, 0), g = space.Value(key, 1), b = space.Value(key, 2);
-                    for (std::size_t i = 0; i < rules.size(); ++i) rules[i]->Values[key] = evaluators[i](r, g, b);
+                    if (!compiled.empty()) {
+                        together.Evaluate(r, g, b, results);
+                        for (std::size_t i = 0; i < compiled.size(); ++i) compiled[i]->Values[key] = results[i];
+                    }
+                    for (std::size_t i = 0; i < textual.size(); ++i) textual[i]->Values[key] = evaluators[i](r, g, b);
                 }
             }
         },

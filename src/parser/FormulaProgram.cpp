@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <map>
+#include <set>
 #include <tuple>
 
 #include "ParserMath.h"
@@ -12,6 +13,14 @@
 class TProgramRecorder final : public TParseRecorder {
 public:
     explicit TProgramRecorder(TFormulaProgram& program) : program_(program) {}
+
+    // Starts the next formula: its operands and domain steps of its own, the instructions shared.
+    void Begin(TFormulaProgram::TFormula& formula) {
+        formula_ = &formula;
+        Operands.clear();
+        domainSteps_.clear();
+        PendingVariable = -1;
+    }
 
     int PendingVariable = -1;
     std::vector<std::uint32_t> Operands;
@@ -39,6 +48,8 @@ public:
             step.Left = Operands.back();
         }
         Operands.back() = Emit(step);
+        if ((op == TOp::Divide || op == TOp::Power || op == TOp::Function) && domainSteps_.insert(Operands.back()).second)
+            formula_->DomainSteps.push_back(Operands.back());
     }
 
 private:
@@ -57,38 +68,65 @@ private:
     }
 
     TFormulaProgram& program_;
+    TFormulaProgram::TFormula* formula_ = nullptr;
+    std::set<std::uint32_t> domainSteps_;
     std::map<std::tuple<int, int, std::uint32_t, std::uint32_t, std::string>, std::uint32_t> known_;
 };
 
-TFormulaProgram::TFormulaProgram(const std::string& formula, const std::vector<std::string>& variables) {
-    TMathParser parser;
-    parser.ParseString = formula;
+TFormulaProgram::TFormulaProgram(const std::string& formula, const std::vector<std::string>& variables)
+    : TFormulaProgram(std::vector<std::string>{formula}, variables) {}
+
+TFormulaProgram::TFormulaProgram(const std::vector<std::string>& formulas, const std::vector<std::string>& variables)
+    : formulas_(formulas.size()) {
     TProgramRecorder recorder(*this);
-    parser.OnGetVar = [&](TMathParser&, const std::string& name, long double&, bool& found) {
-        for (std::size_t i = 0; i < variables.size() && !found; ++i)
-            if (name == variables[i]) {
-                found = true;
-                recorder.PendingVariable = int(i);
-            }
-    };
-    parser.Record(recorder);
-    syntaxFailed_ = parser.ParseFailed();
-    if (!syntaxFailed_ && !recorder.Operands.empty()) result_ = recorder.Operands.back();
+    for (std::size_t f = 0; f < formulas.size(); ++f) {
+        TMathParser parser;
+        parser.ParseString = formulas[f];
+        recorder.Begin(formulas_[f]);
+        parser.OnGetVar = [&](TMathParser&, const std::string& name, long double&, bool& found) {
+            for (std::size_t i = 0; i < variables.size() && !found; ++i)
+                if (name == variables[i]) {
+                    found = true;
+                    recorder.PendingVariable = int(i);
+                }
+        };
+        parser.Record(recorder);
+        formulas_[f].SyntaxFailed = parser.ParseFailed();
+        if (!formulas_[f].SyntaxFailed && !recorder.Operands.empty()) formulas_[f].Result = recorder.Operands.back();
+    }
 }
 
 long double TFormulaProgram::Evaluate(const long double* values) const {
-    // One value per instruction; formulas are short, so they fit on the stack.
-    constexpr std::size_t OnStack = 1024;
-    long double local[OnStack];
-    std::vector<long double> heap;
-    long double* v = local;
-    if (code_.size() > OnStack) {
-        heap.resize(code_.size());
-        v = heap.data();
+    if (formulas_.size() == 1) {
+        long double result;
+        Evaluate(values, &result);
+        return result;
     }
-    bool mathError = false;
+    std::vector<long double> results(formulas_.size());
+    Evaluate(values, results.data());
+    return results[0];
+}
+
+void TFormulaProgram::Evaluate(const long double* values, long double* results) const {
+    // One value and one domain error mark per instruction; formulas are short, so they fit on
+    // the stack.
+    constexpr std::size_t OnStack = 1024;
+    long double localValues[OnStack];
+    bool localErrors[OnStack];
+    std::vector<long double> heapValues;
+    std::vector<char> heapErrors;
+    long double* v = localValues;
+    bool* errors = localErrors;
+    if (code_.size() > OnStack) {
+        heapValues.resize(code_.size());
+        heapErrors.resize(code_.size());
+        v = heapValues.data();
+        errors = reinterpret_cast<bool*>(heapErrors.data());
+    }
     for (std::size_t i = 0; i < code_.size(); ++i) {
         const TInstruction& step = code_[i];
+        bool& mathError = errors[i];
+        mathError = false;
         switch (step.Op) {
         case TOp::Number: v[i] = step.Value; break;
         case TOp::Variable: v[i] = values[step.Arg]; break;
@@ -101,6 +139,9 @@ long double TFormulaProgram::Evaluate(const long double* values) const {
         case TOp::Function: v[i] = ApplyFunction(TFunction(step.Arg), v[step.Left], mathError); break;
         }
     }
-    if (syntaxFailed_ || mathError) return 0;
-    return v[result_];
+    for (std::size_t f = 0; f < formulas_.size(); ++f) {
+        bool failed = formulas_[f].SyntaxFailed;
+        for (const std::uint32_t step : formulas_[f].DomainSteps) failed = failed || errors[step];
+        results[f] = failed ? 0 : v[formulas_[f].Result];
+    }
 }

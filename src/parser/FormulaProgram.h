@@ -21,15 +21,20 @@ public:
     // Parses `formula`, with each of `variables` (case-sensitive, as written) an operand whose
     // value Evaluate is given. Never throws for the formula's content.
     TFormulaProgram(const std::string& formula, const std::vector<std::string>& variables);
+    // Several formulas over the same variables in one program, a subformula they share
+    // computed once.
+    TFormulaProgram(const std::vector<std::string>& formulas, const std::vector<std::string>& variables);
 
     // The formula's value with variables[i] = values[i]: what TMathParser's ParseValue gives,
     // 0 on a syntax or domain error. Throws EOverflow (or EInvalidOp) where the parse throws.
     // Safe to call from several threads at once.
     long double Evaluate(const long double* values) const;
+    // Every formula's value into results[0 ..]; throws where any of their parses would.
+    void Evaluate(const long double* values, long double* results) const;
 
-    // True when the formula does not parse, whatever the values: Evaluate still performs the
-    // operations before the error, which can overflow, and then gives 0.
-    bool SyntaxFailed() const { return syntaxFailed_; }
+    // True when the (first) formula does not parse, whatever the values: Evaluate still performs
+    // the operations before the error, which can overflow, and then gives 0.
+    bool SyntaxFailed() const { return formulas_[0].SyntaxFailed; }
     // The instructions kept, repeated subformulas counted once.
     std::size_t Size() const { return code_.size(); }
 
@@ -46,7 +51,14 @@ private:
     };
     friend class TProgramRecorder;
 
+    // Per formula: the instruction giving its value, and those of its instructions that can
+    // meet a domain error, which makes its value 0.
+    struct TFormula {
+        std::uint32_t Result = 0;
+        bool SyntaxFailed = false;
+        std::vector<std::uint32_t> DomainSteps;
+    };
+
     std::vector<TInstruction> code_;
-    std::uint32_t result_ = 0;
-    bool syntaxFailed_ = false;
+    std::vector<TFormula> formulas_;
 };

@@ -106,3 +106,34 @@ TEST(FormulaProgram, EqualsTheParserOnRandomFormulas) {
 }
 
 }  // namespace
+
+namespace {
+// Formulas compiled together share their subformulas, yet each keeps its own value and its own
+// domain errors: the same outcome as parsing each alone.
+TEST(FormulaProgram, FormulasCompiledTogetherEqualEachParse) {
+    RandomFormula formulas(31, Names);
+    for (int round = 0; round < 600; ++round) {
+        const std::string a = formulas.Next(), b = formulas.Next();
+        // The second and third share subformulas with the first: one with a domain error in it.
+        const std::vector<std::string> texts{a, "LN(" + a + ")-" + b, "(" + a + ")*2+" + b};
+        const TFormulaProgram together(texts, Names);
+        long double values[3];
+        for (long double& v : values) v = static_cast<long double>(int(formulas.Below(300)) - 40);
+        Outcome expected;
+        std::vector<long double> parsed;
+        for (const std::string& text : texts) {
+            const Outcome one = Parsed(text, Names, values);
+            if (!one.Thrown.empty() && expected.Thrown.empty()) expected.Thrown = one.Thrown;
+            parsed.push_back(one.Value);
+        }
+        long double results[3];
+        const Outcome got = Catch([&] { return together.Evaluate(values, results), 0.0L; });
+        ASSERT_EQ(got.Thrown, expected.Thrown) << a << " ; " << b;
+        if (got.Thrown.empty())
+            for (std::size_t i = 0; i < 3; ++i) {
+                const Outcome one{results[i], ""}, alone{parsed[i], ""};
+                ASSERT_EQ(one, alone) << texts[i];
+            }
+    }
+}
+}  // namespace
