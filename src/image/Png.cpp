@@ -205,6 +205,10 @@ Outcome RunEncoder(EncodeSession& s) {
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     if (s.resolutionX > 0 && s.resolutionY > 0)
         png_set_pHYs(s.png, s.info, DotsPerMetre(s.resolutionX), DotsPerMetre(s.resolutionY), PNG_RESOLUTION_METER);
+    // One filter and a light zlib level: a photo compresses nearly as well as with libpng's
+    // trial of every filter at level 6, in a fraction of the time.
+    png_set_filter(s.png, PNG_FILTER_TYPE_BASE, PNG_FILTER_UP);
+    png_set_compression_level(s.png, 3);
     png_write_info(s.png, s.info);
     png_set_bgr(s.png);  // our rows as they are
     const std::size_t rowBytes = std::size_t(s.width) * 3;
