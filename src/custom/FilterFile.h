@@ -14,7 +14,8 @@ TFilterFormulas ReadFilterText(const std::vector<std::uint8_t>& bytes);
 // The three formulas as written to a file, each line ended by CR LF.
 std::vector<std::uint8_t> FilterFileBytes(const TFilterFormulas& formulas);
 
-// Throw EFileError with the system's message. Saving never leaves a half-written file:
-// either the old file stays or the new one is complete.
+// Throw EFileError with the system's message; a FIFO or device is refused as "not a regular
+// file" without being opened. Saving never leaves a half-written file: either the old file
+// stays or the new one is complete.
 TFilterFormulas LoadFilterFile(const std::string& path);
 void SaveFilterFile(const std::string& path, const TFilterFormulas& formulas);

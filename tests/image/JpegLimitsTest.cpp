@@ -133,3 +133,38 @@ TEST(JpegLimits, PicturesAreSavedAtQuality90) {
     EXPECT_EQ(QuantisationSums(ReadWholeFile(file.string())), ExpectedSums(90));
     std::filesystem::remove(file);
 }
+
+// A CMYK file without Adobe's marker stores ink as plain values (0 = no ink); with the
+// marker, inverted (255 = no ink). The sample has the marker: without it, its white corner
+// (inverted "no ink") reads as full ink, black.
+TEST(JpegLimits, CmykWithoutAdobeMarkerIsNotInverted) {
+    std::vector<std::uint8_t> bytes = ReadTestFile("photos/jpeg-decoder/jpg-cmyk-2.jpg");
+    std::size_t adobe = 2;
+    while (adobe + 4 < bytes.size() && !(bytes[adobe] == 0xFF && bytes[adobe + 1] == 0xEE)) ++adobe;
+    ASSERT_LT(adobe + 4, bytes.size());
+    const std::size_t length = std::size_t(bytes[adobe + 2]) << 8 | bytes[adobe + 3];
+    bytes.erase(bytes.begin() + std::ptrdiff_t(adobe), bytes.begin() + std::ptrdiff_t(adobe + 2 + length));
+    const Bitmap plain = DecodeJpeg(bytes.data(), bytes.size());
+    const auto original = ReadTestFile("photos/jpeg-decoder/jpg-cmyk-2.jpg");
+    const Bitmap inverted = DecodeJpeg(original.data(), original.size());
+    EXPECT_EQ(inverted.GetColor(0, 0), PackColor(0xFF, 0xFF, 0xFF));
+    EXPECT_EQ(plain.GetColor(0, 0), PackColor(0, 0, 0));
+    // Each channel is (255 - c)(255 - k) / 255 of the stored values instead of c k / 255.
+    EXPECT_EQ(inverted.GetColor(128, 128), PackColor(0xAA, 0x59, 0xB4));
+    EXPECT_EQ(plain.GetColor(128, 128), PackColor(0x08, 0x15, 0x06));
+}
+
+// Noise does not compress: the encoder's buffer must grow past its first guess of half a
+// byte a pixel.
+TEST(JpegLimits, AnIncompressiblePictureStillEncodes) {
+    Bitmap noise(256, 192);
+    std::uint32_t state = 12345;
+    for (int y = 0; y < noise.Height(); ++y)
+        for (std::size_t i = 0; i < noise.RowBytes(); ++i)
+            noise.Row(y)[i] = std::uint8_t((state = state * 1103515245 + 12345) >> 23);
+    const auto bytes = EncodeJpeg(noise);
+    EXPECT_GT(bytes.size(), std::size_t(256 * 192 / 2 + 4096));
+    const Bitmap decoded = DecodeJpeg(bytes.data(), bytes.size());
+    EXPECT_EQ(decoded.Width(), 256);
+    EXPECT_EQ(decoded.Height(), 192);
+}
