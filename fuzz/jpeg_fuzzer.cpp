@@ -1,5 +1,5 @@
-// JPEG files through the loader. A picture that decodes must survive our own encoder and
-// decode again at the same size.
+// JPEG files through the loader. A picture that decodes must survive our own encoder, with
+// the file's metadata, and decode again at the same size.
 #include <csetjmp>
 #include <cstddef>
 #include <cstdint>
@@ -48,13 +48,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     long long width = 0, height = 0;
     if (DeclaredSize(data, size, width, height) && CostlyPicture(width, height)) return 0;
     try {
-        const Bitmap picture = DecodeJpeg(data, size);
+        PictureMetadata metadata;
+        const Bitmap picture = DecodeJpeg(data, size, metadata);
         FUZZ_CHECK(picture.Width() == width && picture.Height() == height, "decoded size is the declared size");
         FUZZ_CHECK(!picture.Empty(), "a decoded JPEG has pixels");
-        const std::vector<std::uint8_t> again = EncodeJpeg(picture, 90);
-        const Bitmap reread = DecodeJpeg(again.data(), again.size());
+        const std::vector<std::uint8_t> again = EncodeJpeg(picture, 90, metadata);
+        PictureMetadata carried;
+        const Bitmap reread = DecodeJpeg(again.data(), again.size(), carried);
         FUZZ_CHECK(reread.Width() == picture.Width() && reread.Height() == picture.Height(),
                    "re-encoded JPEG keeps its size");
+        // The carried metadata, once fitted to the picture, stays as it is on every later save.
+        const std::vector<std::uint8_t> twice = EncodeJpeg(reread, 90, carried);
+        PictureMetadata carriedTwice;
+        DecodeJpeg(twice.data(), twice.size(), carriedTwice);
+        FUZZ_CHECK(carriedTwice == carried, "metadata saved twice is unchanged");
     } catch (const EJpegError&) {
     } catch (const EInvalidGraphic&) {  // past the size bound
     }
