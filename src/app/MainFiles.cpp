@@ -16,7 +16,7 @@
 bool TMainForm::OpenFile(const std::string& path) {
     const PictureFormat format = FormatOfName(path);
     if (format == PictureFormat::Refused) {
-        ui_.Information("You must specify a BMP, JPG, PNG or TIFF file.");
+        ui_.Information(OpenNameRefusal);
         return false;
     }
     // Loaded into a new picture first, so that a failed load leaves the old one untouched.
@@ -44,7 +44,7 @@ void TMainForm::OpenNamedFile(const std::string& path) {
 void TMainForm::SaveImage(const std::string& path) {
     const PictureFormat format = FormatOfName(path);
     if (format == PictureFormat::Refused) {
-        ui_.Information("You must specify a .BMP or .JPG file.\r\nexample: MyPic.bmp");
+        ui_.Information(SaveNameRefusal);
         return;
     }
     SavePicture(path, WorkingImage, format, WorkingMetadata);

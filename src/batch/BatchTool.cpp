@@ -108,9 +108,9 @@ int RunBatch(const std::vector<std::string>& arguments, std::ostream& out, std::
         session.FileName = line.input;
         const PictureFormat outputFormat =
             line.output.empty() ? PictureFormat::Bitmap
-                                : CheckedFormat(line.output, "You must specify a .BMP or .JPG file.\r\nexample: MyPic.bmp");
+                                : CheckedFormat(line.output, SaveNameRefusal);
         LoadedPicture loaded = LoadPictureFile(
-            line.input, CheckedFormat(line.input, "You must specify a BMP, JPG, PNG or TIFF file."),
+            line.input, CheckedFormat(line.input, OpenNameRefusal),
             line.keepOrientation ? OrientationRule::AsStored : OrientationRule::Upright);
         session.Picture = std::move(loaded.Picture);
         session.SelectAll();

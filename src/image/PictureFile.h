@@ -18,6 +18,10 @@ enum class PictureFormat { Bitmap, Jpeg, Png, Tiff, Refused };
 // ".JPE" or ".JFIF" is a JPEG, ".PNG" a PNG, ".TIF" or ".TIFF" a TIFF; anything else is refused.
 PictureFormat FormatOfName(const std::string& path);
 
+// What the window and the batch tool say when FormatOfName refuses a name to open or to save.
+inline constexpr const char* OpenNameRefusal = "You must specify a BMP, JPG, PNG or TIFF file.";
+inline constexpr const char* SaveNameRefusal = "You must specify a .BMP, .JPG, .PNG or .TIF file.\r\nexample: MyPic.bmp";
+
 // A picture with what its file says besides the pixels.
 struct LoadedPicture {
     Bitmap Picture;

@@ -8,7 +8,7 @@
 
 namespace {
 std::vector<TShownBox> Info(const std::string& text) { return {{"Information", text}}; }
-const char* SaveRefusal = "You must specify a .BMP or .JPG file.\r\nexample: MyPic.bmp";
+const char* SaveRefusal = "You must specify a .BMP, .JPG, .PNG or .TIF file.\r\nexample: MyPic.bmp";
 
 std::string ReadText(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);

@@ -142,7 +142,7 @@ TEST_F(BatchTest, ErrorsExitWithAStatusAndLeaveTheOutputAlone) {
         {{input, "-o"}, 2, "-o needs a value"},
         {{(folder / "missing.bmp").string(), "invert-all"}, 1, "No such file or directory"},
         {{(folder / "in.gif").string()}, 1, "You must specify a BMP, JPG, PNG or TIFF file."},
-        {{input, "-o", (folder / "x.gif").string()}, 1, "You must specify a .BMP or .JPG file. example: MyPic.bmp"},
+        {{input, "-o", (folder / "x.gif").string()}, 1, "You must specify a .BMP, .JPG, .PNG or .TIF file. example: MyPic.bmp"},
     };
     for (const Case& c : cases) {
         std::vector<std::string> args = c.args;

@@ -19,6 +19,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -178,10 +179,18 @@ TEST_P(Soak, EveryStepEitherSucceedsOrFailsCleanly) {
     const auto sequences = StepSequences(filterFile);
     // The first sequence only loads and saves: a picture refused there is done.
     if (!RunAndCheck(input.string(), sequences[0], 0)) return;
-    const Bitmap picture = LoadPicture(input.string(), FormatOfName(input.string()));
+    const PictureFormat format = FormatOfName(input.string());
+    const Bitmap picture = LoadPicture(input.string(), format);
     const bool sampled = std::int64_t(picture.Width()) * picture.Height() >= SampledFromPixels;
-    for (std::size_t i = 1; i < sequences.size(); ++i)
-        if (!sampled || i % 3 == 1) RunAndCheck(input.string(), sequences[i], int(i));
+    // The PNG and TIFF collections are large and their decoders have tests of their own: each
+    // of those pictures meets one sequence in ten, a different one for each picture, so that
+    // together they still meet every sequence.
+    const bool lossless = format == PictureFormat::Png || format == PictureFormat::Tiff;
+    const std::size_t offset = std::hash<std::string>{}(GetParam()) % 10;
+    for (std::size_t i = 1; i < sequences.size(); ++i) {
+        if (lossless ? (i + offset) % 10 != 0 : sampled && i % 3 != 1) continue;
+        RunAndCheck(input.string(), sequences[i], int(i));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(SamplePictures, Soak, ::testing::ValuesIn(SampleFiles()),
