@@ -6,6 +6,7 @@
 #include <QVBoxLayout>
 
 #include "Glyphs.h"
+#include "WindowFit.h"
 
 TAboutBox::TAboutBox(QWidget* owner) : QDialog(owner, Qt::Dialog | Qt::WindowStaysOnTopHint) {
     setWindowTitle(QStringLiteral("About"));
@@ -31,4 +32,5 @@ TAboutBox::TAboutBox(QWidget* owner) : QDialog(owner, Qt::Dialog | Qt::WindowSta
     layout->addLayout(top);
     layout->addWidget(ok, 0, Qt::AlignCenter);
     layout->setSizeConstraint(QLayout::SetFixedSize);
+    PlaceOnFirstShow(*this, Opening::OverOwner);
 }

@@ -31,7 +31,7 @@ void TMainForm::RetouchMenuClick() {
         retouch.Load(path);
         hide();
         retouch.show();
-        retouch.move(pos());
+        retouch.MoveWithinScreen(pos());
         retouch.raise();
     }, Cursor::Busy);
 }

@@ -4,8 +4,9 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <filesystem>
+
+#include "WindowFit.h"
 
 namespace {
 constexpr int DriverLines = 10;
@@ -69,8 +70,7 @@ TVideoForm::TVideoForm(QWidget* owner) : QDialog(owner, Qt::Tool | Qt::WindowSta
     connect(OkButton, &QPushButton::clicked, this, [this] { OkButtonClick(); });
 
     FormCreate();
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->geometry().center() - QPoint(width() / 2, height() / 2));
+    PlaceOnFirstShow(*this, Opening::ScreenCentre);
 }
 
 TVideoForm::~TVideoForm() {

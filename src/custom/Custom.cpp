@@ -1,17 +1,19 @@
 #include "Custom.h"
 
 #include <QCloseEvent>
+#include <QGridLayout>
 #include <QGroupBox>
-#include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <limits>
 #include <QPushButton>
-#include <QScreen>
+#include <QVBoxLayout>
 #include <filesystem>
+#include <limits>
 
 #include "FilterFile.h"
 #include "FormulaCheck.h"
+#include "WindowFit.h"
 
 const char* const CustomFilterHelpText =
     "Write your own filters!\r\n"
@@ -28,10 +30,10 @@ const QString Caption = QStringLiteral("Custom filter");
 QString FromFile(const std::string& text) { return QString::fromLatin1(text.data(), qsizetype(text.size())); }
 std::string ToFile(const QString& text) { return text.toLatin1().toStdString(); }
 
-QPushButton* Button(QWidget* parent, const char* caption, const char* hint, QRect place) {
+QPushButton* Button(QWidget* parent, const char* caption, const char* hint, QSize least) {
     auto* button = new QPushButton(QString::fromLatin1(caption), parent);
     if (hint) button->setToolTip(QString::fromLatin1(hint));
-    button->setGeometry(place);
+    button->setMinimumSize(least);
     // Return in an edit presses nothing.
     button->setAutoDefault(false);
     return button;
@@ -41,10 +43,11 @@ QPushButton* Button(QWidget* parent, const char* caption, const char* hint, QRec
 TCustomFilterForm::TCustomFilterForm(QWidget* owner)
     : QDialog(owner, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint) {
     setWindowTitle(Caption);
-    setFixedSize(487, 153);
 
     GroupBox1 = new QGroupBox(QStringLiteral("Filter options"), this);
-    GroupBox1->setGeometry(8, 2, 382, 110);
+    auto* options = new QGridLayout(GroupBox1);
+    options->setContentsMargins(8, 4, 8, 6);
+    options->setVerticalSpacing(4);
     QFont bold = font();
     bold.setBold(true);
     QLabel** labels[3] = {&Label1, &Label2, &Label3};
@@ -53,23 +56,26 @@ TCustomFilterForm::TCustomFilterForm(QWidget* owner)
     const char* hints[3] = {"This expression controls the Red channel", "This expression controls the Green channel",
                             "This expression controls the Blue channel"};
     for (int i = 0; i < 3; ++i) {
-        const int top = 20 + 29 * i;
         *labels[i] = new QLabel(QString::fromLatin1(names[i]), GroupBox1);
-        (*labels[i])->setGeometry(10, top, 40, 24);
+        options->addWidget(*labels[i], i, 0);
         *edits[i] = new QLineEdit(GroupBox1);
-        (*edits[i])->setGeometry(50, top, 236, 24);
+        (*edits[i])->setMinimumWidth(236);
+        options->addWidget(*edits[i], i, 1);
         (*edits[i])->setFont(bold);
         (*edits[i])->setToolTip(QString::fromLatin1(hints[i]));
         // Qt cuts a line edit's text at 32,767 characters unless told otherwise; a longer
         // formula loaded from a file would then be applied, and saved again, cut short.
         (*edits[i])->setMaxLength(std::numeric_limits<int>::max());
     }
-    LoadButton = Button(GroupBox1, "&Load", "Load filter file", {294, 20, 80, 24});
-    SaveButton = Button(GroupBox1, "&Save", "Save filter file", {294, 49, 80, 24});
-    ClearButton = Button(GroupBox1, "&Clear", nullptr, {294, 78, 80, 24});
-    HelpButton = Button(GroupBox1, "?", "Help", {356, 0, 20, 18});
-    OKButton = Button(this, "&OK", "OK", {398, 10, 81, 25});
-    CancelButton = Button(this, "&Cancel", "Cancel", {398, 42, 81, 25});
+    LoadButton = Button(GroupBox1, "&Load", "Load filter file", {80, 24});
+    SaveButton = Button(GroupBox1, "&Save", "Save filter file", {80, 24});
+    ClearButton = Button(GroupBox1, "&Clear", nullptr, {80, 24});
+    for (int i = 0; QPushButton* button : {LoadButton, SaveButton, ClearButton}) options->addWidget(button, i++, 2);
+    // Outside the layout: it sits on the group's frame, at its top right.
+    HelpButton = Button(GroupBox1, "?", "Help", {20, 18});
+    HelpButton->setMaximumSize(20, 18);
+    OKButton = Button(this, "&OK", "OK", {81, 25});
+    CancelButton = Button(this, "&Cancel", "Cancel", {81, 25});
     SaveButton->setEnabled(false);
     ClearButton->setEnabled(false);
     OKButton->setEnabled(false);
@@ -78,10 +84,28 @@ TCustomFilterForm::TCustomFilterForm(QWidget* owner)
                                        "may take minutes to redraw!"),
                         this);
     Label4->setWordWrap(true);
-    Label4->setGeometry(8, 116, 471, 34);
     QPalette red = Label4->palette();
     red.setColor(QPalette::WindowText, Qt::red);
     Label4->setPalette(red);
+
+    auto* commands = new QVBoxLayout;
+    commands->setContentsMargins(0, 8, 0, 0);
+    commands->addWidget(OKButton);
+    commands->addWidget(CancelButton);
+    commands->addStretch();
+    auto* top = new QHBoxLayout;
+    top->addWidget(GroupBox1, 1);
+    top->addLayout(commands);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(8, 2, 8, 3);
+    layout->setSpacing(4);
+    layout->addLayout(top);
+    layout->addWidget(Label4);
+    // 487 x 153 while everything fits in it, larger where the font needs more; the warning
+    // is wrapped at the width the window gets and shown whole.
+    setFixedSize(FittedSize({487, 153}, *this));
+    layout->activate();
+    HelpButton->move(GroupBox1->width() - HelpButton->width() - 6, 0);
 
     // textChanged fires for typing and for assignments alike, as the enabling rule wants.
     connect(REdit, &QLineEdit::textChanged, this, [this] { REditChange(); });
@@ -97,11 +121,7 @@ TCustomFilterForm::TCustomFilterForm(QWidget* owner)
 
 void TCustomFilterForm::Open() {
     if (SetMainEnabled) SetMainEnabled(false);
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect place = frameGeometry();
-        place.moveCenter(screen->availableGeometry().center());
-        move(place.topLeft());
-    }
+    CentreOnScreen(*this);
     show();
     raise();
     activateWindow();

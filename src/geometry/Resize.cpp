@@ -8,6 +8,8 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 
+#include "WindowFit.h"
+
 namespace {
 constexpr int MinimumSide = 10, MaximumSide = 2500;
 
@@ -28,7 +30,6 @@ const struct {
 
 TResizeForm::TResizeForm(QWidget* owner) : QDialog(owner, Qt::Tool | Qt::WindowStaysOnTopHint) {
     setWindowTitle(QStringLiteral("Resize"));
-    setFixedSize(362, 253);
 
     auto* properties = new QGroupBox(QStringLiteral("Properties"), this);
     WidthLabel = new QLabel(QStringLiteral("0"));
@@ -76,6 +77,9 @@ TResizeForm::TResizeForm(QWidget* owner) : QDialog(owner, Qt::Tool | Qt::WindowS
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(properties);
     layout->addLayout(buttons);
+    // 362 x 253 while everything fits in it at its natural size, larger with a larger font.
+    setFixedSize(FittedSize({362, 253}, *this));
+    PlaceOnFirstShow(*this, Opening::ScreenCentre);
 
     // valueChanged fires only when the position really changes, as the handlers expect.
     connect(WidthScrollBar, &QScrollBar::valueChanged, this, [this] { WidthScrollBarChange(); });

@@ -1,37 +1,59 @@
 #include "Palette.h"
 
+#include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QVBoxLayout>
+
+#include "WindowFit.h"
 
 TPaletteForm::TPaletteForm(QWidget* owner)
     : QDialog(owner, Qt::Tool | Qt::WindowStaysOnTopHint), Colors(this) {
     setWindowTitle(QStringLiteral("Palette"));
-    setFixedSize(242, 128);
-    auto* group = new QGroupBox(QStringLiteral("Color option"), this);
-    group->setGeometry(4, 2, 234, 92);
-    Colors.ColorShape->setParent(group);
-    Colors.ColorShape->setGeometry(8, 22, 28, 56);
+    auto* group = new QGroupBox(QStringLiteral("Color option"));
+    Colors.ColorShape->setFixedSize(28, 56);
+    auto* channels = new QGridLayout;
+    channels->setHorizontalSpacing(4);
     const char* names[] = {"R:", "G:", "B:"};
     QScrollBar* bars[] = {Colors.RScrollBar, Colors.GScrollBar, Colors.BScrollBar};
     QLabel* values[] = {Colors.RLabel, Colors.GLabel, Colors.BLabel};
     for (int i = 0; i < 3; ++i) {
-        const int y = 20 + i * 22;
-        (new QLabel(QString::fromLatin1(names[i]), group))->setGeometry(42, y, 16, 16);
-        bars[i]->setParent(group);
-        bars[i]->setGeometry(58, y, 92, 16);
-        values[i]->setParent(group);
-        values[i]->setGeometry(154, y, 26, 16);
+        channels->addWidget(new QLabel(QString::fromLatin1(names[i])), i, 0);
+        bars[i]->setMinimumWidth(80);
+        channels->addWidget(bars[i], i, 1);
+        channels->addWidget(values[i], i, 2);
     }
-    Colors.ColorGrid->setParent(group);
-    Colors.ColorGrid->setGeometry(182, 18, 46, 66);
-    OKButton = new QPushButton(QStringLiteral("&OK"), this);
+    // All 16 cells in full, four by four.
+    Colors.ColorGrid->setFixedSize(64, 64);
+    auto* colours = new QHBoxLayout(group);
+    colours->setContentsMargins(8, 4, 6, 6);
+    colours->addWidget(Colors.ColorShape);
+    colours->addLayout(channels, 1);
+    colours->addWidget(Colors.ColorGrid);
+
+    OKButton = new QPushButton(QStringLiteral("&OK"));
     OKButton->setToolTip(QStringLiteral("OK"));
-    OKButton->setGeometry(40, 98, 75, 25);
-    CancelButton = new QPushButton(QStringLiteral("&Cancel"), this);
+    CancelButton = new QPushButton(QStringLiteral("&Cancel"));
     CancelButton->setToolTip(QStringLiteral("Cancel"));
-    CancelButton->setGeometry(127, 98, 75, 25);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    for (QPushButton* button : {OKButton, CancelButton}) {
+        button->setMinimumSize(75, 25);
+        buttons->addWidget(button);
+    }
+    buttons->addStretch();
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(4, 2, 4, 5);
+    layout->setSpacing(4);
+    layout->addWidget(group);
+    layout->addLayout(buttons);
+    // 242 x 128 while everything fits in it, larger with a larger font.
+    setFixedSize(FittedSize({242, 128}, *this));
+    PlaceOnFirstShow(*this, Opening::ScreenCentre);
+
     connect(OKButton, &QPushButton::clicked, this, [this] { OKButtonClick(); });
     connect(CancelButton, &QPushButton::clicked, this, [this] { CancelButtonClick(); });
 }

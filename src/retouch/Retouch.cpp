@@ -6,14 +6,18 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QPaintEvent>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QScrollBar>
+#include <QStyle>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
 #include "PictureFile.h"
 #include "QtPicture.h"
 #include "Tools.h"
+#include "WindowFit.h"
 
 // The picture, one screen pixel per picture pixel, passing the mouse to the window.
 class TRetouchImage : public QWidget {
@@ -24,7 +28,11 @@ public:
     }
 
 protected:
-    void paintEvent(QPaintEvent*) override { QPainter(this).drawImage(0, 0, ImageView(form_.Picture())); }
+    // Only the part asked for: on a large picture that is what the scroll area shows.
+    void paintEvent(QPaintEvent* e) override {
+        const QRect part = e->rect();
+        QPainter(this).drawImage(part.topLeft(), ImageView(form_.Picture()), part);
+    }
     void mousePressEvent(QMouseEvent* e) override {
         const QPoint p = e->position().toPoint();
         form_.ImageMouseDown(e->button(), p.x(), p.y());
@@ -63,10 +71,16 @@ TRetouchForm::TRetouchForm()
       Colors(this) {
     setWindowTitle(QStringLiteral("Corvalux - retouch window"));
 
-    ImagePanel = new QWidget(this);
+    // The picture part scrolls when the picture is larger than the screen allows; Reload stays
+    // at its top-left corner, over the scrolled picture.
+    pictureArea_ = new QScrollArea(this);
+    pictureArea_->setFrameShape(QFrame::NoFrame);
+    pictureArea_->setBackgroundRole(QPalette::Window);
+    ImagePanel = new QWidget;
     Image = new TRetouchImage(*this, ImagePanel);
     Image->move(ImageOffset, ImageOffset);
-    ReloadButton = new QPushButton(QStringLiteral("&Reload"), ImagePanel);
+    pictureArea_->setWidget(ImagePanel);
+    ReloadButton = new QPushButton(QStringLiteral("&Reload"), pictureArea_);
     ReloadButton->setToolTip(QStringLiteral("Reload the original image"));
     ReloadButton->move(0, 0);
     ReloadButton->adjustSize();
@@ -139,13 +153,23 @@ void TRetouchForm::Load(const std::string& path) {
 void TRetouchForm::Layout() {
     const int w = picture_.Width(), h = picture_.Height();
     Image->setFixedSize(w, h);
-    ImagePanel->setGeometry(0, 0, w + 2 * ImageOffset, h + 2 * ImageOffset);
-    const int clientWidth = w + ImageOffset + ControlsWidth;
-    const int clientHeight = h < 417 ? MinimumClientHeight : h + ImageOffset + 40;
-    setFixedSize(clientWidth, clientHeight);
-    controls_->setGeometry(clientWidth - ControlsWidth + ImageOffset, 0, ControlsWidth - ImageOffset, clientHeight);
+    ImagePanel->setFixedSize(w + 2 * ImageOffset, h + 2 * ImageOffset);
+    // The picture with its margin beside the controls, at least 453 high.
+    QSize client(w + ImageOffset + ControlsWidth, h < 417 ? MinimumClientHeight : h + ImageOffset + 40);
+    // Past the screen, the picture part scrolls. A scroll bar down takes width from it, which
+    // is added back while there is room; the one across fits in the 32 pixels below the panel.
+    const QSize room = ClientRoom(*this);
+    if (client.height() > room.height())
+        client.rwidth() += style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, pictureArea_);
+    client = client.boundedTo(room).expandedTo(QSize(ControlsWidth, controls_->minimumSizeHint().height()));
+    setFixedSize(client);
+    const int controlsLeft = client.width() - ControlsWidth + ImageOffset;
+    pictureArea_->setGeometry(0, 0, controlsLeft, client.height());
+    controls_->setGeometry(controlsLeft, 0, ControlsWidth - ImageOffset, client.height());
     ReloadButton->raise();
 }
+
+void TRetouchForm::MoveWithinScreen(QPoint topLeft) { MoveOnScreen(*this, topLeft); }
 
 void TRetouchForm::ReloadButtonClick() {
     try {
@@ -161,7 +185,7 @@ void TRetouchForm::ApplyTool(int x, int y) {
         AirbrushAt(picture_, x, y, size, p, OpacityScrollBar->maximum(), Colors.CurrentColor());
     else
         ShadeAt(picture_, x, y, size, LightenRadioButton->isChecked() ? p : -p);
-    Image->update();
+    Image->update(QRect(x - size, y - size, 2 * size + 1, 2 * size + 1));
 }
 
 void TRetouchForm::PickAt(int x, int y) {

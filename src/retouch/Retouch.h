@@ -10,6 +10,7 @@
 
 class QPushButton;
 class QRadioButton;
+class QScrollArea;
 class QScrollBar;
 class QTabWidget;
 
@@ -19,6 +20,9 @@ public:
 
     // Loads the picture to retouch and sizes the window around it. Throws on a bad file.
     void Load(const std::string& path);
+    // Moves the window's frame to `topLeft`, shifted as little as needed to keep the window
+    // on the screen.
+    void MoveWithinScreen(QPoint topLeft);
     // The retouched picture.
     const Bitmap& Picture() const { return picture_; }
 
@@ -37,8 +41,8 @@ public:
     QScrollBar *SizeScrollBar, *OpacityScrollBar;
     QPushButton *OKButton, *CancelButton, *ReloadButton;
     QTabWidget* PageControl;
-    QWidget* ImagePanel;
-    QWidget* Image;  // the picture, one screen pixel per picture pixel
+    QWidget* ImagePanel;  // scrolls when the picture is larger than the screen allows
+    QWidget* Image;       // the picture, one screen pixel per picture pixel
     TColorControls Colors;
     bool Painting = false, Picking = false;
 
@@ -54,5 +58,6 @@ private:
 
     Bitmap picture_;
     std::string path_;
+    QScrollArea* pictureArea_;
     QWidget* controls_;
 };
