@@ -91,6 +91,8 @@ void TMainForm::CreateMenus() {
                 if (entry.Shortcut) action->setShortcut(QKeySequence(QString::fromLatin1(entry.Shortcut)));
                 if (entry.Glyph >= 0) action->setIcon(MenuGlyph(entry.Glyph));
                 action->setCheckable(entry.Checkable);
+                // The style draws a glyph in place of the check mark: a checkable item shows its tick.
+                if (entry.Checkable) action->setIconVisibleInMenu(false);
                 if (entry.FilterCommand) {
                     const std::string command = entry.FilterCommand;
                     connect(action, &QAction::triggered, this, [this, command] { FilterMenuClick(command); });

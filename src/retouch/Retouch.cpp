@@ -122,6 +122,8 @@ TRetouchForm::TRetouchForm()
     auto* palettePage = new QWidget;
     (new QVBoxLayout(palettePage))->addWidget(Colors.ColorGrid);
     PageControl->addTab(palettePage, QStringLiteral("&Pallette"));
+    // A tall window gives its height to the space above OK, not to the swatch.
+    PageControl->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
 
     OKButton = new QPushButton(QStringLiteral("&OK"));
     OKButton->setToolTip(QStringLiteral("OK"));
