@@ -33,9 +33,10 @@ bool TMainForm::RunPictureCommand(const PictureChange& change, UndoSnapshot undo
 void TMainForm::FilterMenuClick(const std::string& name) {
     const FilterCommand* command = FindFilterCommand(name);
     if (!command) return;
-    RunPictureCommand([&](Bitmap& picture, TRect& selection, const ProgressCallback&) {
+    RunPictureCommand([&](Bitmap& picture, TRect& selection, const ProgressCallback& progress) {
         FilterContext context{picture, selection};
         if (NoiseSeed) context.NoiseSeed = NoiseSeed;
+        context.Progress = progress;
         RunFilterCommand(*command, context);
     });
 }
@@ -81,20 +82,20 @@ void TMainForm::StatisticsMenuClick() {
 }
 
 void TMainForm::CropMenuClick() {
-    RunPictureCommand([&](Bitmap& picture, TRect& selection, const ProgressCallback&) {
-        CropCommand(picture, selection);
+    RunPictureCommand([&](Bitmap& picture, TRect& selection, const ProgressCallback& progress) {
+        CropCommand(picture, selection, progress);
     });
 }
 
 void TMainForm::LeftMenuClick() {
-    RunPictureCommand([&](Bitmap& picture, TRect& selection, const ProgressCallback&) {
-        RotateCommand(picture, selection, TurnDirection::Left);
+    RunPictureCommand([&](Bitmap& picture, TRect& selection, const ProgressCallback& progress) {
+        RotateCommand(picture, selection, TurnDirection::Left, progress);
     });
 }
 
 void TMainForm::RightMenuClick() {
-    RunPictureCommand([&](Bitmap& picture, TRect& selection, const ProgressCallback&) {
-        RotateCommand(picture, selection, TurnDirection::Right);
+    RunPictureCommand([&](Bitmap& picture, TRect& selection, const ProgressCallback& progress) {
+        RotateCommand(picture, selection, TurnDirection::Right, progress);
     });
 }
 

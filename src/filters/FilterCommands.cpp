@@ -4,6 +4,7 @@
 
 #include "Feather.h"
 #include "Neighbourhood.h"
+#include "Parallel.h"
 #include "PointFilters.h"
 #include "Symmetry.h"
 #include "ToneFilters.h"
@@ -92,22 +93,23 @@ const FilterCommand* FindFilterCommandByHandler(std::string_view handler) {
 void RunFilterStep(const FilterStep& step, FilterContext& context) {
     Bitmap& picture = context.Picture;
     TRect& selection = context.Selection;
+    const ProgressCallback& progress = context.Progress;
     const auto& args = step.Args;
     switch (step.Routine) {
-    case FilterRoutine::AdjustChannels: AdjustChannels(picture, selection, args[0], args[1], args[2]); return;
-    case FilterRoutine::BlackAndWhite: BlackAndWhite(picture, selection); return;
-    case FilterRoutine::Grayscale: Grayscale(picture, selection); return;
-    case FilterRoutine::Invert: Invert(picture, selection, ChannelSelector(args[0])); return;
-    case FilterRoutine::SwapChannels: SwapChannels(picture, selection); return;
-    case FilterRoutine::Logaritmize: Logaritmize(picture, selection, ChannelSelector(args[0])); return;
-    case FilterRoutine::Contrast: Contrast(picture, selection, ContrastStep(args[0])); return;
-    case FilterRoutine::Optimize: Optimize(picture, selection); return;
-    case FilterRoutine::Mean: Mean(picture, selection, args[0]); return;
-    case FilterRoutine::AddNoise: AddNoise(picture, selection, args[0], context.NoiseSeed()); return;
-    case FilterRoutine::Sharpness: Sharpness(picture, selection, SharpnessStep(args[0])); return;
-    case FilterRoutine::FindEdges: FindEdges(picture, selection); return;
-    case FilterRoutine::Mirror: Mirror(picture, selection, MirrorAxis(args[0])); return;
-    case FilterRoutine::Reflection: Reflection(picture, selection, MirrorAxis(args[0])); return;
+    case FilterRoutine::AdjustChannels: AdjustChannels(picture, selection, args[0], args[1], args[2], progress); return;
+    case FilterRoutine::BlackAndWhite: BlackAndWhite(picture, selection, progress); return;
+    case FilterRoutine::Grayscale: Grayscale(picture, selection, progress); return;
+    case FilterRoutine::Invert: Invert(picture, selection, ChannelSelector(args[0]), progress); return;
+    case FilterRoutine::SwapChannels: SwapChannels(picture, selection, progress); return;
+    case FilterRoutine::Logaritmize: Logaritmize(picture, selection, ChannelSelector(args[0]), progress); return;
+    case FilterRoutine::Contrast: Contrast(picture, selection, ContrastStep(args[0]), progress); return;
+    case FilterRoutine::Optimize: Optimize(picture, selection, progress); return;
+    case FilterRoutine::Mean: Mean(picture, selection, args[0], progress); return;
+    case FilterRoutine::AddNoise: AddNoise(picture, selection, args[0], context.NoiseSeed(), progress); return;
+    case FilterRoutine::Sharpness: Sharpness(picture, selection, SharpnessStep(args[0]), progress); return;
+    case FilterRoutine::FindEdges: FindEdges(picture, selection, progress); return;
+    case FilterRoutine::Mirror: Mirror(picture, selection, MirrorAxis(args[0]), progress); return;
+    case FilterRoutine::Reflection: Reflection(picture, selection, MirrorAxis(args[0]), progress); return;
     }
     throw std::logic_error("unknown filter routine");
 }
@@ -115,9 +117,25 @@ void RunFilterStep(const FilterStep& step, FilterContext& context) {
 void RunFilterCommand(const FilterCommand& command, FilterContext& context) {
     if (command.Kind == CommandKind::Feather)
         throw std::logic_error("Feather needs a colour: use RunFeather");
-    for (const FilterStep& step : command.Steps) RunFilterStep(step, context);
+    if (!context.Progress) {
+        for (const FilterStep& step : command.Steps) RunFilterStep(step, context);
+        return;
+    }
+    // Each step leaves its input alone when cancelled, but the steps before it have run: the
+    // command works on copies, which replace the picture and selection once every step is done.
+    Bitmap picture = context.Picture;
+    TRect selection = context.Selection;
+    FilterContext work{picture, selection, context.NoiseSeed};
+    StepProgress progress(context.Progress, int(command.Steps.size()));
+    for (std::size_t k = 0; k < command.Steps.size(); ++k) {
+        work.Progress = progress.Step(int(k));
+        RunFilterStep(command.Steps[k], work);
+        progress.Finish(int(k));
+    }
+    context.Picture = std::move(picture);
+    context.Selection = selection;
 }
 
 void RunFeather(FilterContext& context, PackedColor color) {
-    Feather(context.Picture, context.Selection, color);
+    Feather(context.Picture, context.Selection, color, context.Progress);
 }

@@ -11,6 +11,7 @@
 #include "FilterOptions.h"
 #include "Noise.h"
 #include "PackedColor.h"
+#include "Progress.h"
 #include "Rect.h"
 
 enum class FilterRoutine {
@@ -71,11 +72,14 @@ const std::vector<FilterCommand>& FilterCommands();
 const FilterCommand* FindFilterCommand(std::string_view name);
 const FilterCommand* FindFilterCommandByHandler(std::string_view handler);
 
-// What a command works on. NoiseSeed is asked once per AddNoise pass.
+// What a command works on. NoiseSeed is asked once per AddNoise pass. With a Progress
+// callback, a command reports one rising progress over all its steps and a cancel throws
+// ECancelled with the picture and selection as they were; without one it runs as it always did.
 struct FilterContext {
     Bitmap& Picture;
     TRect& Selection;
     std::function<std::uint32_t()> NoiseSeed = MillisecondsSinceUtcMidnight;
+    ProgressCallback Progress = {};
 };
 
 void RunFilterStep(const FilterStep& step, FilterContext& context);

@@ -40,7 +40,7 @@ ChannelTables ComposeTables(const ChannelTables& first, const ChannelTables& the
     return both;
 }
 
-void ApplyChannelTables(Bitmap& picture, const TRect& selection, const ChannelTables& tables) {
+void ApplyChannelTables(Bitmap& picture, const TRect& selection, const ChannelTables& tables, ProgressMeter* meter) {
     const std::uint8_t* const blue = tables.Blue.data();
     const std::uint8_t* const green = tables.Green.data();
     const std::uint8_t* const red = tables.Red.data();
@@ -48,7 +48,7 @@ void ApplyChannelTables(Bitmap& picture, const TRect& selection, const ChannelTa
         p[0] = blue[p[0]];
         p[1] = green[p[1]];
         p[2] = red[p[2]];
-    });
+    }, meter);
 }
 
 BlockPattern ChannelPattern(std::uint8_t blue, std::uint8_t green, std::uint8_t red) {

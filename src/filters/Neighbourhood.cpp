@@ -315,28 +315,37 @@ std::uint8_t Moved(std::uint8_t v, std::uint32_t r, std::int32_t a) {
 }
 }  // namespace
 
-void AddNoise(Bitmap& picture, const TRect& selection, std::int32_t a, std::uint32_t seed) {
+void AddNoise(Bitmap& picture, const TRect& selection, std::int32_t a, std::uint32_t seed,
+              const ProgressCallback& progress) {
     // In place on the visible part; pixels of the selection outside the picture still use
     // their draws, so every pixel gets the numbers the whole region's pass gives it.
     const TRect part = VisiblePart(picture, selection);
     if (part.Width() == 0 || part.Height() == 0) return;
-    NoiseStreams noise(seed);
-    const std::uint32_t range = static_cast<std::uint32_t>(a);
-    noise.Skip(std::uint64_t(part.Top - std::int64_t(selection.Top)) * std::uint64_t(selection.Width()));
-    const std::uint64_t before = std::uint64_t(part.Left - std::int64_t(selection.Left));
-    const std::uint64_t after = std::uint64_t(std::int64_t(selection.Right) - part.Right);
-    for (int y = part.Top; y <= part.Bottom; ++y) {
-        noise.Skip(before);
-        std::uint8_t* p = picture.Pixel(part.Left, y);
-        for (std::int64_t x = 0; x < part.Width(); ++x, p += 3) {
-            std::uint32_t r[3];
-            noise.Draw(range, r);
-            p[2] = Moved(p[2], r[0], a);
-            p[1] = Moved(p[1], r[1], a);
-            p[0] = Moved(p[0], r[2], a);
+    RunCancellable(picture, progress, part.Height(), [&](Bitmap& target, ProgressMeter* meter) {
+        NoiseStreams noise(seed);
+        const std::uint32_t range = static_cast<std::uint32_t>(a);
+        noise.Skip(std::uint64_t(part.Top - std::int64_t(selection.Top)) * std::uint64_t(selection.Width()));
+        const std::uint64_t before = std::uint64_t(part.Left - std::int64_t(selection.Left));
+        const std::uint64_t after = std::uint64_t(std::int64_t(selection.Right) - part.Right);
+        for (int y = part.Top; y <= part.Bottom; ++y) {
+            // One sequence of draws, so one thread; the meter hears of every band of rows.
+            if (meter && (y - part.Top) % BandRows == 0) {
+                if (y > part.Top) meter->Advance(BandRows);
+                meter->Check();
+            }
+            noise.Skip(before);
+            std::uint8_t* p = target.Pixel(part.Left, y);
+            for (std::int64_t x = 0; x < part.Width(); ++x, p += 3) {
+                std::uint32_t r[3];
+                noise.Draw(range, r);
+                p[2] = Moved(p[2], r[0], a);
+                p[1] = Moved(p[1], r[1], a);
+                p[0] = Moved(p[0], r[2], a);
+            }
+            noise.Skip(after);
         }
-        noise.Skip(after);
-    }
+        if (meter) meter->Advance(part.Height());  // the rest; the meter stops at its total
+    });
 }
 
 // ---- Sharpness and FindEdges ----------------------------------------------------------------
@@ -536,11 +545,14 @@ void FindEdgesOn(Bitmap& picture, const TRect& selection, ProgressMeter* meter) 
     }
     // Optimize, then Logaritmize(All), as one pass of the two curves composed.
     ApplyChannelTables(picture, selection,
-                       ComposeTables(OptimizeTables(picture, selection), LogaritmizeTables(ChannelSelector::All)));
+                       ComposeTables(OptimizeTables(picture, selection), LogaritmizeTables(ChannelSelector::All)),
+                       meter);
 }
 }  // namespace
 
 void FindEdges(Bitmap& picture, const TRect& selection, const ProgressCallback& progress) {
-    RunCancellable(picture, progress, std::max<std::int64_t>(selection.Height() - 2, 0),
+    // The edge pass's interior rows, then the tone pass's visible rows.
+    const std::int64_t interior = selection.Width() >= 3 && selection.Height() >= 3 ? selection.Height() - 2 : 0;
+    RunCancellable(picture, progress, interior + VisibleRows(picture, selection),
                    [&](Bitmap& target, ProgressMeter* meter) { FindEdgesOn(target, selection, meter); });
 }

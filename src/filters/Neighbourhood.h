@@ -21,8 +21,9 @@ void Mean(Bitmap& picture, const TRect& selection, std::int32_t n, const Progres
 
 // Moves every channel by 2r - a, r drawn uniformly from 0..a - 1 (red, green, blue per pixel,
 // pixels in selection order), clamped. The generator starts at `seed`. One thread: the draws
-// are one sequence.
-void AddNoise(Bitmap& picture, const TRect& selection, std::int32_t a, std::uint32_t seed);
+// are one sequence. With a callback it reports rows done, and a cancel leaves the picture.
+void AddNoise(Bitmap& picture, const TRect& selection, std::int32_t a, std::uint32_t seed,
+              const ProgressCallback& progress = {});
 
 // Pushes each interior pixel away from (Increase) or towards (Decrease) the mean grey of its
 // eight neighbours; the selection's outermost rows and columns stay as they are.

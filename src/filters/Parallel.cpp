@@ -47,6 +47,23 @@ void ProgressMeter::Check() const {
     if (Cancelled()) throw ECancelled();
 }
 
+bool StepProgress::Report(std::int64_t done) {
+    reported_ = done;
+    return whole_.Report(done, total_);
+}
+
+ProgressCallback StepProgress::Step(int k) {
+    if (!whole_) return {};
+    return {[this, k](std::int64_t done, std::int64_t total) {
+        const std::int64_t share = total > 0 ? std::min(done, total) * PartUnits / total : PartUnits;
+        return Report(std::max(reported_, k * PartUnits + share));
+    }};
+}
+
+void StepProgress::Finish(int k) {
+    if (whole_ && reported_ < (k + 1) * PartUnits && !Report((k + 1) * PartUnits)) throw ECancelled();
+}
+
 void ParallelBands(std::int64_t count, std::int64_t bandSize,
                    const std::function<void(std::int64_t, std::int64_t)>& band, ProgressMeter* meter,
                    std::int64_t unitsPerItem) {

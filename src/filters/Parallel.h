@@ -38,6 +38,29 @@ private:
     std::atomic<bool> cancelled_{false};
 };
 
+// One progress over a run of several steps. Step k's own reports, done of total, go on as k
+// whole parts plus that share of one part, so the run's done never goes down from one step to
+// the next; Finish(k) reports the end of step k (for a step that reported nothing, or not up to
+// its total) and throws ECancelled when that report cancels. Without a callback, every step's
+// callback is empty too, so the steps run as they do alone.
+class StepProgress {
+public:
+    StepProgress(const ProgressCallback& whole, int steps) : whole_(whole), total_(std::int64_t(steps) * PartUnits) {}
+    StepProgress(const StepProgress&) = delete;
+    StepProgress& operator=(const StepProgress&) = delete;
+
+    // The callback for step k; it refers to this object, which must outlive the step.
+    ProgressCallback Step(int k);
+    void Finish(int k);
+
+private:
+    static constexpr std::int64_t PartUnits = 1 << 16;
+    bool Report(std::int64_t done);
+    const ProgressCallback& whole_;
+    const std::int64_t total_;
+    std::int64_t reported_ = -1;
+};
+
 // Calls band(first, last) for the bands [first, last) of [0, count), each `bandSize` long (the
 // last one shorter), on WorkerThreads() threads; on one thread in order, on this thread.
 //

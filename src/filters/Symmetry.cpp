@@ -36,48 +36,55 @@ private:
 };
 }  // namespace
 
-void Mirror(Bitmap& picture, TRect& selection, MirrorAxis axis) {
-    const int width = picture.Width(), height = picture.Height();
-    if (axis == MirrorAxis::Horizontal) {
-        if (width > 0)
-            ParallelBands(height, BandRows, [&](std::int64_t first, std::int64_t end) {
-                RowCopy copy(picture.RowBytes());
-                for (int y = int(first); y < end; ++y) ReversePixels(copy.Of(picture.Row(y)), width, picture.Row(y));
-            });
-    } else {
-        // Each band swaps its rows of the upper half with their partners.
-        ParallelBands(height / 2, BandRows, [&](std::int64_t first, std::int64_t end) {
-            for (int y = int(first); y < end; ++y)
-                std::swap_ranges(picture.Row(y), picture.Row(y) + picture.RowBytes(), picture.Row(height - 1 - y));
-        });
-    }
+void Mirror(Bitmap& picture, TRect& selection, MirrorAxis axis, const ProgressCallback& progress) {
+    const int height = picture.Height();
+    const bool horizontal = axis == MirrorAxis::Horizontal;
+    RunCancellable(picture, progress, horizontal ? height : height / 2, [&](Bitmap& target, ProgressMeter* meter) {
+        const int width = target.Width();
+        if (horizontal) {
+            if (width > 0)
+                ParallelBands(height, BandRows, [&](std::int64_t first, std::int64_t end) {
+                    RowCopy copy(target.RowBytes());
+                    for (int y = int(first); y < end; ++y) ReversePixels(copy.Of(target.Row(y)), width, target.Row(y));
+                }, meter);
+        } else {
+            // Each band swaps its rows of the upper half with their partners.
+            ParallelBands(height / 2, BandRows, [&](std::int64_t first, std::int64_t end) {
+                for (int y = int(first); y < end; ++y)
+                    std::swap_ranges(target.Row(y), target.Row(y) + target.RowBytes(), target.Row(height - 1 - y));
+            }, meter);
+        }
+    });
     selection = WholePicture(picture);
 }
 
-void Reflection(Bitmap& picture, TRect& selection, MirrorAxis axis) {
-    selection = WholePicture(picture);
-    const int width = picture.Width(), height = picture.Height();
+void Reflection(Bitmap& picture, TRect& selection, MirrorAxis axis, const ProgressCallback& progress) {
+    const int height = picture.Height();
+    const bool horizontal = axis == MirrorAxis::Horizontal;
     // Both get the mean; a loop over bytes that the compiler vectorises.
     auto average = [](std::uint8_t* a, std::uint8_t* b, std::size_t bytes) {
         for (std::size_t i = 0; i < bytes; ++i) a[i] = b[i] = std::uint8_t((a[i] + b[i]) / 2);
     };
-    if (axis == MirrorAxis::Horizontal) {
-        // Each pixel and its partner both become their mean: the row averaged with its mirror
-        // image, byte by byte.
-        const std::size_t rowBytes = picture.RowBytes();
-        if (width > 0)
-            ParallelBands(height, BandRows, [&](std::int64_t first, std::int64_t end) {
-                RowCopy copy(rowBytes);
-                std::vector<std::uint8_t> mirrored(rowBytes);
-                for (int y = int(first); y < end; ++y) {
-                    ReversePixels(copy.Of(picture.Row(y)), width, mirrored.data());
-                    average(picture.Row(y), mirrored.data(), rowBytes);
-                }
-            });
-    } else {
-        ParallelBands(height / 2, BandRows, [&](std::int64_t first, std::int64_t end) {
-            for (int y = int(first); y < end; ++y)
-                average(picture.Row(y), picture.Row(height - 1 - y), picture.RowBytes());
-        });
-    }
+    RunCancellable(picture, progress, horizontal ? height : height / 2, [&](Bitmap& target, ProgressMeter* meter) {
+        const int width = target.Width();
+        const std::size_t rowBytes = target.RowBytes();
+        if (horizontal) {
+            // Each pixel and its partner both become their mean: the row averaged with its
+            // mirror image, byte by byte.
+            if (width > 0)
+                ParallelBands(height, BandRows, [&](std::int64_t first, std::int64_t end) {
+                    RowCopy copy(rowBytes);
+                    std::vector<std::uint8_t> mirrored(rowBytes);
+                    for (int y = int(first); y < end; ++y) {
+                        ReversePixels(copy.Of(target.Row(y)), width, mirrored.data());
+                        average(target.Row(y), mirrored.data(), rowBytes);
+                    }
+                }, meter);
+        } else {
+            ParallelBands(height / 2, BandRows, [&](std::int64_t first, std::int64_t end) {
+                for (int y = int(first); y < end; ++y) average(target.Row(y), target.Row(height - 1 - y), rowBytes);
+            }, meter);
+        }
+    });
+    selection = WholePicture(picture);
 }

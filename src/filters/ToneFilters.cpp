@@ -8,27 +8,27 @@
 
 #include "FilterFrame.h"
 
-// The curves are computed in extended precision with the factors stored as doubles, then
-// tabulated: 256 evaluations per call instead of three per pixel.
+// The curves of Optimize and Logaritmize are computed in extended precision with the factors
+// stored as doubles, then tabulated: 256 evaluations per call instead of three per pixel.
 
-void Contrast(Bitmap& picture, const TRect& selection, ContrastStep step) {
-    const double factor = step == ContrastStep::Increase ? 2.0 : 0.5;
-    const double offset = step == ContrastStep::Increase ? -128.0 : 64.0;
-    ChannelTable table;
-    for (int v = 0; v < 256; ++v) {
-        const long double x = static_cast<long double>(v) * factor + offset;
-        table[v] = ClampByte(static_cast<std::int32_t>(std::trunc(x)));
-    }
-    // The same in byte vectors: 2v - 128 is twice the part of v above 64, clamped; v / 2 + 64
-    // is exact as a shift because v is not negative.
+// The long double curve of the rule, for reference: trunc(v * factor + offset), clamped, with
+// factor 2 and offset -128 (Increase) or 0.5 and 64 (Decrease). In byte vectors: 2v - 128 is
+// twice the part of v above 64, clamped; v / 2 + 64 is exact as a shift because v is not
+// negative. The tests hold the vector rule to the curve on every value.
+void Contrast(Bitmap& picture, const TRect& selection, ContrastStep step, const ProgressCallback& progress) {
     const Bytes16 quarter = Bytes16{} + 64;
-    if (step == ContrastStep::Increase)
-        ApplyVectorRule(picture, selection, {table, table, table}, [&](Bytes16 v, int) {
-            const Bytes16 above = SubtractClamped(v, quarter);
-            return AddClamped(above, above);
-        });
-    else
-        ApplyVectorRule(picture, selection, {table, table, table}, [&](Bytes16 v, int) { return (v >> 1) + quarter; });
+    RunCancellable(picture, progress, VisibleRows(picture, selection), [&](Bitmap& target, ProgressMeter* meter) {
+        if (step == ContrastStep::Increase)
+            ApplyVectorRule(
+                target, selection,
+                [&](Bytes16 v, int) {
+                    const Bytes16 above = SubtractClamped(v, quarter);
+                    return AddClamped(above, above);
+                },
+                meter);
+        else
+            ApplyVectorRule(target, selection, [&](Bytes16 v, int) { return (v >> 1) + quarter; }, meter);
+    });
 }
 
 namespace {
@@ -54,30 +54,43 @@ ChannelTable StretchTable(const ChannelRange& range) {
 }
 }  // namespace
 
+namespace {
+// The byte-wise minima and maxima of one band's whole blocks, and the ranges of its tail bytes.
+struct alignas(64) BandRanges {
+    Bytes16 Low[3], High[3];
+    bool HasBlock = false;
+    std::array<ChannelRange, 3> Tails;  // blue, green, red
+};
+}  // namespace
+
 ChannelTables OptimizeTables(const Bitmap& picture, const TRect& selection) {
     // Measure: the selection as the region copy holds it, so any part outside the picture
-    // counts as black. Whole blocks keep per-byte minima and maxima in three 16-byte vectors,
+    // counts as black. Each band keeps per-byte minima and maxima in three 16-byte vectors,
     // folded into the channel ranges at the end.
-    Bytes16 low[3], high[3];
-    for (int k = 0; k < 3; ++k) low[k] = Bytes16{} + 255, high[k] = Bytes16{};
+    std::vector<BandRanges> bands(std::size_t((VisibleRows(picture, selection) + BandRows - 1) / BandRows));
+    for (BandRanges& band : bands)
+        for (int k = 0; k < 3; ++k) band.Low[k] = Bytes16{} + 255, band.High[k] = Bytes16{};
+    ForEachSelectedRow(picture, selection, nullptr, [&](const std::uint8_t* p, std::size_t bytes, int y) {
+        BandRanges& band = bands[std::size_t(y / BandRows)];
+        SplitBlocks(
+            p, bytes,
+            [&](const std::uint8_t* block) {
+                band.HasBlock = true;
+                for (int k = 0; k < 3; ++k) {
+                    Bytes16 v;
+                    std::memcpy(&v, block + 16 * k, 16);
+                    band.Low[k] = Min(v, band.Low[k]);
+                    band.High[k] = v > band.High[k] ? v : band.High[k];
+                }
+            },
+            [&](std::uint8_t byte, int channel) { band.Tails[std::size_t(channel)].Add(byte); });
+    });
     std::array<ChannelRange, 3> ranges;  // blue, green, red
-    bool measuredBlock = false;
-    ForEachBlock(
-        picture, selection,
-        [&](const std::uint8_t* p) {
-            measuredBlock = true;
-            for (int k = 0; k < 3; ++k) {
-                Bytes16 v;
-                std::memcpy(&v, p + 16 * k, 16);
-                low[k] = Min(v, low[k]);
-                high[k] = v > high[k] ? v : high[k];
-            }
-        },
-        [&](std::uint8_t byte, int channel) { ranges[channel].Add(byte); });
-    if (measuredBlock)
+    for (const BandRanges& band : bands)
         for (std::size_t j = 0; j < BlockBytes; ++j) {
-            ranges[j % 3].Add(low[j / 16][j % 16]);
-            ranges[j % 3].Add(high[j / 16][j % 16]);
+            ChannelRange& range = ranges[j % 3];
+            if (j < 3 && band.Tails[j].Max >= 0) range.Add(band.Tails[j].Min), range.Add(band.Tails[j].Max);
+            if (band.HasBlock) range.Add(band.Low[j / 16][j % 16]), range.Add(band.High[j / 16][j % 16]);
         }
     const TRect part = VisiblePart(picture, selection);
     if (part.Width() * part.Height() < selection.Width() * selection.Height())
@@ -86,8 +99,11 @@ ChannelTables OptimizeTables(const Bitmap& picture, const TRect& selection) {
     return {StretchTable(ranges[2]), StretchTable(ranges[1]), StretchTable(ranges[0])};
 }
 
-void Optimize(Bitmap& picture, const TRect& selection) {
-    ApplyChannelTables(picture, selection, OptimizeTables(picture, selection));
+void Optimize(Bitmap& picture, const TRect& selection, const ProgressCallback& progress) {
+    const ChannelTables tables = OptimizeTables(picture, selection);
+    RunCancellable(picture, progress, VisibleRows(picture, selection), [&](Bitmap& target, ProgressMeter* meter) {
+        ApplyChannelTables(target, selection, tables, meter);
+    });
 }
 
 ChannelTables LogaritmizeTables(ChannelSelector channels) {
@@ -101,6 +117,10 @@ ChannelTables LogaritmizeTables(ChannelSelector channels) {
             all || channels == ChannelSelector::Blue ? curve : same};
 }
 
-void Logaritmize(Bitmap& picture, const TRect& selection, ChannelSelector channels) {
-    ApplyChannelTables(picture, selection, LogaritmizeTables(channels));
+void Logaritmize(Bitmap& picture, const TRect& selection, ChannelSelector channels,
+                 const ProgressCallback& progress) {
+    const ChannelTables tables = LogaritmizeTables(channels);
+    RunCancellable(picture, progress, VisibleRows(picture, selection), [&](Bitmap& target, ProgressMeter* meter) {
+        ApplyChannelTables(target, selection, tables, meter);
+    });
 }

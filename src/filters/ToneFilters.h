@@ -1,19 +1,23 @@
 #pragma once
-// Tone filters: one curve per channel, the same for every pixel of the selection.
+// Tone filters: one curve per channel, the same for every pixel of the selection. Each runs in
+// parallel bands of rows; with a progress callback it reports rows done, and a cancel throws
+// ECancelled with the picture as it was.
 #include "Bitmap.h"
 #include "FilterFrame.h"
 #include "FilterOptions.h"
+#include "Progress.h"
 #include "Rect.h"
 
 // Doubles (Increase) or halves (Decrease) the distance of every value from 128, clamped.
-void Contrast(Bitmap& picture, const TRect& selection, ContrastStep step);
+void Contrast(Bitmap& picture, const TRect& selection, ContrastStep step, const ProgressCallback& progress = {});
 
 // Stretches each channel's range over the selection to 0..255. A channel holding a single
 // value over the whole selection is left as it is.
-void Optimize(Bitmap& picture, const TRect& selection);
+void Optimize(Bitmap& picture, const TRect& selection, const ProgressCallback& progress = {});
 
 // v <- Round(log10(v + 1) * 105.88) on the chosen channels: lifts the dark tones.
-void Logaritmize(Bitmap& picture, const TRect& selection, ChannelSelector channels);
+void Logaritmize(Bitmap& picture, const TRect& selection, ChannelSelector channels,
+                 const ProgressCallback& progress = {});
 
 // The curves Optimize and Logaritmize apply, for running them together in one pass.
 ChannelTables OptimizeTables(const Bitmap& picture, const TRect& selection);

@@ -14,5 +14,6 @@ int NearestSource(int x, int size, int newSize);
 enum class TurnDirection { Left, Right };  // counter-clockwise, clockwise
 
 // A quarter turn: width and height change places. Turning right, old pixel (x, y) goes to
-// (H - 1 - y, x); turning left, to (y, W - 1 - x). Runs in parallel bands of rows.
-Bitmap RotatePicture(const Bitmap& picture, TurnDirection direction);
+// (H - 1 - y, x); turning left, to (y, W - 1 - x). Runs in parallel bands of rows; with a
+// callback it reports new rows done, and a cancel throws ECancelled (the picture is only read).
+Bitmap RotatePicture(const Bitmap& picture, TurnDirection direction, const ProgressCallback& progress = {});

@@ -1,13 +1,9 @@
 #include "GeometryCommands.h"
 
+#include "FilterFrame.h"
 #include "Neighbourhood.h"
+#include "Parallel.h"
 #include "Region.h"
-
-namespace {
-void SelectAll(const Bitmap& picture, TRect& selection) {
-    selection = {0, 0, picture.Width() - 1, picture.Height() - 1};
-}
-}  // namespace
 
 void ResizeCommand(Bitmap& picture, TRect& selection, int newWidth, int newHeight, Interpolation smoothing) {
     ResizeCommand(picture, selection, newWidth, newHeight, smoothing, {picture.Width(), picture.Height()});
@@ -15,19 +11,31 @@ void ResizeCommand(Bitmap& picture, TRect& selection, int newWidth, int newHeigh
 
 void ResizeCommand(Bitmap& picture, TRect& selection, int newWidth, int newHeight, Interpolation smoothing,
                    TPictureSize shown, const ProgressCallback& progress) {
-    picture = ResizeNearest(picture, newWidth, newHeight, progress);
-    SelectAll(picture, selection);
     // Enlarging repeats pixels in blocks; the box mean softens their edges.
-    if (smoothing == Interpolation::Pseudo && (shown.Width < newWidth || shown.Height < newHeight))
-        Mean(picture, selection, 1, progress);
+    const bool smooth = smoothing == Interpolation::Pseudo && (shown.Width < newWidth || shown.Height < newHeight);
+    StepProgress steps(progress, smooth ? 2 : 1);
+    Bitmap resized = ResizeNearest(picture, newWidth, newHeight, steps.Step(0));
+    steps.Finish(0);
+    TRect all = WholePicture(resized);
+    if (smooth) {
+        Mean(resized, all, 1, steps.Step(1));
+        steps.Finish(1);
+    }
+    picture = std::move(resized);
+    selection = all;
 }
 
-void CropCommand(Bitmap& picture, TRect& selection) {
-    picture = CopyRegion(picture, selection);
-    SelectAll(picture, selection);
+void CropCommand(Bitmap& picture, TRect& selection, const ProgressCallback& progress) {
+    // One copy, as fast as memory allows: a report before it and one after are prompt enough.
+    ProgressMeter meter(progress, 2);
+    if (!meter.Advance(1)) throw ECancelled();
+    Bitmap cropped = CopyRegion(picture, selection);
+    if (!meter.Advance(1)) throw ECancelled();
+    picture = std::move(cropped);
+    selection = WholePicture(picture);
 }
 
-void RotateCommand(Bitmap& picture, TRect& selection, TurnDirection direction) {
-    picture = RotatePicture(picture, direction);
-    SelectAll(picture, selection);
+void RotateCommand(Bitmap& picture, TRect& selection, TurnDirection direction, const ProgressCallback& progress) {
+    picture = RotatePicture(picture, direction, progress);
+    selection = WholePicture(picture);
 }

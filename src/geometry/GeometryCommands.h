@@ -1,6 +1,8 @@
 #pragma once
 // The Deform commands on the working picture and its selection, shared by the main window
-// and corvalux-batch. Each leaves the whole (new) picture selected.
+// and corvalux-batch. Each leaves the whole (new) picture selected. With a progress callback
+// each reports one rising progress, and a cancel throws ECancelled with the picture and
+// selection as they were.
 #include "Bitmap.h"
 #include "Geometry.h"
 #include "Progress.h"
@@ -20,6 +22,6 @@ void ResizeCommand(Bitmap& picture, TRect& selection, int newWidth, int newHeigh
                    TPictureSize shown, const ProgressCallback& progress = {});
 
 // Keeps only the selection; parts of it outside the picture become black.
-void CropCommand(Bitmap& picture, TRect& selection);
+void CropCommand(Bitmap& picture, TRect& selection, const ProgressCallback& progress = {});
 
-void RotateCommand(Bitmap& picture, TRect& selection, TurnDirection direction);
+void RotateCommand(Bitmap& picture, TRect& selection, TurnDirection direction, const ProgressCallback& progress = {});

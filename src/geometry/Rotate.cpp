@@ -4,13 +4,14 @@
 #include "Geometry.h"
 #include "Parallel.h"
 
-Bitmap RotatePicture(const Bitmap& picture, TurnDirection direction) {
+Bitmap RotatePicture(const Bitmap& picture, TurnDirection direction, const ProgressCallback& progress) {
     const int w = picture.Width(), h = picture.Height();
     Bitmap result(h, w);
     // Work in square tiles so that the column walk through the source stays in cache.
     constexpr int Tile = 64;
     const std::ptrdiff_t rowBytes = std::ptrdiff_t(picture.RowBytes());
     // Bands of Tile new rows run in parallel: each writes only its own rows.
+    ProgressMeter meter(progress, w);
     ParallelBands(w, Tile, [&](std::int64_t bandFirst, std::int64_t) {
         const int tileY = int(bandFirst);
         for (int tileX = 0; tileX < h; tileX += Tile) {
@@ -39,6 +40,6 @@ Bitmap RotatePicture(const Bitmap& picture, TurnDirection direction) {
                 for (; nx < endX; ++nx, in += step, out += 3) std::memcpy(out, in, 3);
             }
         }
-    });
+    }, progress ? &meter : nullptr);
     return result;
 }
