@@ -289,3 +289,28 @@ TEST(FastPaths, FeatherMatchesThePerPixelDistance) {
         ExpectSame(expected, Applied(c, [colour](Bitmap& p, const TRect& s) { Feather(p, s, colour); }), c, "Feather");
     }
 }
+
+// The vector rules meet every value both in whole blocks and in the bytes after a row's last
+// block, whose tables are built from the same rules: each must equal its plain curve there.
+TEST(FastPaths, VectorRulesHoldTheirCurvesOnEveryValueInBlocksAndTails) {
+    // 261 pixels: 16 whole blocks and 5 pixels after them; the rows shift the values so that
+    // every value of every channel reaches the tail.
+    Bitmap picture(261, 60);
+    for (int y = 0; y < picture.Height(); ++y)
+        for (int x = 0; x < picture.Width(); ++x)
+            for (int ch = 0; ch < 3; ++ch) picture.Pixel(x, y)[ch] = std::uint8_t(x + 5 * y + 85 * ch);
+    const Case c{picture, {0, 0, 260, 59}};
+    for (ContrastStep step : {ContrastStep::Increase, ContrastStep::Decrease}) {
+        const double f = step == ContrastStep::Increase ? 2.0 : 0.5;
+        const double o = step == ContrastStep::Increase ? -128.0 : 64.0;
+        ExpectSame(PlainChannels(picture, c.selection,
+                                 [&](int, int v) { return ClampByte(std::int32_t(std::trunc((long double)v * f + o))); }),
+                   Applied(c, [&](Bitmap& p, const TRect& s) { Contrast(p, s, step); }), c, "Contrast");
+    }
+    ExpectSame(PlainChannels(picture, c.selection, [](int ch, int v) { return ch == 1 ? 255 - v : v; }),
+               Applied(c, [](Bitmap& p, const TRect& s) { Invert(p, s, ChannelSelector::Green); }), c, "Invert");
+    const int amount[3] = {-40, 0, 255};  // blue, green, red
+    ExpectSame(PlainChannels(picture, c.selection, [&](int ch, int v) { return std::clamp(v + amount[ch], 0, 255); }),
+               Applied(c, [&](Bitmap& p, const TRect& s) { AdjustChannels(p, s, amount[2], amount[1], amount[0]); }), c,
+               "AdjustChannels");
+}

@@ -1,9 +1,13 @@
-// Resize and the turns in bands against their one-thread run, and Resize's progress and cancel.
+// Resize and the turns in bands against their one-thread run, and the progress and cancel of
+// the Deform commands.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
+#include <vector>
 
 #include "Geometry.h"
+#include "GeometryCommands.h"
 #include "Parallel.h"
 
 namespace {
@@ -68,6 +72,65 @@ TEST(GeometryBands, ResizeReportsProgressAndCancels) {
         EXPECT_THROW(ResizeNearest(picture, 300, 400, {[&](std::int64_t, std::int64_t) { return ++reports < 3; }}),
                      ECancelled);
         EXPECT_EQ(reports, 3);
+    }
+}
+
+
+// The Deform commands with a callback: the result of the plain call with progress rising to
+// its total (one progress over resize and its smoothing), and a cancel at any report leaves
+// the picture and the selection as they were.
+TEST(GeometryBands, DeformCommandsReportOneProgressAndCancelCleanly) {
+    const Bitmap picture = Random(90, 70, 4);
+    using Command = std::function<void(Bitmap&, TRect&, const ProgressCallback&)>;
+    const struct {
+        const char* name;
+        Command run;
+    } commands[] = {
+        {"crop", [](Bitmap& p, TRect& s, const ProgressCallback& c) { CropCommand(p, s, c); }},
+        {"left", [](Bitmap& p, TRect& s, const ProgressCallback& c) { RotateCommand(p, s, TurnDirection::Left, c); }},
+        {"right", [](Bitmap& p, TRect& s, const ProgressCallback& c) { RotateCommand(p, s, TurnDirection::Right, c); }},
+        {"resize smoothed",
+         [](Bitmap& p, TRect& s, const ProgressCallback& c) {
+             ResizeCommand(p, s, 200, 150, Interpolation::Pseudo, {90, 70}, c);
+         }},
+        {"resize plain",
+         [](Bitmap& p, TRect& s, const ProgressCallback& c) {
+             ResizeCommand(p, s, 30, 20, Interpolation::None, {90, 70}, c);
+         }},
+    };
+    const TRect selection{10, -5, 60, 50};
+    for (int n : {1, 2}) {
+        ThreadCount threads(n);
+        for (const auto& command : commands) {
+            Bitmap plain = picture, reported = picture;
+            TRect plainSelection = selection, reportedSelection = selection;
+            command.run(plain, plainSelection, {});
+            std::vector<std::pair<std::int64_t, std::int64_t>> seen;
+            command.run(reported, reportedSelection, {[&](std::int64_t done, std::int64_t total) {
+                            seen.emplace_back(done, total);
+                            return true;
+                        }});
+            EXPECT_EQ(reported, plain) << command.name;
+            EXPECT_EQ(reportedSelection, plainSelection) << command.name;
+            ASSERT_FALSE(seen.empty()) << command.name;
+            for (std::size_t i = 1; i < seen.size(); ++i) {
+                EXPECT_GE(seen[i].first, seen[i - 1].first) << command.name;
+                EXPECT_EQ(seen[i].second, seen[0].second) << command.name;
+            }
+            EXPECT_EQ(seen.back().first, seen.back().second) << command.name;
+
+            for (std::size_t cancelAt : {std::size_t(1), seen.size() / 2 + 1, seen.size()}) {
+                Bitmap cancelled = picture;
+                TRect cancelledSelection = selection;
+                std::size_t reports = 0;
+                EXPECT_THROW(command.run(cancelled, cancelledSelection,
+                                         {[&](std::int64_t, std::int64_t) { return ++reports != cancelAt; }}),
+                             ECancelled)
+                    << command.name << " at " << cancelAt;
+                EXPECT_EQ(cancelled, picture) << command.name << " at " << cancelAt;
+                EXPECT_EQ(cancelledSelection, selection) << command.name << " at " << cancelAt;
+            }
+        }
     }
 }
 
