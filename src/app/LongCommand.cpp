@@ -72,29 +72,39 @@ void RunLongCommand(QWidget* parent, const TLongCommandOptions& options,
     TInputBlocker blocker(dialog);
 
     QEventLoop loop;
-    QTimer show;
-    show.setSingleShot(true);
-    QObject::connect(&show, &QTimer::timeout, [&] {
+    const auto showDialog = [&] {
         dialog.show();
         if (options.OnDialogShown) options.OnDialogShown(dialog);
-    });
-    show.start(options.DialogDelay);
+    };
+    QTimer show;
+    show.setSingleShot(true);
+    QObject::connect(&show, &QTimer::timeout, showDialog);
+    // Without a delay the dialog is up before the work starts, however short the work is.
+    if (options.DialogDelay <= 0)
+        showDialog();
+    else
+        show.start(options.DialogDelay);
     QTimer tick;
     QObject::connect(&tick, &QTimer::timeout, [&] { dialog.setValue(permille.load(std::memory_order_relaxed)); });
     tick.start(50);
 
     std::exception_ptr failure;
+    std::atomic<bool> finished{false};
     std::thread worker([&] {
         try {
             work(progress);
         } catch (...) {
             failure = std::current_exception();
         }
+        finished = true;
         QMetaObject::invokeMethod(&loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
     });
     loop.exec();
-    // The loop also ends when the program is told to exit: the work is then cancelled.
+    // The loop also ends early when the program is told to exit: the work is then cancelled.
+    const bool stopped = cancelled || !finished;
     cancelled = true;
     worker.join();
     if (failure) std::rethrow_exception(failure);
+    // Work that never asks its callback still ends in a cancel once the user has pressed it.
+    if (stopped) throw ECancelled();
 }

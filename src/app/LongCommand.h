@@ -9,14 +9,16 @@
 class QWidget;
 
 struct TLongCommandOptions {
-    // How long the work may run before the progress dialog shows, in milliseconds.
+    // How long the work may run before the progress dialog shows, in milliseconds; with 0 or
+    // less it shows before the work starts.
     int DialogDelay = 500;
     // Called with the dialog once it shows (tests press Cancel through it).
     std::function<void(QWidget& dialog)> OnDialogShown;
 };
 
 // Runs `work` with a progress callback that answers false once the user has cancelled, and
-// returns when it ends. Rethrows whatever `work` threw (ECancelled after a cancel). Until it
+// returns when it ends. Rethrows whatever `work` threw; throws ECancelled after a cancel even
+// when the work finished without noticing it. Until it
 // returns, keyboard and mouse input reaches only the progress dialog, so that no other
 // command can start meanwhile.
 void RunLongCommand(QWidget* parent, const TLongCommandOptions& options,

@@ -4,7 +4,10 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QPushButton>
 #include <QtTest/QTest>
+#include <functional>
+#include <optional>
 
 #include "AppFixture.h"
 
@@ -73,4 +76,35 @@ TEST_F(LargePictureTest, ADragPastTheEdgeScrollsAndSelectsBeyond) {
     Main().FormMouseMove(release.x() - 100, release.y() - 100);
     const PackedColor centre = Main().ZoomImage.GetColor(39, 29);
     EXPECT_EQ(centre, picture.GetColor(release.x() - 100, release.y() - 100));
+}
+
+// Cancel pressed while a picture command runs leaves the picture, the selection and Undo as
+// they were, whether or not the command itself looks at its progress callback.
+TEST_F(LargePictureTest, CancelLeavesEveryPictureCommandUndone) {
+    const std::vector<std::pair<const char*, std::function<void(TMainForm&)>>> commands = {
+        {"invert", [](TMainForm& main) { main.FilterMenuClick("invert-all"); }},
+        {"crop", [](TMainForm& main) { main.CropMenuClick(); }},
+        {"turn left", [](TMainForm& main) { main.LeftMenuClick(); }},
+        {"resize", [](TMainForm& main) { main.ResizeOkClick(50, 40, true, std::nullopt); }},
+    };
+    for (const auto& [name, run] : commands) {
+        SCOPED_TRACE(name);
+        Start();
+        Show(TestPicture(120, 90));
+        Main().FilterMenuClick("invert-all");  // so that Undo holds something to keep
+        Main().Selection = {10, 12, 60, 50};
+        const Bitmap picture = Main().WorkingImage, undo = Main().UndoImage;
+        bool shown = false;
+        Main().LongCommands.DialogDelay = 0;
+        Main().LongCommands.OnDialogShown = [&](QWidget& dialog) {
+            shown = true;
+            QTest::mouseClick(dialog.findChild<QPushButton*>(), Qt::LeftButton);
+        };
+        run(Main());
+        EXPECT_TRUE(shown);
+        EXPECT_TRUE(ui.Take().empty());
+        EXPECT_EQ(Main().WorkingImage, picture);
+        EXPECT_EQ(Main().UndoImage, undo);
+        EXPECT_EQ(Main().Selection, (TRect{10, 12, 60, 50}));
+    }
 }
