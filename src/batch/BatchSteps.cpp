@@ -37,6 +37,7 @@ std::vector<std::int64_t> Integers(const std::string& name, const std::string& a
 FilterContext Context(TBatchSession& session) {
     FilterContext context{session.Picture, session.Selection};
     if (session.Seed) context.NoiseSeed = [seed = *session.Seed] { return seed; };
+    context.Progress = session.Progress;
     return context;
 }
 
@@ -80,7 +81,8 @@ const TArgumentStep ArgumentSteps[] = {
          }
          const auto v = Integers("resize", sizes, 2, 1, MaxBatchSide);
          return [w = int(v[0]), h = int(v[1]), smoothing](TBatchSession& s) {
-             ResizeCommand(s.Picture, s.Selection, w, h, smoothing);
+             ResizeCommand(s.Picture, s.Selection, w, h, smoothing, {s.Picture.Width(), s.Picture.Height()},
+                           s.Progress);
          };
      }},
     {"custom", "custom=RED;GREEN;BLUE  apply a formula of R1, G1 and B1 to each channel (spaces removed)",
@@ -90,12 +92,12 @@ const TArgumentStep ArgumentSteps[] = {
          if (parts.size() != 3) throw EBatchUsage("custom: expects three formulas separated by semicolons");
          const TFilterFormulas formulas = RemoveSpaces(TFilterFormulas{parts[0], parts[1], parts[2]});
          // A formula that does not parse fails when the step runs, with the window's message.
-         return [formulas](TBatchSession& s) { CheckedCustomFilter(s.Picture, s.Selection, formulas); };
+         return [formulas](TBatchSession& s) { CheckedCustomFilter(s.Picture, s.Selection, formulas, s.Progress); };
      }},
     {"filter-file", "filter-file=PATH apply the three formulas of a filter file (.fil), as custom does",
      [](const std::string& path) -> TBatchStep {
          return [path](TBatchSession& s) {
-             CheckedCustomFilter(s.Picture, s.Selection, RemoveSpaces(LoadFilterFile(path)));
+             CheckedCustomFilter(s.Picture, s.Selection, RemoveSpaces(LoadFilterFile(path)), s.Progress);
          };
      }},
 };
@@ -116,11 +118,11 @@ const TPlainStep PlainSteps[] = {
          if (s.Out) *s.Out << report << "\n";
      }},
     {"crop", "crop             keep only the selection",
-     [](TBatchSession& s) { CropCommand(s.Picture, s.Selection); }},
+     [](TBatchSession& s) { CropCommand(s.Picture, s.Selection, s.Progress); }},
     {"rotate-left", "rotate-left      a quarter turn counter-clockwise",
-     [](TBatchSession& s) { RotateCommand(s.Picture, s.Selection, TurnDirection::Left); }},
+     [](TBatchSession& s) { RotateCommand(s.Picture, s.Selection, TurnDirection::Left, s.Progress); }},
     {"rotate-right", "rotate-right     a quarter turn clockwise",
-     [](TBatchSession& s) { RotateCommand(s.Picture, s.Selection, TurnDirection::Right); }},
+     [](TBatchSession& s) { RotateCommand(s.Picture, s.Selection, TurnDirection::Right, s.Progress); }},
 };
 }  // namespace
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "Bitmap.h"
+#include "Progress.h"
 #include "Rect.h"
 
 // What the steps work on: the picture as the main window holds it.
@@ -18,6 +19,7 @@ struct TBatchSession {
     std::string FileName;
     std::optional<std::uint32_t> Seed;  // fixed noise seed, else the clock
     std::ostream* Out = nullptr;        // where statistics go
+    ProgressCallback Progress;          // the running step's progress, if any
 
     void SelectAll() { Selection = {0, 0, Picture.Width() - 1, Picture.Height() - 1}; }
 };

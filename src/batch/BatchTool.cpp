@@ -6,12 +6,14 @@
 #include <ostream>
 
 #include "BatchSteps.h"
+#include "Parallel.h"
 #include "PictureFile.h"
+#include "ProgressLine.h"
 #include "StandardOutput.h"
 
 namespace {
 const char* Usage =
-    "usage: corvalux-batch [--seed N] [--keep-orientation] INPUT [STEP ...] [-o OUTPUT]\n"
+    "usage: corvalux-batch [--seed N] [--keep-orientation] [--progress] INPUT [STEP ...] [-o OUTPUT]\n"
     "Loads INPUT (.bmp, .jpg, .jpeg, .png, .tif or .tiff) turned upright by its EXIF or TIFF\n"
     "orientation, runs each STEP in order on the picture, and saves the result as OUTPUT when\n"
     "-o is given, in the format its name says: 24-bit BMP; JPEG at quality 90, carrying the\n"
@@ -19,6 +21,7 @@ const char* Usage =
     "Transparent areas of a PNG or TIFF are composited over white.\n"
     "  --seed N            start every noise pass at N (0..4294967295) instead of the clock\n"
     "  --keep-orientation  load the pixels as stored, not turned by the orientation tag\n"
+    "  --progress          show the steps' progress as a percentage on standard error\n"
     "Steps:\n";
 
 struct TCommandLine {
@@ -27,6 +30,7 @@ struct TCommandLine {
     std::vector<std::string> steps;
     bool help = false;
     bool keepOrientation = false;
+    bool progress = false;
 };
 
 TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
@@ -50,6 +54,8 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
             line.seed = seed;
         } else if (a == "--keep-orientation") {
             line.keepOrientation = true;
+        } else if (a == "--progress") {
+            line.progress = true;
         } else if (line.input.empty()) {
             line.input = a;
         } else {
@@ -96,6 +102,7 @@ int RunBatch(const std::vector<std::string>& arguments, std::ostream& out, std::
         err << "corvalux-batch: " << error.what() << "\n" << "Try 'corvalux-batch --help'.\n";
         return 2;
     }
+    TProgressLine progressLine(err);
     try {
         if (line.help) {
             out << Usage << StepHelp();
@@ -114,15 +121,23 @@ int RunBatch(const std::vector<std::string>& arguments, std::ostream& out, std::
             line.keepOrientation ? OrientationRule::AsStored : OrientationRule::Upright);
         session.Picture = std::move(loaded.Picture);
         session.SelectAll();
-        for (const TBatchStep& step : steps) {
-            step(session);
+        // One percentage over all the steps, each an equal share.
+        const ProgressCallback whole = line.progress ? progressLine.Callback() : ProgressCallback{};
+        StepProgress progress(whole, int(steps.size()));
+        for (std::size_t k = 0; k < steps.size(); ++k) {
+            session.Progress = progress.Step(int(k));
+            steps[k](session);
+            progress.Finish(int(k));
             CheckWritten(out);  // before the next step, and before the picture is saved
         }
+        progressLine.End();
         if (!line.output.empty()) SavePicture(line.output, session.Picture, outputFormat, loaded.Metadata);
         return 0;
     } catch (const std::bad_alloc&) {
+        progressLine.End();
         err << "corvalux-batch: Out of memory\n";
     } catch (const std::exception& error) {
+        progressLine.End();
         err << "corvalux-batch: " << OneLine(error.what()) << "\n";
     }
     return 1;

@@ -1,5 +1,5 @@
 #pragma once
-// corvalux-batch: corvalux-batch [--seed N] INPUT [STEP ...] [-o OUTPUT]
+// corvalux-batch: corvalux-batch [--seed N] [--keep-orientation] [--progress] INPUT [STEP ...] [-o OUTPUT]
 #include <iosfwd>
 #include <string>
 #include <vector>

@@ -161,3 +161,46 @@ TEST_F(BatchTest, HelpListsTheSteps) {
     for (const char* step : {"select=L,T,R,B", "feather=R,G,B", "statistics", "crop", "drawn", "swap-channels"})
         EXPECT_NE(out.str().find(step), std::string::npos) << step;
 }
+
+// --progress: one line of rising percentages on standard error, from the first step's report
+// to 100 and a newline, and the same picture as without it; by default nothing at all.
+TEST_F(BatchTest, ProgressShowsOneLineOfRisingPercentagesOnlyWhenAsked) {
+    const std::vector<std::string> steps = {"sepia", "statistics", "rotate-left", "resize=40,30", "mean-value"};
+    std::vector<std::string> plain = {"--seed", "3", input};
+    plain.insert(plain.end(), steps.begin(), steps.end());
+    plain.insert(plain.end(), {"-o", output});
+    ASSERT_EQ(Run(plain), 0) << err.str();
+    EXPECT_EQ(err.str(), "");
+    const Bitmap expected = Output();
+
+    std::vector<std::string> shown = plain;
+    shown.insert(shown.begin(), "--progress");
+    ASSERT_EQ(Run(shown), 0) << err.str();
+    EXPECT_EQ(Output(), expected);
+    const std::string line = err.str();
+    ASSERT_FALSE(line.empty());
+    EXPECT_EQ(line.front(), '\r');
+    EXPECT_EQ(line.substr(line.size() - 6), "\r100%\n");
+    EXPECT_EQ(std::count(line.begin(), line.end(), '\n'), 1);
+    int last = -1, count = 0;
+    std::istringstream parts(line.substr(1, line.size() - 2));
+    for (std::string part; std::getline(parts, part, '\r'); ++count) {
+        ASSERT_EQ(part.size(), 4u) << part;  // "  7%", " 42%", "100%"
+        EXPECT_EQ(part.back(), '%');
+        const int percent = std::stoi(part.substr(0, 3));
+        EXPECT_GT(percent, last) << line;
+        last = percent;
+    }
+    EXPECT_GE(count, int(steps.size()));
+}
+
+// A failing step ends the percentage line first, so the message starts a line of its own.
+TEST_F(BatchTest, ProgressLineEndsBeforeAnErrorMessage) {
+    EXPECT_EQ(Run({"--progress", input, "sepia", "custom=R1;G1;LOG(", "-o", output}), 1);
+    const std::string text = err.str();
+    const auto message = text.find("corvalux-batch: ");
+    ASSERT_NE(message, std::string::npos) << text;
+    ASSERT_GT(message, 0u) << text;
+    EXPECT_EQ(text[message - 1], '\n') << text;
+    EXPECT_FALSE(fs::exists(output));
+}
