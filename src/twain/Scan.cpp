@@ -6,6 +6,7 @@
 #include "Twain.h"
 
 Bitmap ScannedPicture(TW_HANDLE dib) {
+    if (const std::string problem = TWAIN_ImageProblem(dib); !problem.empty()) throw EInvalidGraphic(problem);
     const std::int64_t width = TWAIN_ImageWidth(dib);
     const std::int64_t height = std::abs(std::int64_t(TWAIN_ImageHeight(dib)));
     if (width <= 0 || height == 0 || !PictureSizeAllowed(width, height)) throw EInvalidGraphic();
@@ -16,7 +17,9 @@ Bitmap ScannedPicture(TW_HANDLE dib) {
 }
 
 std::optional<Bitmap> ScanFirstImage() {
-    TWAIN_SelectImageSource(0);
+    // With no source at all (the user has read so in the selection and closed it) an
+    // acquisition could only fail.
+    if (!TWAIN_SelectImageSource(0) && TWAIN_NoSourceFound()) return std::nullopt;
     TWAIN_AcquireImages(0);
     if (TWAIN_ImageCount() < 1) return std::nullopt;
     struct TRelease {

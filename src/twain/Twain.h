@@ -14,7 +14,12 @@ using TWindowHandle = std::uintptr_t;
 
 // The manager's source-selection dialog over `window` (0: over the layer's proxy window).
 // True when the user chose a source; the manager makes it the default that acquisition opens.
+// A manager without a selection box (it refuses the triplet with TWCC_BADPROTOCOL) gets the
+// program's own list instead, and the source picked there is the one acquisitions open.
 bool TWAIN_SelectImageSource(TWindowHandle window);
+// True when the last selection found no source at all, so that an acquisition could only
+// fail: the manager said so (TWCC_NODS), or the program's own list was empty.
+bool TWAIN_NoSourceFound();
 
 // One acquisition from the default source, whose own dialog stays up until a batch of
 // transfers ends on a completed image or the user closes it. Answers the handle of the last
@@ -30,15 +35,24 @@ void TWAIN_ReleaseImage(TW_HANDLE dib);
 // Releases the images nobody took; the next acquisition and the program's end call it.
 void TWAIN_FreeImages();
 
-// biWidth and biHeight of a DIB handle (negative height: rows stored top-down); 0 when the
-// handle does not lock.
+// A native transfer is a packed DIB, or on Linux a TIFF file in memory (it starts with
+// "II*\0" or "MM\0*"). The functions below take both.
+
+// The width and height of a transferred image: for a DIB biWidth and biHeight (negative
+// height: rows stored top-down), for a TIFF those of the upright picture; 0 when the handle
+// does not lock or a TIFF does not decode.
 std::int32_t TWAIN_ImageWidth(TW_HANDLE dib);
 std::int32_t TWAIN_ImageHeight(TW_HANDLE dib);
 
-// Copies the width x height block at (sourceX, sourceY) of the DIB, without scaling, to
+// Why the image of a handle cannot be painted, in words for the user (naming what the source
+// sent when it is neither a DIB nor a TIFF); empty when it can. A TIFF is decoded once and
+// kept until it is painted whole or released.
+std::string TWAIN_ImageProblem(TW_HANDLE dib);
+
+// Copies the width x height block at (sourceX, sourceY) of the image, without scaling, to
 // (x, y) of `surface`, clipped to both. Source coordinates count from the picture's top-left
-// corner whatever the DIB's row order. False when the handle does not lock or the DIB is not
-// one the program's decoder reads.
+// corner whatever the DIB's row order. False when the handle does not lock or the image is
+// not one the program's decoders read.
 bool TWAIN_PaintImage(Bitmap& surface, int x, int y, int width, int height, TW_HANDLE dib,
                       int sourceX, int sourceY);
 

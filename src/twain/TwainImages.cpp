@@ -1,12 +1,16 @@
-// The images of the last acquisition, and the DIB helpers.
+// The images of the last acquisition, and the helpers for the two kinds a native transfer
+// brings: a packed DIB, or a TIFF file in memory.
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <cstring>
 #include <utility>
 
 #include "Dib.h"
 #include "DibHeader.h"
 #include "Errors.h"
+#include "TiffExtent.h"
+#include "Tiff.h"
 #include "TwainManager.h"
 #include "TwainSession.h"
 
@@ -15,6 +19,7 @@ namespace {
 constexpr int ImageListSize = 999;
 std::array<TW_HANDLE, ImageListSize> ImageList{};
 int ImageCount = 0;
+void Forget(TW_HANDLE dib);
 }  // namespace
 
 TW_HANDLE KeepImage(TW_HANDLE dib) {
@@ -23,12 +28,16 @@ TW_HANDLE KeepImage(TW_HANDLE dib) {
         return dib;
     }
     // No room: the image goes at once, and the list's last image stands for the batch.
+    Forget(dib);
     FreeHandle(dib);
     return ImageList[ImageListSize - 1];
 }
 
 void EmptyImageList() {
-    for (int i = 0; i < ImageCount; ++i) FreeHandle(std::exchange(ImageList[i], nullptr));
+    for (int i = 0; i < ImageCount; ++i) {
+        Forget(ImageList[i]);
+        FreeHandle(std::exchange(ImageList[i], nullptr));
+    }
     ImageCount = 0;
 }
 
@@ -75,20 +84,93 @@ std::size_t PackedDibExtent(const std::uint8_t* dib) {
     return std::size_t(headerSize + maskBytes + entries * entrySize + pixels);
 }
 
-// The DIB of a handle as a picture; false when it does not lock or does not decode.
-bool DecodeHandle(TW_HANDLE dib, Bitmap& picture) {
+enum class TImageKind { Dib, Tiff, Other };
+
+// What a native transfer holds, by its first bytes: a TIFF by its signature, a DIB by the
+// header size it starts with, as the DIB reader accepts it.
+TImageKind KindOf(const std::uint8_t* data) {
+    if (IsTiffSignature(data)) return TImageKind::Tiff;
+    const std::uint32_t headerSize = ReadFields(data, 4, FieldWidths<1>{4})[0];
+    return headerSize >= CoreHeaderSize && headerSize <= 124 ? TImageKind::Dib : TImageKind::Other;
+}
+
+// Names what a source sent that is neither a DIB nor a TIFF, for the user.
+std::string DescribeOther(const std::uint8_t* data) {
+    static const struct {
+        const char* signature;
+        std::size_t length;
+        const char* name;
+    } known[] = {{"\x89PNG", 4, "a PNG file"},      {"\xFF\xD8\xFF", 3, "a JPEG file"},
+                 {"BM", 2, "a BMP file"},           {"%PDF", 4, "a PDF file"},
+                 {"II+\0", 4, "a BigTIFF file"},    {"MM\0+", 4, "a BigTIFF file"}};
+    std::string what;
+    for (const auto& k : known)
+        if (std::memcmp(data, k.signature, k.length) == 0) what = k.name;
+    if (what.empty()) {
+        char bytes[16];
+        std::snprintf(bytes, sizeof bytes, "%02X %02X %02X %02X", data[0], data[1], data[2], data[3]);
+        what = std::string("data beginning with the bytes ") + bytes;
+    }
+    return "The scanner sent " + what + ", but the program takes a scanned image only as a Windows bitmap (DIB) "
+           "or a TIFF file";
+}
+
+// The last image decoded, kept so that asking its size and then painting it decodes it once.
+// Forgotten when its handle is freed: a new block may come at the same address.
+struct TDecoded {
+    TW_HANDLE Handle = nullptr;
+    Bitmap Picture;
+};
+TDecoded Decoded;
+
+void Forget(TW_HANDLE dib) {
+    if (Decoded.Handle == dib) Decoded = {};
+}
+
+// The image of a handle as a picture; throws EInvalidGraphic saying why it cannot be.
+const Bitmap& DecodedPicture(TW_HANDLE dib) {
+    if (dib && Decoded.Handle == dib) return Decoded.Picture;
+    const auto* data = static_cast<const std::uint8_t*>(LockHandle(dib));
+    if (!data) throw EInvalidGraphic();
+    struct TUnlock {
+        TW_HANDLE handle;
+        ~TUnlock() { UnlockHandle(handle); }
+    } unlock{dib};
+    Bitmap picture;
+    switch (KindOf(data)) {
+        case TImageKind::Dib: {
+            const std::size_t extent = PackedDibExtent(data);
+            if (!extent) throw EInvalidGraphic();
+            picture = DecodePackedDib(data, extent);
+            break;
+        }
+        case TImageKind::Tiff: {
+            const std::size_t extent = TiffExtent(data);
+            if (!extent) throw EInvalidGraphic("The scanner's TIFF image is not valid: its directory is damaged");
+            picture = DecodeTiff(data, extent);
+            break;
+        }
+        case TImageKind::Other:
+            throw EInvalidGraphic(DescribeOther(data));
+    }
+    Decoded = {dib, std::move(picture)};
+    return Decoded.Picture;
+}
+
+const Bitmap* TryDecodedPicture(TW_HANDLE dib) {
+    try {
+        return &DecodedPicture(dib);
+    } catch (const EInvalidGraphic&) {
+        return nullptr;
+    }
+}
+
+bool IsTiffHandle(TW_HANDLE dib) {
     const auto* data = static_cast<const std::uint8_t*>(LockHandle(dib));
     if (!data) return false;
-    bool decoded = false;
-    if (const std::size_t extent = PackedDibExtent(data)) {
-        try {
-            picture = DecodePackedDib(data, extent);
-            decoded = true;
-        } catch (const EInvalidGraphic&) {
-        }
-    }
+    const bool tiff = IsTiffSignature(data);
     UnlockHandle(dib);
-    return decoded;
+    return tiff;
 }
 
 std::int32_t HeaderField(TW_HANDLE dib, std::size_t offset) {
@@ -98,6 +180,13 @@ std::int32_t HeaderField(TW_HANDLE dib, std::size_t offset) {
     std::memcpy(&value, data + offset, sizeof value);
     UnlockHandle(dib);
     return value;
+}
+
+// A TIFF's size is that of its upright picture; a DIB's is read from its header.
+std::int32_t ImageSize(TW_HANDLE dib, std::size_t headerOffset, bool width) {
+    if (!IsTiffHandle(dib)) return HeaderField(dib, headerOffset);
+    const Bitmap* picture = TryDecodedPicture(dib);
+    return picture ? (width ? picture->Width() : picture->Height()) : 0;
 }
 }  // namespace
 }  // namespace twain
@@ -114,6 +203,7 @@ void TWAIN_ReleaseImage(TW_HANDLE dib) {
     std::replace(twain::ImageList.begin(), twain::ImageList.begin() + twain::ImageCount, dib,
                  TW_HANDLE(nullptr));
     if (twain::ResultHandle == dib) twain::ResultHandle = nullptr;
+    twain::Forget(dib);
     FreeHandle(dib);
 }
 
@@ -122,18 +212,30 @@ void TWAIN_FreeImages() {
     twain::EmptyImageList();
 }
 
-std::int32_t TWAIN_ImageWidth(TW_HANDLE dib) { return twain::HeaderField(dib, 4); }
+std::int32_t TWAIN_ImageWidth(TW_HANDLE dib) { return twain::ImageSize(dib, 4, true); }
 
-std::int32_t TWAIN_ImageHeight(TW_HANDLE dib) { return twain::HeaderField(dib, 8); }
+std::int32_t TWAIN_ImageHeight(TW_HANDLE dib) { return twain::ImageSize(dib, 8, false); }
+
+std::string TWAIN_ImageProblem(TW_HANDLE dib) {
+    try {
+        twain::DecodedPicture(dib);
+        return "";
+    } catch (const EInvalidGraphic& error) {
+        return error.what();
+    }
+}
 
 bool TWAIN_PaintImage(Bitmap& surface, int x, int y, int width, int height, TW_HANDLE dib,
                       int sourceX, int sourceY) {
-    Bitmap picture;
-    if (!twain::DecodeHandle(dib, picture)) return false;
-    // The whole picture onto a surface of its size, the scan command's case: no copy.
+    const Bitmap* decoded = twain::TryDecodedPicture(dib);
+    if (!decoded) return false;
+    const Bitmap& picture = *decoded;
+    // The whole picture onto a surface of its size, the scan command's case: no copy, and
+    // the kept picture goes to the surface.
     if (x == 0 && y == 0 && sourceX == 0 && sourceY == 0 && width == picture.Width() &&
         height == picture.Height() && surface.Width() == width && surface.Height() == height) {
-        surface = std::move(picture);
+        surface = std::move(twain::Decoded.Picture);
+        twain::Decoded = {};
         return true;
     }
     // Clip the block to the picture, then to the surface.

@@ -16,6 +16,8 @@ struct TMemoryFunctions {
     DSM_MEMUNLOCK Unlock = nullptr;
 };
 TMemoryFunctions Memory;
+// The library the last load found, whether it loaded or not; empty when none existed.
+std::string FoundPath;
 
 std::string ProgramFolder() {
     if (QCoreApplication::instance()) return QCoreApplication::applicationDirPath().toStdString();
@@ -51,9 +53,11 @@ std::vector<std::string> ManagerCandidates(const char* configuredPath, const std
 
 bool LoadManagerLibrary() {
     if (Entry) return true;
+    FoundPath.clear();
     for (const std::string& path : ManagerCandidates(std::getenv("CORVALUX_TWAIN_DSM"), ProgramFolder())) {
         std::error_code error;
         if (!std::filesystem::is_regular_file(path, error)) continue;
+        FoundPath = path;
         // The first library that exists is the manager; a broken one is not passed over.
         // RTLD_NODELETE keeps its code mapped after dlclose: handles made by its sources may
         // still be freed through its functions, and a source's late callbacks stay valid.
@@ -86,6 +90,19 @@ void UnloadManagerLibrary() {
 }
 
 DSMENTRYPROC ManagerEntry() { return Entry; }
+
+std::string ManagerName() {
+    if (!FoundPath.empty()) return FoundPath;
+    const char* configured = std::getenv("CORVALUX_TWAIN_DSM");
+    return configured && *configured ? configured : "libtwaindsm.so.2";
+}
+
+void UseManagerMemory(const TW_ENTRYPOINT& entryPoint) {
+    if (entryPoint.DSM_MemAllocate && entryPoint.DSM_MemFree && entryPoint.DSM_MemLock && entryPoint.DSM_MemUnlock)
+        Memory = {reinterpret_cast<DSM_MEMFREE>(entryPoint.DSM_MemFree),
+                  reinterpret_cast<DSM_MEMLOCK>(entryPoint.DSM_MemLock),
+                  reinterpret_cast<DSM_MEMUNLOCK>(entryPoint.DSM_MemUnlock)};
+}
 
 TW_MEMREF LockHandle(TW_HANDLE handle) {
     if (!handle) return nullptr;

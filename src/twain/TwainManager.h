@@ -18,6 +18,12 @@ bool LoadManagerLibrary();
 void UnloadManagerLibrary();
 // Null unless a manager is loaded.
 DSMENTRYPROC ManagerEntry();
+// The manager as the user's messages name it: the library that failed to load or was loaded,
+// else the one configured with CORVALUX_TWAIN_DSM, else the TWAIN manager's own name.
+std::string ManagerName();
+// The memory functions a 2.x manager hands out through DAT_ENTRYPOINT, used from then on in
+// place of those the library exports. All four or none, as at loading.
+void UseManagerMemory(const TW_ENTRYPOINT& entryPoint);
 
 // Handles follow the Linux TWAIN convention: a handle is the pointer calloc returned, locking
 // answers it, unlocking does nothing, freeing calls free. A manager that exports DSM_MemLock

@@ -14,6 +14,9 @@ TW_UINT16 LastReturnCode = 0;
 bool FirstFailureNoted = false;
 TW_HANDLE ResultHandle = nullptr;
 TTwainUserInterface* Ui = nullptr;
+bool Manager2 = false;
+std::optional<TW_IDENTITY> PickedSource;
+std::atomic<TW_UINT16> CallbackMessage{MSG_NULL};
 
 namespace {
 TW_IDENTITY MakeAppIdentity() {
@@ -26,7 +29,7 @@ TW_IDENTITY MakeAppIdentity() {
     std::strcpy(identity.Version.Info, "<?>");
     identity.ProtocolMajor = TWON_PROTOCOLMAJOR;
     identity.ProtocolMinor = TWON_PROTOCOLMINOR;
-    identity.SupportedGroups = DG_CONTROL | DG_IMAGE;
+    identity.SupportedGroups = DG_CONTROL | DG_IMAGE | DF_APP2;
     std::strcpy(identity.Manufacturer, "<?>");
     std::strcpy(identity.ProductFamily, "<?>");
     std::strcpy(identity.ProductName, "<?>");
@@ -45,6 +48,26 @@ bool Call(pTW_IDENTITY destination, TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, 
     const DSMENTRYPROC entry = ManagerEntry();
     LastReturnCode = entry ? entry(&AppIdentity, destination, dg, dat, msg, data) : TWRC_FAILURE;
     return LastReturnCode == TWRC_SUCCESS;
+}
+
+// A 2.x manager passes the source's messages on through this callback, on whatever thread
+// the source sends them from. Only the message is kept; the loop acts on it.
+TW_UINT16 SourceCallback(pTW_IDENTITY, pTW_IDENTITY, TW_UINT32, TW_UINT16, TW_UINT16 msg, TW_MEMREF) {
+    if (msg == MSG_XFERREADY || msg == MSG_CLOSEDSREQ) {
+        CallbackMessage = msg;
+        WakeModalLoop();
+    }
+    return TWRC_SUCCESS;
+}
+
+// Registers the callback with the open source: DAT_CALLBACK2 where the manager knows it,
+// DAT_CALLBACK otherwise. When neither is taken the loop goes on polling.
+void RegisterCallback() {
+    auto* procedure = reinterpret_cast<TW_MEMREF>(&SourceCallback);
+    TW_CALLBACK2 callback2{procedure, 0, 0};
+    if (CallSource(DG_CONTROL, DAT_CALLBACK2, MSG_REGISTER_CALLBACK, &callback2)) return;
+    TW_CALLBACK callback{procedure, 0, 0};
+    CallSource(DG_CONTROL, DAT_CALLBACK, MSG_REGISTER_CALLBACK, &callback);
 }
 
 // State 6 while the source has more transfers pending, 5 when it has none.
@@ -70,20 +93,38 @@ bool DoOpenDSM(TWindowHandle window) {
     if (!BindManager()) return false;
     if (SessionState == 2) {
         ParentHandle = window;
-        if (CallManager(DG_CONTROL, DAT_PARENT, MSG_OPENDSM, &ParentHandle)) SessionState = 3;
+        // The manager marks the identity DF_DSM2 when it speaks TWAIN 2; a mark left by an
+        // earlier manager must not count.
+        AppIdentity.SupportedGroups &= ~DF_DSM2;
+        if (CallManager(DG_CONTROL, DAT_PARENT, MSG_OPENDSM, &ParentHandle)) {
+            SessionState = 3;
+            Manager2 = (AppIdentity.SupportedGroups & DF_DSM2) != 0;
+            TW_ENTRYPOINT entryPoint{};
+            entryPoint.Size = sizeof entryPoint;
+            if (Manager2 && CallManager(DG_CONTROL, DAT_ENTRYPOINT, MSG_GET, &entryPoint))
+                UseManagerMemory(entryPoint);
+        }
     }
     return SessionState >= 3;
 }
 
 bool DoOpenDS() {
     if (SessionState == 3) {
-        // An empty name and Id 0 ask the manager for its default source.
-        SourceIdentity.Id = 0;
-        SourceIdentity.ProductName[0] = '\0';
-        if (CallManager(DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, &SourceIdentity))
+        if (PickedSource) {
+            // By name: the Id the list gave may not survive closing the manager.
+            SourceIdentity = *PickedSource;
+            SourceIdentity.Id = 0;
+        } else {
+            // An empty name and Id 0 ask the manager for its default source.
+            SourceIdentity.Id = 0;
+            SourceIdentity.ProductName[0] = '\0';
+        }
+        if (CallManager(DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, &SourceIdentity)) {
             SessionState = 4;
-        else
+            if (Manager2) RegisterCallback();
+        } else {
             NoteError();
+        }
     }
     return SessionState >= 4;
 }
@@ -92,6 +133,7 @@ bool DoEnableDS(TWindowHandle window) {
     if (SessionState == 4) {
         UserInterface.ShowUI = TW_TRUE;  // the source always shows its own dialog
         UserInterface.hParent = reinterpret_cast<TW_HANDLE>(window);
+        CallbackMessage = MSG_NULL;  // nothing from an earlier session counts
         CallSource(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &UserInterface);
         // TWRC_CHECKSTATUS (the source changed ShowUI or ModalUI) is a success as well.
         if (LastReturnCode == TWRC_FAILURE)
@@ -166,7 +208,12 @@ bool RouteEvent(TTickMessage& message) {
     TW_EVENT event{&message, MSG_NULL};
     CallSource(DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, &event);
     const bool taken = LastReturnCode == TWRC_DSEVENT;
-    switch (event.TWMessage) {
+    ActOnSourceMessage(event.TWMessage);
+    return taken;
+}
+
+void ActOnSourceMessage(TW_UINT16 message) {
+    switch (message) {
         case MSG_XFERREADY:
             SessionState = 6;
             TransferNativeImages();
@@ -178,7 +225,6 @@ bool RouteEvent(TTickMessage& message) {
         default:
             break;
     }
-    return taken;
 }
 
 void TransferNativeImages() {

@@ -2,6 +2,9 @@
 // Inside the TWAIN layer: the session state and the steps that move it, shared by the
 // acquisition and selection code. Each step acts only in the state it names and answers
 // whether the state it aims at has been reached.
+#include <atomic>
+#include <optional>
+
 #include "Twain.h"
 
 namespace twain {
@@ -17,6 +20,13 @@ extern bool FirstFailureNoted;
 extern TW_HANDLE ResultHandle;
 // Where the layer's boxes go.
 extern TTwainUserInterface* Ui;
+// The open manager speaks TWAIN 2: it set DF_DSM2 in the program's identity at MSG_OPENDSM.
+extern bool Manager2;
+// The source the user picked from the program's own list, opened in place of the manager's
+// default by the acquisitions that follow; none after a selection that picked nothing.
+extern std::optional<TW_IDENTITY> PickedSource;
+// The last message a 2.x manager passed on through the callback, not yet acted on.
+extern std::atomic<TW_UINT16> CallbackMessage;
 
 // What a tick of the acquisition loop offers the source where Windows would pass a window
 // message. Sources on Linux ignore its contents.
@@ -39,6 +49,11 @@ bool DoCloseDS();
 bool DoCloseDSM(TWindowHandle window);
 void UnbindManager();
 
+// Ends the acquisition loop's current wait, so that a message the callback brought is acted
+// on at once. Safe from any thread.
+void WakeModalLoop();
+// Acts on a message of the source: a transfer is ready, or the user closed its dialog.
+void ActOnSourceMessage(TW_UINT16 message);
 // Offers a tick to the enabled source and acts on what it answers: a transfer is ready, or
 // the user closed the source's dialog. True when the source took the message.
 bool RouteEvent(TTickMessage& message);

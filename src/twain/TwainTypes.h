@@ -2,7 +2,8 @@
 // The TWAIN data types, constants and entry point that the session layer uses, written from
 // the published TWAIN specification in the layout of the Linux Source Managers: records
 // packed to 2 bytes, 32-bit TW_UINT32, pointer-sized handles and memory references.
-// Only what the program speaks (protocol 1.6, native image transfer) is here.
+// Only what the program speaks (protocol 1.6, native image transfer, the source list, and
+// the entry point and callback of 2.x managers) is here.
 #include <cstddef>
 #include <cstdint>
 
@@ -64,6 +65,29 @@ typedef struct {
     };
 } TW_STATUS, *pTW_STATUS;
 
+// The entry point and memory functions a 2.x manager hands out (DAT_ENTRYPOINT).
+typedef struct {
+    TW_UINT32 Size;
+    TW_MEMREF DSM_Entry;
+    TW_MEMREF DSM_MemAllocate;
+    TW_MEMREF DSM_MemFree;
+    TW_MEMREF DSM_MemLock;
+    TW_MEMREF DSM_MemUnlock;
+} TW_ENTRYPOINT, *pTW_ENTRYPOINT;
+
+// The application's callback, through which a 2.x manager passes on the source's messages.
+typedef struct {
+    TW_MEMREF CallBackProc;
+    TW_UINT32 RefCon;
+    TW_INT16 Message;
+} TW_CALLBACK, *pTW_CALLBACK;
+
+typedef struct {
+    TW_MEMREF CallBackProc;
+    std::uintptr_t RefCon;
+    TW_INT16 Message;
+} TW_CALLBACK2, *pTW_CALLBACK2;
+
 #pragma pack(pop)
 
 // The layout every Linux manager and source expects.
@@ -74,10 +98,17 @@ static_assert(sizeof(TW_EVENT) == 10 && offsetof(TW_EVENT, TWMessage) == 8);
 static_assert(sizeof(TW_USERINTERFACE) == 12 && offsetof(TW_USERINTERFACE, hParent) == 4);
 static_assert(sizeof(TW_PENDINGXFERS) == 6);
 static_assert(sizeof(TW_STATUS) == 4);
+static_assert(sizeof(TW_ENTRYPOINT) == 44 && offsetof(TW_ENTRYPOINT, DSM_MemUnlock) == 36);
+static_assert(sizeof(TW_CALLBACK) == 14 && sizeof(TW_CALLBACK2) == 18);
 
 // Data groups.
 constexpr TW_UINT32 DG_CONTROL = 0x0001;
 constexpr TW_UINT32 DG_IMAGE = 0x0002;
+constexpr TW_UINT32 DG_MASK = 0xFFFF;
+// Flags beside the groups: the application, manager and source speak TWAIN 2.
+constexpr TW_UINT32 DF_DSM2 = 0x10000000;
+constexpr TW_UINT32 DF_APP2 = 0x20000000;
+constexpr TW_UINT32 DF_DS2 = 0x40000000;
 
 // Data argument types.
 constexpr TW_UINT16 DAT_NULL = 0x0000;
@@ -88,11 +119,17 @@ constexpr TW_UINT16 DAT_PARENT = 0x0004;
 constexpr TW_UINT16 DAT_PENDINGXFERS = 0x0005;
 constexpr TW_UINT16 DAT_STATUS = 0x0008;
 constexpr TW_UINT16 DAT_USERINTERFACE = 0x0009;
+constexpr TW_UINT16 DAT_CALLBACK = 0x0010;
+constexpr TW_UINT16 DAT_CALLBACK2 = 0x0012;
 constexpr TW_UINT16 DAT_IMAGENATIVEXFER = 0x0104;
+constexpr TW_UINT16 DAT_ENTRYPOINT = 0x0403;
 
 // Messages.
 constexpr TW_UINT16 MSG_NULL = 0x0000;
 constexpr TW_UINT16 MSG_GET = 0x0001;
+constexpr TW_UINT16 MSG_GETDEFAULT = 0x0003;
+constexpr TW_UINT16 MSG_GETFIRST = 0x0004;
+constexpr TW_UINT16 MSG_GETNEXT = 0x0005;
 constexpr TW_UINT16 MSG_RESET = 0x0007;
 constexpr TW_UINT16 MSG_XFERREADY = 0x0101;
 constexpr TW_UINT16 MSG_CLOSEDSREQ = 0x0102;
@@ -106,6 +143,7 @@ constexpr TW_UINT16 MSG_DISABLEDS = 0x0501;
 constexpr TW_UINT16 MSG_ENABLEDS = 0x0502;
 constexpr TW_UINT16 MSG_PROCESSEVENT = 0x0601;
 constexpr TW_UINT16 MSG_ENDXFER = 0x0701;
+constexpr TW_UINT16 MSG_REGISTER_CALLBACK = 0x0902;
 
 // Return codes.
 constexpr TW_UINT16 TWRC_SUCCESS = 0;

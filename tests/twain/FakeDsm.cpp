@@ -11,19 +11,35 @@
 //                            "faults" (double or locked frees), "handles" (in transfer
 //                            order), "opened" (the source last opened), "parent" (the window
 //                            of MSG_OPENDSM), "hparent" (of MSG_ENABLEDS), "origin" (the
-//                            program's identity), "stalled"
+//                            program's version and data groups, and its product name),
+//                            "app2" (1 when the program's identity carried DF_APP2),
+//                            "entryfrees" (handles freed through DAT_ENTRYPOINT's functions),
+//                            "stalled"
 //   FakeDsm_OnEvent(hook, c) calls hook(c) at every MSG_PROCESSEVENT
 //
 // Script lines (';' also ends a line):
+//   manager 2                                      a TWAIN 2 manager: it marks the program's
+//                                                  identity DF_DSM2, hands out its entry point,
+//                                                  and passes the source's messages on through
+//                                                  the program's callback, from a thread of its
+//                                                  own, once one is registered (until then
+//                                                  they wait for MSG_PROCESSEVENT)
 //   select choose <A|B> | select cancel | select failure
+//   select refuse                                  no selection box: TWCC_BADPROTOCOL
+//   select nosource                                no source installed: TWCC_NODS
+//   sources none                                   MSG_GETFIRST finds no source
+//   default <A|B>                                  the manager's default source
 //   open failure
 //   enable failure | enable checkstatus
 //   event <n> xferready | event <n> closedsreq     at the n-th MSG_PROCESSEVENT after the
 //                                                  previous event
 //   xfer done <width> <height> <bits> [*count] | xfer cancel | xfer failure | xfer corrupt
+//   xfer tiff <width> <height> <rgb|grey|bw|palette> [mm]   a TIFF in memory, Intel byte
+//                                                  order unless "mm"
+//   xfer png                                       a PNG file's first bytes
 //   pending <count> <count> ...                    answers of successive MSG_ENDXFER
 //                                                  (default: the transfers left)
-//   fail <endxfer|reset|disableds|closeds|closedsm> [times]
+//   fail <endxfer|reset|disableds|closeds|closedsm|callback2> [times]
 // Built with FAKE_DSM_PLAIN it exports no DSM_Mem* functions: its handles are plain calloc
 // blocks that the program frees with free().
 #include <cstdint>
@@ -35,18 +51,29 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "FakeDibPattern.h"
+#include "FakeTiffPattern.h"
 #include "TwainTypes.h"
 
 #define FAKE_EXPORT extern "C" __attribute__((visibility("default")))
 
+#ifndef FAKE_DSM_PLAIN
+FAKE_EXPORT TW_HANDLE DSM_MemAllocate(TW_UINT32 size);
+FAKE_EXPORT void DSM_MemFree(TW_HANDLE handle);
+FAKE_EXPORT TW_MEMREF DSM_MemLock(TW_HANDLE handle);
+FAKE_EXPORT void DSM_MemUnlock(TW_HANDLE handle);
+#endif
+
 namespace {
-enum class TransferKind { Done, Cancel, Failure, Corrupt };
+enum class TransferKind { Done, Cancel, Failure, Corrupt, Tiff, Png };
 struct TTransfer {
     TransferKind Kind;
     int Width = 0, Height = 0, Bits = 0;
+    TFakeTiffKind Layout = TFakeTiffKind::Rgb;
+    bool BigEndian = false;
 };
 struct TEvent {
     int After;
@@ -63,9 +90,15 @@ struct TFake {
     std::deque<TTransfer> Transfers;
     std::deque<int> Pending;
     std::map<std::string, int> Failures;
+    bool Manager2 = false;
+    bool NoSources = false;
     // Session.
     int State = 2;  // loaded
     std::string DefaultSource = "A";
+    int Listed = 0;  // sources MSG_GETFIRST and MSG_GETNEXT have answered
+    DSMENTRYPROC Callback = nullptr;
+    bool App2 = false;
+    int EntryPointFrees = 0;  // handles freed through the functions of DAT_ENTRYPOINT
     std::string OpenedSource;
     TW_UINT32 OpenedId = 0;
     TW_UINT16 Condition = TWCC_SUCCESS;
@@ -98,6 +131,13 @@ constexpr TW_UINT32 ManagerId = 1;
 
 TW_UINT32 SourceId(const std::string& name) { return name == "A" ? 2 : 3; }
 
+// "A", "B", or their product names, to the source's letter; empty for no such source.
+std::string SourceLetter(const std::string& name) {
+    if (name == "A" || name == "Fake Source A") return "A";
+    if (name == "B" || name == "Fake Source B") return "B";
+    return "";
+}
+
 const char* Name(TW_UINT16 dat) {
     switch (dat) {
         case DAT_EVENT: return "EVENT";
@@ -107,6 +147,9 @@ const char* Name(TW_UINT16 dat) {
         case DAT_STATUS: return "STATUS";
         case DAT_USERINTERFACE: return "USERINTERFACE";
         case DAT_IMAGENATIVEXFER: return "IMAGENATIVEXFER";
+        case DAT_ENTRYPOINT: return "ENTRYPOINT";
+        case DAT_CALLBACK: return "CALLBACK";
+        case DAT_CALLBACK2: return "CALLBACK2";
         default: return "DAT?";
     }
 }
@@ -115,6 +158,10 @@ const char* MessageName(TW_UINT16 msg) {
     switch (msg) {
         case MSG_NULL: return "NULL";
         case MSG_GET: return "GET";
+        case MSG_GETDEFAULT: return "GETDEFAULT";
+        case MSG_GETFIRST: return "GETFIRST";
+        case MSG_GETNEXT: return "GETNEXT";
+        case MSG_REGISTER_CALLBACK: return "REGISTER_CALLBACK";
         case MSG_RESET: return "RESET";
         case MSG_XFERREADY: return "XFERREADY";
         case MSG_CLOSEDSREQ: return "CLOSEDSREQ";
@@ -166,11 +213,19 @@ void FillIdentity(TW_IDENTITY& identity, const std::string& source) {
     identity.ProtocolMinor = 6;
     identity.SupportedGroups = DG_CONTROL | DG_IMAGE;
     std::snprintf(identity.ProductName, sizeof identity.ProductName, "Fake Source %s", source.c_str());
+    std::snprintf(identity.Manufacturer, sizeof identity.Manufacturer, "Fake Makers %s", source.c_str());
+    std::snprintf(identity.ProductFamily, sizeof identity.ProductFamily, "Fake Family %s", source.c_str());
 }
 
 // A transfer of the script as a DIB handle.
 TW_HANDLE TransferBlock(const TTransfer& transfer) {
-    std::vector<std::uint8_t> dib = MakeFakeDib(transfer.Width, transfer.Height, transfer.Bits);
+    std::vector<std::uint8_t> dib;
+    if (transfer.Kind == TransferKind::Tiff)
+        dib = MakeFakeTiff(transfer.Width, transfer.Height, transfer.Layout, transfer.BigEndian);
+    else if (transfer.Kind == TransferKind::Png)
+        dib = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    else
+        dib = MakeFakeDib(transfer.Width, transfer.Height, transfer.Bits);
     if (transfer.Kind == TransferKind::Corrupt) dib[14] = 7;  // no such bit depth
     void* block = Allocate(dib.size());
     if (block) std::memcpy(block, dib.data(), dib.size());
@@ -185,7 +240,11 @@ TW_UINT16 ManagerTriplet(pTW_IDENTITY origin, TW_UINT16 dat, TW_UINT16 msg, TW_M
         Fake.Parent = *static_cast<std::uintptr_t*>(data);
         origin->Id = ManagerId;
         Fake.Origin = std::to_string(origin->ProtocolMajor) + "." + std::to_string(origin->ProtocolMinor) +
-                      " groups " + std::to_string(origin->SupportedGroups) + " " + origin->ProductName;
+                      " groups " + std::to_string(origin->SupportedGroups & DG_MASK) + " " + origin->ProductName;
+        Fake.App2 = (origin->SupportedGroups & DF_APP2) != 0;
+        // A 2.x manager tells a 2.x application that it is one.
+        if (Fake.Manager2 && Fake.App2) origin->SupportedGroups |= DF_DSM2;
+        Fake.Callback = nullptr;
         Fake.State = 3;
         return TWRC_SUCCESS;
     }
@@ -196,9 +255,40 @@ TW_UINT16 ManagerTriplet(pTW_IDENTITY origin, TW_UINT16 dat, TW_UINT16 msg, TW_M
         Fake.State = 2;
         return TWRC_SUCCESS;
     }
+    if (dat == DAT_ENTRYPOINT && msg == MSG_GET) {
+        if (!Fake.Manager2 || !Fake.App2) return Fail(TWCC_BADPROTOCOL);
+        auto* entry = static_cast<pTW_ENTRYPOINT>(data);
+        entry->DSM_Entry = reinterpret_cast<TW_MEMREF>(&DSM_Entry);
+#ifndef FAKE_DSM_PLAIN
+        // Functions of their own, so that a test sees which ones the program uses.
+        entry->DSM_MemAllocate = reinterpret_cast<TW_MEMREF>(+[](TW_UINT32 size) { return DSM_MemAllocate(size); });
+        entry->DSM_MemFree = reinterpret_cast<TW_MEMREF>(+[](TW_HANDLE handle) {
+            ++Fake.EntryPointFrees;
+            DSM_MemFree(handle);
+        });
+        entry->DSM_MemLock = reinterpret_cast<TW_MEMREF>(+[](TW_HANDLE handle) { return DSM_MemLock(handle); });
+        entry->DSM_MemUnlock = reinterpret_cast<TW_MEMREF>(+[](TW_HANDLE handle) { DSM_MemUnlock(handle); });
+#endif
+        return TWRC_SUCCESS;
+    }
+    if (dat == DAT_IDENTITY && (msg == MSG_GETFIRST || msg == MSG_GETNEXT)) {
+        if (Fake.State != 3) return Fail(TWCC_SEQERROR);
+        if (msg == MSG_GETFIRST) Fake.Listed = 0;
+        if (Fake.NoSources || Fake.Listed >= 2) return TWRC_ENDOFLIST;
+        FillIdentity(*static_cast<pTW_IDENTITY>(data), Fake.Listed++ == 0 ? "A" : "B");
+        return TWRC_SUCCESS;
+    }
+    if (dat == DAT_IDENTITY && msg == MSG_GETDEFAULT) {
+        if (Fake.State != 3) return Fail(TWCC_SEQERROR);
+        if (Fake.NoSources) return Fail(TWCC_NODS);
+        FillIdentity(*static_cast<pTW_IDENTITY>(data), Fake.DefaultSource);
+        return TWRC_SUCCESS;
+    }
     if (dat == DAT_IDENTITY && msg == MSG_USERSELECT) {
         if (Fake.State != 3) return Fail(TWCC_SEQERROR);
         if (Fake.SelectOutcome == "failure") return Fail(TWCC_BUMMER);
+        if (Fake.SelectOutcome == "refuse") return Fail(TWCC_BADPROTOCOL);
+        if (Fake.SelectOutcome == "nosource") return Fail(TWCC_NODS);
         if (Fake.SelectOutcome == "cancel") return TWRC_CANCEL;
         Fake.DefaultSource = Fake.SelectChoice;
         FillIdentity(*static_cast<pTW_IDENTITY>(data), Fake.DefaultSource);
@@ -210,8 +300,8 @@ TW_UINT16 ManagerTriplet(pTW_IDENTITY origin, TW_UINT16 dat, TW_UINT16 msg, TW_M
         auto* identity = static_cast<pTW_IDENTITY>(data);
         const std::string asked = identity->ProductName;
         // Id 0 and an empty name ask for the default source.
-        const std::string source = identity->Id == 0 && asked.empty() ? Fake.DefaultSource : asked;
-        if (source != "A" && source != "B") return Fail(TWCC_NODS);
+        const std::string source = identity->Id == 0 && asked.empty() ? Fake.DefaultSource : SourceLetter(asked);
+        if (source.empty()) return Fail(TWCC_NODS);
         FillIdentity(*identity, source);
         Fake.OpenedSource = identity->ProductName;
         Fake.OpenedId = identity->Id;
@@ -256,6 +346,15 @@ TW_UINT16 ProcessEvent(pTW_EVENT event) {
     if (message == MSG_NULL) return TWRC_NOTDSEVENT;
     Fake.IdleEvents = 0;
     if (message == MSG_XFERREADY) Fake.State = 6;
+    if (Fake.Callback) {
+        // As a source with a thread of its own sends it; the manager calls the program back.
+        Fake.Log.push_back(std::string("callback ") + MessageName(message));
+        static TW_IDENTITY source{};
+        source.Id = Fake.OpenedId;
+        std::thread sender([message] { Fake.Callback(&source, nullptr, DG_CONTROL, DAT_NULL, message, nullptr); });
+        sender.join();
+        return TWRC_NOTDSEVENT;
+    }
     event->TWMessage = message;
     return TWRC_DSEVENT;
 }
@@ -293,6 +392,16 @@ TW_UINT16 SourceTriplet(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF da
         return TWRC_SUCCESS;
     }
     if (dat == DAT_EVENT && msg == MSG_PROCESSEVENT) return ProcessEvent(static_cast<pTW_EVENT>(data));
+    if ((dat == DAT_CALLBACK || dat == DAT_CALLBACK2) && msg == MSG_REGISTER_CALLBACK) {
+        if (!Fake.Manager2) return Fail(TWCC_BADPROTOCOL);
+        if (Fake.State != 4) return Fail(TWCC_SEQERROR);
+        if (dat == DAT_CALLBACK2 && ScriptedFailure("callback2")) return Fail(TWCC_BADPROTOCOL);
+        const TW_MEMREF procedure = dat == DAT_CALLBACK2 ? static_cast<pTW_CALLBACK2>(data)->CallBackProc
+                                                         : static_cast<pTW_CALLBACK>(data)->CallBackProc;
+        if (!procedure) return Fail(TWCC_BADVALUE);
+        Fake.Callback = reinterpret_cast<DSMENTRYPROC>(procedure);
+        return TWRC_SUCCESS;
+    }
     if (dat == DAT_PENDINGXFERS && msg == MSG_ENDXFER) {
         if (Fake.State != 7) return Fail(TWCC_SEQERROR);
         if (ScriptedFailure("endxfer")) return Fail(TWCC_BUMMER);
@@ -320,7 +429,7 @@ TW_UINT16 SourceTriplet(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF da
     return Fail(TWCC_BADPROTOCOL);
 }
 
-bool IsManagerTriplet(TW_UINT16 dat) { return dat == DAT_PARENT || dat == DAT_IDENTITY; }
+bool IsManagerTriplet(TW_UINT16 dat) { return dat == DAT_PARENT || dat == DAT_IDENTITY || dat == DAT_ENTRYPOINT; }
 
 TW_UINT16 Dispatch(pTW_IDENTITY origin, pTW_IDENTITY dest, TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg,
                    TW_MEMREF data) {
@@ -342,8 +451,13 @@ bool ParseLine(const std::string& line) {
     if (verb == "select") {
         in >> Fake.SelectOutcome;
         if (Fake.SelectOutcome == "choose") in >> Fake.SelectChoice;
-        return Fake.SelectOutcome == "choose" || Fake.SelectOutcome == "cancel" || Fake.SelectOutcome == "failure";
+        for (const char* known : {"choose", "cancel", "failure", "refuse", "nosource"})
+            if (Fake.SelectOutcome == known) return true;
+        return false;
     }
+    if (verb == "manager") return (in >> what) && what == "2" && (Fake.Manager2 = true);
+    if (verb == "sources") return (in >> what) && what == "none" && (Fake.NoSources = true);
+    if (verb == "default") return (in >> Fake.DefaultSource) && !SourceLetter(Fake.DefaultSource).empty();
     if (verb == "open") return (in >> what) && what == "failure" && (Fake.OpenFails = true);
     if (verb == "enable") {
         in >> what;
@@ -363,7 +477,15 @@ bool ParseLine(const std::string& line) {
         if (what == "cancel") transfer.Kind = TransferKind::Cancel;
         else if (what == "failure") transfer.Kind = TransferKind::Failure;
         else if (what == "corrupt") transfer = {TransferKind::Corrupt, 4, 4, 24};
-        else if (what != "done" || !(in >> transfer.Width >> transfer.Height >> transfer.Bits))
+        else if (what == "png") transfer.Kind = TransferKind::Png;
+        else if (what == "tiff") {
+            std::string layout, order;
+            transfer.Kind = TransferKind::Tiff;
+            if (!(in >> transfer.Width >> transfer.Height >> layout) || !ParseFakeTiffKind(layout, transfer.Layout))
+                return false;
+            if (in >> order && order != "mm") return false;
+            transfer.BigEndian = order == "mm";
+        } else if (what != "done" || !(in >> transfer.Width >> transfer.Height >> transfer.Bits))
             return false;
         std::string times;
         int count = 1;
@@ -385,7 +507,7 @@ bool ParseLine(const std::string& line) {
         in >> times;
         Fake.Failures[what] = times;
         return what == "endxfer" || what == "reset" || what == "disableds" || what == "closeds" ||
-               what == "closedsm";
+               what == "closedsm" || what == "callback2";
     }
     return false;
 }
@@ -442,6 +564,7 @@ FAKE_EXPORT int FakeDsm_Run(const char* script) {
     fresh.State = Fake.State;
     fresh.OpenedSource = Fake.OpenedSource;
     fresh.OpenedId = Fake.OpenedId;
+    fresh.Callback = Fake.Callback;
     fresh.Live = std::move(Fake.Live);
     fresh.Hook = Fake.Hook;
     fresh.HookContext = Fake.HookContext;
@@ -479,6 +602,10 @@ FAKE_EXPORT const char* FakeDsm_Report(const char* what) {
         out << Fake.HParent;
     } else if (key == "origin") {
         out << Fake.Origin;
+    } else if (key == "entryfrees") {
+        out << Fake.EntryPointFrees;
+    } else if (key == "app2") {
+        out << (Fake.App2 ? 1 : 0);
     } else if (key == "stalled") {
         out << (Fake.Stalled ? 1 : 0);
     }

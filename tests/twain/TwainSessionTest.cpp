@@ -96,7 +96,7 @@ TEST_F(TwainTest, WithoutAManagerBothCommandsSayItCannotBeLoaded) {
         EXPECT_EQ(TWAIN_SessionState(), 1);
         EXPECT_EQ(TWAIN_AcquireImages(0), nullptr);
         EXPECT_EQ(TWAIN_SessionState(), 1);
-        const std::string box = "TWAIN Error: Unable to load Source Manager (TWAIN_32.DLL)";
+        const std::string box = "TWAIN Error: Unable to load Source Manager (" + manager + ")";
         EXPECT_EQ(boxes.Shown, (Log{box, box})) << manager;
         EXPECT_TRUE(fake.Log().empty());
         EXPECT_EQ(ProxyWindow(), nullptr);

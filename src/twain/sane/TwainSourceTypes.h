@@ -50,9 +50,6 @@ static_assert(sizeof(TW_RANGE) == 22);
 
 // Messages.
 constexpr TW_UINT16 MSG_GETCURRENT = 0x0002;
-constexpr TW_UINT16 MSG_GETDEFAULT = 0x0003;
-constexpr TW_UINT16 MSG_GETFIRST = 0x0004;
-constexpr TW_UINT16 MSG_GETNEXT = 0x0005;
 constexpr TW_UINT16 MSG_SET = 0x0006;
 constexpr TW_UINT16 MSG_QUERYSUPPORT = 0x0008;
 
