@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -69,11 +70,22 @@ private:
     HookFunction onEvent_ = nullptr;
 };
 
-// Records the layer's boxes as "caption: text".
+// Records the layer's boxes as "caption: text", and the lists of sources it offered; picks
+// `Pick` from each list (nothing: Cancel).
 class TRecordedBoxes : public TTwainUserInterface {
 public:
+    struct TOffer {
+        std::vector<TTwainSourceEntry> Sources;
+        int Chosen;
+    };
     std::vector<std::string> Shown;
+    std::vector<TOffer> Offered;
+    std::optional<int> Pick;
     void Warning(const std::string& caption, const std::string& text) override {
         Shown.push_back(caption + ": " + text);
+    }
+    std::optional<int> ChooseSource(const std::vector<TTwainSourceEntry>& sources, int chosen, void*) override {
+        Offered.push_back({sources, chosen});
+        return Pick;
     }
 };

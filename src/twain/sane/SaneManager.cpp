@@ -162,6 +162,9 @@ TW_UINT16 TManager::UserSelect(TW_IDENTITY& identity) {
     std::optional<std::vector<TDeviceInfo>> listed;
     const std::optional<TDeviceInfo> chosen = dialog.Choose(listed);
     if (listed) SetSources(*listed);
+    // Closed after "No scanner was found": there is no default for the program to go on
+    // with, and it is told so rather than that the user cancelled.
+    if (!chosen && listed && listed->empty()) return Fail(TWCC_NODS);
     if (!chosen) return TWRC_CANCEL;
     WriteDefaultSource(file, chosen->Name);
     for (const TSourceEntry& entry : *sources_)

@@ -1,0 +1,156 @@
+// The session layer with the managers Linux has: one without a selection box (the program's
+// own list), one with no source at all, and a TWAIN 2 manager that calls the program back.
+#include <QApplication>
+#include <QTimer>
+
+#include "FakeManager.h"
+#include "Scan.h"
+
+namespace {
+using Log = std::vector<std::string>;
+
+Log Join(std::initializer_list<Log> parts) {
+    Log all;
+    for (const Log& part : parts) all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+const Log Closing = {"USERINTERFACE/DISABLEDS", "IDENTITY/CLOSEDS", "PARENT/CLOSEDSM"};
+const Log OwnList = {"PARENT/OPENDSM",          "IDENTITY/USERSELECT FAILURE", "STATUS/GET@manager",
+                     "IDENTITY/GETFIRST",       "IDENTITY/GETNEXT",            "IDENTITY/GETNEXT ENDOFLIST",
+                     "IDENTITY/GETDEFAULT",     "PARENT/CLOSEDSM"};
+const TTwainSourceEntry SourceA{"Fake Source A", "Fake Makers A", "Fake Family A"};
+const TTwainSourceEntry SourceB{"Fake Source B", "Fake Makers B", "Fake Family B"};
+}  // namespace
+
+class TwainLinuxTest : public ::testing::Test {
+protected:
+    void SetUp() override { TWAIN_SetUserInterface(&boxes); }
+    void TearDown() override {
+        TWAIN_FreeImages();
+        fake.OnEvent(nullptr, nullptr);
+        EXPECT_EQ(TWAIN_SessionState(), 1);
+        EXPECT_EQ(fake.Number("live"), 0) << "handles never freed";
+        EXPECT_EQ(fake.Number("faults"), 0) << "handles freed twice or while locked";
+        EXPECT_EQ(fake.Number("stalled"), 0) << "the loop outlived the script";
+        TWAIN_SetUserInterface(nullptr);
+    }
+
+    TRecordedBoxes boxes;
+    static inline TFakeManager fake{FAKE_DSM_PATH};
+};
+
+// The manager refuses MSG_USERSELECT as having no selection box: the program lists the
+// sources itself, the default chosen first, and the acquisition opens the one picked; a
+// cancelled list leaves the manager's default.
+TEST_F(TwainLinuxTest, OwnListAppearsAndOpensTheSourcePicked) {
+    const struct {
+        std::optional<int> pick;
+        const char* opened;
+    } cases[] = {{0, "Fake Source A"}, {1, "Fake Source B"}, {std::nullopt, "Fake Source B"}};
+    for (const auto& c : cases) {
+        const std::string name = c.pick ? std::to_string(*c.pick) : "cancel";
+        fake.Run("select refuse; default B; event 1 xferready; xfer done 3 2 24");
+        boxes.Offered.clear();
+        boxes.Pick = c.pick;
+        EXPECT_EQ(TWAIN_SelectImageSource(0), c.pick.has_value()) << name;
+        EXPECT_FALSE(TWAIN_NoSourceFound()) << name;
+        ASSERT_EQ(boxes.Offered.size(), 1u) << name;
+        EXPECT_EQ(boxes.Offered[0].Sources, (std::vector<TTwainSourceEntry>{SourceA, SourceB})) << name;
+        EXPECT_EQ(boxes.Offered[0].Chosen, 1) << name;  // the default, B
+        EXPECT_EQ(fake.Log(), OwnList) << name;
+
+        ASSERT_NE(TWAIN_AcquireImages(0), nullptr) << name;
+        EXPECT_EQ(fake.Report("opened"), c.opened) << name;
+        EXPECT_TRUE(boxes.Shown.empty()) << name;
+    }
+}
+
+// No source at all: the manager says so, or the program's list comes out empty. The user
+// has been told in the selection; the scan command then acquires nothing and shows nothing.
+TEST_F(TwainLinuxTest, NoSourceAtAllEndsTheScanAfterTheSelection) {
+    const struct {
+        const char* script;
+        Log log;
+        std::size_t lists;
+    } cases[] = {
+        {"select nosource", {"PARENT/OPENDSM", "IDENTITY/USERSELECT FAILURE", "STATUS/GET@manager", "PARENT/CLOSEDSM"}, 0},
+        {"select refuse; sources none",
+         {"PARENT/OPENDSM", "IDENTITY/USERSELECT FAILURE", "STATUS/GET@manager", "IDENTITY/GETFIRST ENDOFLIST",
+          "PARENT/CLOSEDSM"},
+         1},
+    };
+    for (const auto& c : cases) {
+        fake.Run(c.script);
+        boxes.Offered.clear();
+        EXPECT_FALSE(ScanFirstImage()) << c.script;
+        EXPECT_TRUE(TWAIN_NoSourceFound()) << c.script;
+        EXPECT_EQ(fake.Log(), c.log) << c.script;
+        ASSERT_EQ(boxes.Offered.size(), c.lists) << c.script;
+        if (c.lists) EXPECT_TRUE(boxes.Offered[0].Sources.empty()) << c.script;
+        EXPECT_TRUE(boxes.Shown.empty()) << c.script;
+    }
+    // Any other refusal of the selection still acquires from the default source.
+    fake.Run("select failure; event 1 closedsreq");
+    EXPECT_FALSE(ScanFirstImage());
+    EXPECT_FALSE(TWAIN_NoSourceFound());
+    EXPECT_EQ(fake.Report("opened"), "Fake Source A");
+}
+
+// A TWAIN 2 manager: the program's identity says DF_APP2, the manager's memory functions come
+// from DAT_ENTRYPOINT, the callback is registered once the source is open, and the source's
+// messages arrive through it, from another thread, instead of through MSG_PROCESSEVENT.
+TEST_F(TwainLinuxTest, TwainTwoManagerGetsTheCallbackAndItsMessagesAreActedOn) {
+    fake.Run("manager 2; event 2 xferready; xfer done 4 3 24 *2");
+    const TW_HANDLE result = TWAIN_AcquireImages(0);
+    ASSERT_NE(result, nullptr);
+    EXPECT_EQ(fake.Log(), Join({{"PARENT/OPENDSM", "ENTRYPOINT/GET", "IDENTITY/OPENDS", "CALLBACK2/REGISTER_CALLBACK",
+                                 "USERINTERFACE/ENABLEDS", "EVENT/PROCESSEVENT NOTDSEVENT", "callback XFERREADY",
+                                 "EVENT/PROCESSEVENT NOTDSEVENT", "IMAGENATIVEXFER/GET XFERDONE",
+                                 "PENDINGXFERS/ENDXFER", "IMAGENATIVEXFER/GET XFERDONE", "PENDINGXFERS/ENDXFER"},
+                                Closing}));
+    EXPECT_EQ(fake.Number("app2"), 1);
+    EXPECT_EQ(TWAIN_ImageCount(), 2);
+    EXPECT_EQ(TWAIN_ImageWidth(result), 4);
+    TWAIN_FreeImages();
+    EXPECT_EQ(fake.Number("entryfrees"), 2);
+
+    // A manager that knows only DAT_CALLBACK gets that; a close request comes the same way.
+    fake.Run("manager 2; fail callback2; event 1 closedsreq");
+    EXPECT_EQ(TWAIN_AcquireImages(0), nullptr);
+    EXPECT_EQ(fake.Log(), Join({{"PARENT/OPENDSM", "ENTRYPOINT/GET", "IDENTITY/OPENDS",
+                                 "CALLBACK2/REGISTER_CALLBACK FAILURE", "CALLBACK/REGISTER_CALLBACK",
+                                 "USERINTERFACE/ENABLEDS", "callback CLOSEDSREQ", "EVENT/PROCESSEVENT NOTDSEVENT"},
+                                Closing}));
+}
+
+// A 1.x manager sees the DF_APP2 mark as nothing it knows, and none of the 2.x triplets.
+TEST_F(TwainLinuxTest, OneXManagerGetsNoneOfTheTwoXTriplets) {
+    fake.Run("event 1 xferready; xfer done 2 2 8");
+    ASSERT_NE(TWAIN_AcquireImages(0), nullptr);
+    EXPECT_EQ(fake.Number("app2"), 1);
+    EXPECT_EQ(fake.Log(), Join({{"PARENT/OPENDSM", "IDENTITY/OPENDS", "USERINTERFACE/ENABLEDS",
+                                 "EVENT/PROCESSEVENT DSEVENT XFERREADY", "IMAGENATIVEXFER/GET XFERDONE",
+                                 "PENDINGXFERS/ENDXFER"},
+                                Closing}));
+    TWAIN_FreeImages();
+    EXPECT_EQ(fake.Number("entryfrees"), 0);
+}
+
+// File > Exit while the source's dialog of a TWAIN 2 manager is up: the loop ends and the
+// session closes down, as with a 1.x manager.
+TEST_F(TwainLinuxTest, QuitRequestEndsTheLoopWithATwainTwoManager) {
+    int events = 0;
+    fake.OnEvent([](void* context) {
+        if (++*static_cast<int*>(context) == 2) QCoreApplication::quit();
+    }, &events);
+    fake.Run("manager 2; event 50 closedsreq");
+    TW_HANDLE result = nullptr;
+    QTimer::singleShot(0, [&] { result = TWAIN_AcquireImages(0); });
+    QTimer::singleShot(10000, [] { QCoreApplication::exit(1); });  // a guard, never reached
+    EXPECT_EQ(QApplication::exec(), 0);
+    EXPECT_EQ(events, 2);
+    EXPECT_EQ(result, nullptr);
+    EXPECT_EQ(TWAIN_SessionState(), 1);
+    EXPECT_EQ(fake.Log().back(), "PARENT/CLOSEDSM");
+}
