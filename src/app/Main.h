@@ -137,6 +137,8 @@ public:
     // Where QuickSave and the webcam snapshot write: the executable's folder when it can be
     // written (a build or a private install), else the pictures folder (a system install).
     std::string SaveFolder() const;
+    // Names the picture `path` and saves it there; a cancelled save keeps the old name.
+    void SaveUnderName(const std::string& path);
 
     // Called when the window has been closed, which ends the program.
     std::function<void()> OnClosed;

@@ -6,9 +6,11 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <utility>
 
 #include "Errors.h"
 #include "Forms.h"
+#include "LongCommand.h"
 #include "Main.h"
 #include "PictureFile.h"
 #include "UserInterface.h"
@@ -19,8 +21,10 @@ bool TMainForm::OpenFile(const std::string& path) {
         ui_.Information(OpenNameRefusal);
         return false;
     }
-    // Loaded into a new picture first, so that a failed load leaves the old one untouched.
-    LoadedPicture loaded = LoadPictureFile(path, format);
+    // Loaded into a new picture first, so that a failed or cancelled load leaves the old one
+    // untouched; a large file loads on the worker with the progress dialog.
+    LoadedPicture loaded;
+    RunLongCommand(this, LongCommands, [&](const ProgressCallback&) { loaded = LoadPictureFile(path, format); });
     WorkingImage = std::move(loaded.Picture);
     WorkingMetadata = std::move(loaded.Metadata);
     SelectAll();
@@ -47,7 +51,17 @@ void TMainForm::SaveImage(const std::string& path) {
         ui_.Information(SaveNameRefusal);
         return;
     }
-    SavePicture(path, WorkingImage, format, WorkingMetadata);
+    // A cancel stops the save before the file is touched; one that comes while the file is
+    // being written is too late, and the save counts as done.
+    bool written = false;
+    try {
+        RunLongCommand(this, LongCommands, [&](const ProgressCallback& progress) {
+            SavePicture(path, WorkingImage, format, WorkingMetadata, progress);
+            written = true;
+        });
+    } catch (const ECancelled&) {
+        if (!written) throw;
+    }
     ReDraw();
     MenuState.SaveEnabled = true;
     UpdateActions();
@@ -88,9 +102,18 @@ void TMainForm::SaveasMenuClick() {
         const bool exists = std::filesystem::exists(*path, error);
         if (error) throw EFileError("Cannot access file \"" + *path + "\": " + error.message());
         if (exists && !ui_.Confirm("File exists. Overwrite?")) return;
-        FileName = *path;
-        RunCommand([&] { SaveImage(FileName); }, Cursor::Busy);
+        RunCommand([&] { SaveUnderName(*path); }, Cursor::Busy);
     });
+}
+
+void TMainForm::SaveUnderName(const std::string& path) {
+    const std::string previous = std::exchange(FileName, path);
+    try {
+        SaveImage(FileName);
+    } catch (const ECancelled&) {
+        FileName = previous;
+        throw;
+    }
 }
 
 void TMainForm::SaveMenuClick() {
@@ -99,8 +122,7 @@ void TMainForm::SaveMenuClick() {
 
 void TMainForm::QuickSaveMenuClick() {
     RunCommand([&] {
-        FileName = (std::filesystem::path(SaveFolder()) / "quicksave.bmp").string();
-        SaveImage(FileName);
+        SaveUnderName((std::filesystem::path(SaveFolder()) / "quicksave.bmp").string());
     }, Cursor::Busy);
 }
 

@@ -117,15 +117,28 @@ void SavePicture(const std::string& path, const Bitmap& picture, PictureFormat f
 }
 
 void SavePicture(const std::string& path, const Bitmap& picture, PictureFormat format,
-                 const PictureMetadata& metadata) {
+                 const PictureMetadata& metadata, const ProgressCallback& progress) {
+    // Two steps: the contents, then the file. A bitmap is written as it is produced, so its
+    // only chance to stop comes before it starts.
+    std::vector<std::uint8_t> bytes;
+    bool streamed = false;
     switch (format) {
         case PictureFormat::Jpeg:
-            return WriteFileAtomically(path, EncodeJpeg(picture, 90, metadata));
+            bytes = EncodeJpeg(picture, 90, metadata);
+            break;
         case PictureFormat::Png:
-            return WriteFileAtomically(path, EncodePng(picture, metadata));
+            bytes = EncodePng(picture, metadata);
+            break;
         case PictureFormat::Tiff:
-            return WriteFileAtomically(path, EncodeTiff(picture, metadata));
+            bytes = EncodeTiff(picture, metadata);
+            break;
         default:
-            WriteFileAtomically(path, [&](const ByteSink& write) { WriteBmpFile(picture, write); });
+            streamed = true;
     }
+    if (progress && !progress.Report(1, 2)) throw ECancelled();
+    if (streamed)
+        WriteFileAtomically(path, [&](const ByteSink& write) { WriteBmpFile(picture, write); });
+    else
+        WriteFileAtomically(path, bytes);
+    if (progress) progress.Report(2, 2);
 }

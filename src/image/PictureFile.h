@@ -10,6 +10,7 @@
 #include "Bitmap.h"
 #include "ExifUpright.h"
 #include "PictureMetadata.h"
+#include "Progress.h"
 
 enum class PictureFormat { Bitmap, Jpeg, Png, Tiff, Refused };
 
@@ -41,9 +42,11 @@ Bitmap LoadPicture(const std::string& path, PictureFormat format);
 // Saves in the given format (not Refused), JPEG at quality 90.
 void SavePicture(const std::string& path, const Bitmap& picture, PictureFormat format);
 // The same with the metadata of the file the picture came from: a JPEG carries its segments
-// (see EncodeJpeg), PNG and TIFF its resolution; BMP has no place for it.
+// (see EncodeJpeg), PNG and TIFF its resolution; BMP has no place for it. `progress` is asked
+// once the file's contents are ready and before the file is touched: a cancel there throws
+// ECancelled with the old file as it was.
 void SavePicture(const std::string& path, const Bitmap& picture, PictureFormat format,
-                 const PictureMetadata& metadata);
+                 const PictureMetadata& metadata, const ProgressCallback& progress = {});
 
 // The whole file; throws EFileError with the system's message, or for anything that is not a
 // regular file (a FIFO or device is refused without waiting on it).

@@ -1,5 +1,7 @@
 // Opening and saving pictures, the command line and dropped files.
 #include <QAction>
+#include <QPushButton>
+#include <QTest>
 #include <fstream>
 #include <functional>
 
@@ -230,4 +232,45 @@ TEST_F(AppTest, QuickSaveFallsBackToThePicturesFolder) {
     EXPECT_TRUE(ui.Take().empty());
     EXPECT_EQ(Main().FileName, (folder / "Pictures" / "quicksave.bmp").string());
     EXPECT_EQ(LoadPicture(Main().FileName, PictureFormat::Bitmap), TestPicture(40, 30));
+}
+
+// Cancel pressed while a file loads or saves: the picture, its name and the files on disk stay
+// as they were, whether the save was to a new name, over an existing file, or a QuickSave.
+TEST_F(AppTest, CancelledOpensAndSavesChangeNothing) {
+    const std::string start = WriteBmp("start.bmp", TestPicture(40, 30));
+    const std::string other = WriteBmp("other.bmp", TestPicture(20, 10));
+    const std::string existing = (folder / "exists.jpg").string();
+    std::ofstream(existing) << "keep me";
+    const std::string fresh = (folder / "fresh.png").string();
+    const struct {
+        const char* name;
+        std::function<void()> run;
+    } commands[] = {
+        {"open", [&] { ui.OpenAnswers = {other}; Main().OpenMenuClick(); }},
+        {"drop", [&] { Main().DropFiles({other}); }},
+        {"save as new", [&] { ui.SaveAnswers = {fresh}; Main().SaveasMenuClick(); }},
+        {"save as over", [&] {
+             ui.SaveAnswers = {existing};
+             Main().SaveasMenuClick();
+         }},
+        {"quicksave", [&] { Main().QuickSaveMenuClick(); }},
+    };
+    for (const auto& command : commands) {
+        SCOPED_TRACE(command.name);
+        Start(start);
+        const bool saveEnabled = Enabled("SaveMenu");
+        Main().LongCommands.DialogDelay = 0;
+        Main().LongCommands.OnDialogShown = [](QWidget& dialog) {
+            QTest::mouseClick(dialog.findChild<QPushButton*>(), Qt::LeftButton);
+        };
+        command.run();
+        for (const TShownBox& box : ui.Take()) EXPECT_EQ(box.Kind, "Confirm") << box.Text;
+        EXPECT_EQ(Main().WorkingImage, TestPicture(40, 30));
+        EXPECT_EQ(Main().FileName, start);
+        EXPECT_EQ(Main().windowTitle(), QString::fromStdString("Corvalux - " + start));
+        EXPECT_EQ(Enabled("SaveMenu"), saveEnabled);
+        EXPECT_EQ(ReadText(existing), "keep me");
+        EXPECT_FALSE(std::filesystem::exists(fresh));
+        EXPECT_FALSE(std::filesystem::exists(folder / "quicksave.bmp"));
+    }
 }
