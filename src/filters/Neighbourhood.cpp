@@ -245,9 +245,9 @@ void Mean(Bitmap& picture, const TRect& selection, std::int32_t n, const Progres
                 if (meter) meter->Advance(rows.Height);
                 return;
             }
-            // A band's own summing costs about as much as its copies of the 2n rows around it,
-            // so it is made at least 4n rows high.
-            const std::int64_t side = 2 * std::int64_t(n) + 1, bandRows = std::max<std::int64_t>(BandRows, 4 * std::int64_t(n));
+            // Each band copies and sums the n rows on either side of it again.
+            const std::int64_t side = 2 * std::int64_t(n) + 1;
+            const std::int64_t bandRows = BandRowsFor(rows.Height, rows.Width, n);
             InBands(rows, 0, rows.Height, n, bandRows, meter, [&](const BandSource& source) {
                 if (n <= SmallRadius)
                     BoxMean<std::uint16_t>(rows, source, n);
@@ -409,7 +409,7 @@ void Sharpness(Bitmap& picture, const TRect& selection, SharpnessStep step, cons
     RunCancellable(picture, progress, std::max<std::int64_t>(selection.Height() - 2, 0), [&](Bitmap& target, ProgressMeter* meter) {
         FilterInPlace(target, selection, [step, meter](const PixelRows& rows) {
             if (rows.Width < 3 || rows.Height < 3) return;
-            InBands(rows, 1, rows.Height - 1, 1, BandRows, meter,
+            InBands(rows, 1, rows.Height - 1, 1, BandRowsFor(rows.Height - 2, rows.Width, 1), meter,
                     [&](const BandSource& source) { SharpenBand(rows, source, step); });
         });
     });
@@ -503,7 +503,8 @@ void EdgeBand(const PixelRows& rows, const BandSource& source) {
 }
 
 void EdgePass(const PixelRows& rows, ProgressMeter* meter) {
-    InBands(rows, 1, rows.Height - 1, 1, BandRows, meter, [&](const BandSource& source) { EdgeBand(rows, source); });
+    InBands(rows, 1, rows.Height - 1, 1, BandRowsFor(rows.Height - 2, rows.Width, 1), meter,
+            [&](const BandSource& source) { EdgeBand(rows, source); });
 }
 
 // Spreads the interior block over the whole region: the outermost columns and rows repeat

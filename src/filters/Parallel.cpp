@@ -64,6 +64,13 @@ void StepProgress::Finish(int k) {
     if (whole_ && reported_ < (k + 1) * PartUnits && !Report((k + 1) * PartUnits)) throw ECancelled();
 }
 
+std::int64_t BandRowsFor(std::int64_t rows, std::int64_t width, std::int64_t reach) {
+    constexpr std::int64_t BandPixels = 2'000'000;
+    const std::int64_t spread = (rows + 8 * WorkerThreads() - 1) / (8 * WorkerThreads());
+    const std::int64_t shortEnough = BandPixels / std::max<std::int64_t>(width, 1);
+    return std::max({std::min(spread, shortEnough), BandRows, 4 * reach});
+}
+
 void ParallelBands(std::int64_t count, std::int64_t bandSize,
                    const std::function<void(std::int64_t, std::int64_t)>& band, ProgressMeter* meter,
                    std::int64_t unitsPerItem) {

@@ -76,6 +76,13 @@ void ParallelBands(std::int64_t count, std::int64_t bandSize,
 // threads, large enough that a band's start costs little.
 constexpr std::int64_t BandRows = 32;
 
+// Rows per band for a pass whose bands each redo some rows of work around them (the
+// neighbourhood filters re-read and re-sum `reach` rows on either side). Such bands are made
+// large: about eight per thread, so that the redone rows cost little and the threads still
+// finish together, yet no more than about two million pixels each, so that a band stays short
+// enough for a prompt cancel on any picture; and never below BandRows or 4 x reach.
+std::int64_t BandRowsFor(std::int64_t rows, std::int64_t width, std::int64_t reach);
+
 // Runs run(Bitmap& target, ProgressMeter* meter) on the picture itself when there is no
 // callback (meter null). With one, on a copy that replaces the picture only once the run has
 // finished, so that a cancel, which throws ECancelled, leaves the picture as it was.
