@@ -193,47 +193,65 @@ void ConvertRow(const Sample* in, std::uint8_t* out, std::uint32_t width, int sa
         ConvertRowWith<Sample, 1>(in, out, width, samples, alpha);
 }
 
-// The common layouts (grey or RGB, 8 or 16 bits, interleaved strips), read a row at a time
-// straight into the picture. False, with nothing allocated, for every other layout.
-bool ReadPlainRows(TIFF* tif, std::uint32_t width, std::uint32_t height, Bitmap& picture, const ErrorLog& log) {
-    std::uint16_t bits = 0, samples = 0, photometric = 0, planar = PLANARCONFIG_CONTIG, format = SAMPLEFORMAT_UINT;
-    TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &bits);
-    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &samples);
+// The common layouts: grey or RGB, 8 or 16 bits, with or without alpha, samples interleaved.
+struct PlainLayout {
+    std::uint16_t bits = 0, samples = 0;
+    int colours = 0;
+    Alpha alpha = Alpha::None;
+
+    // One run of stored samples, `count` pixels long, to blue-green-red.
+    void Convert(const std::uint8_t* in, std::uint8_t* out, std::uint32_t count) const {
+        if (bits == 8)
+            ConvertRow(in, out, count, samples, colours, alpha);
+        else
+            ConvertRow(reinterpret_cast<const std::uint16_t*>(in), out, count, samples, colours, alpha);
+    }
+    std::uint64_t PixelBytes() const { return std::uint64_t(samples) * (bits / 8); }
+};
+
+// The layout when it is one of the common ones; false for every other.
+bool PlainLayoutOf(TIFF* tif, PlainLayout& layout) {
+    std::uint16_t photometric = 0, planar = PLANARCONFIG_CONTIG, format = SAMPLEFORMAT_UINT;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &layout.bits);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &layout.samples);
     TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &planar);
     TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLEFORMAT, &format);
     if (!TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric)) return false;
-    const int colours = photometric == PHOTOMETRIC_RGB ? 3 : photometric == PHOTOMETRIC_MINISBLACK ? 1 : 0;
-    if (TIFFIsTiled(tif) || planar != PLANARCONFIG_CONTIG || (bits != 8 && bits != 16) ||
-        format != SAMPLEFORMAT_UINT || colours == 0 || samples < colours)
+    layout.colours = photometric == PHOTOMETRIC_RGB ? 3 : photometric == PHOTOMETRIC_MINISBLACK ? 1 : 0;
+    // One sample per pixel is the same picture whatever the planar configuration says.
+    if ((planar != PLANARCONFIG_CONTIG && layout.samples > 1) || (layout.bits != 8 && layout.bits != 16) ||
+        format != SAMPLEFORMAT_UINT || layout.colours == 0 || layout.samples < layout.colours)
         return false;
-    Alpha alpha = Alpha::None;
     std::uint16_t extraCount = 0;
     std::uint16_t* extraKinds = nullptr;
-    if (samples > colours && TIFFGetField(tif, TIFFTAG_EXTRASAMPLES, &extraCount, &extraKinds) && extraCount > 0)
-        alpha = extraKinds[0] == EXTRASAMPLE_ASSOCALPHA   ? Alpha::Premultiplied
-                : extraKinds[0] == EXTRASAMPLE_UNASSALPHA ? Alpha::Straight
-                                                          : Alpha::None;
-    const std::uint64_t rowBytes = std::uint64_t(width) * samples * (bits / 8);
-    if (std::uint64_t(TIFFScanlineSize64(tif)) != rowBytes) return false;
+    if (layout.samples > layout.colours && TIFFGetField(tif, TIFFTAG_EXTRASAMPLES, &extraCount, &extraKinds) &&
+        extraCount > 0)
+        layout.alpha = extraKinds[0] == EXTRASAMPLE_ASSOCALPHA   ? Alpha::Premultiplied
+                       : extraKinds[0] == EXTRASAMPLE_UNASSALPHA ? Alpha::Straight
+                                                                 : Alpha::None;
+    return true;
+}
 
+// A strip or tile too large to hold beside the picture is not read whole.
+constexpr std::uint64_t LargestPiece = std::uint64_t(16) << 20;
+
+// Strips read straight into the picture. False, with nothing allocated, when the rows are not
+// the size the layout gives.
+bool ReadPlainStrips(TIFF* tif, const PlainLayout& layout, std::uint32_t width, std::uint32_t height, Bitmap& picture,
+                     const ErrorLog& log) {
+    const std::uint64_t rowBytes = std::uint64_t(width) * layout.PixelBytes();
+    if (std::uint64_t(TIFFScanlineSize64(tif)) != rowBytes) return false;
     picture.SetSize(int(width), int(height));
-    auto convert = [&](const std::uint8_t* row, std::uint32_t y) {
-        if (bits == 8)
-            ConvertRow(row, picture.Row(int(y)), width, samples, colours, alpha);
-        else
-            ConvertRow(reinterpret_cast<const std::uint16_t*>(row), picture.Row(int(y)), width, samples, colours, alpha);
-    };
     // Whole strips let libtiff hand a Deflate strip to libdeflate, several times faster than
     // zlib a row at a time. A strip too large to hold beside the picture is read by rows.
     std::uint32_t rowsPerStrip = height;
     TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
     rowsPerStrip = std::clamp<std::uint32_t>(rowsPerStrip, 1, height);
-    constexpr std::uint64_t LargestStrip = std::uint64_t(16) << 20;
-    if (rowBytes * rowsPerStrip > LargestStrip) {
+    if (rowBytes * rowsPerStrip > LargestPiece) {
         std::vector<std::uint8_t> row(rowBytes);
         for (std::uint32_t y = 0; y < height; ++y) {
             if (TIFFReadScanline(tif, row.data(), y, 0) < 0) Fail(log, "a row cannot be read");
-            convert(row.data(), y);
+            layout.Convert(row.data(), picture.Row(int(y)), width);
         }
         return true;
     }
@@ -242,9 +260,48 @@ bool ReadPlainRows(TIFF* tif, std::uint32_t width, std::uint32_t height, Bitmap&
         const std::uint32_t rows = std::min(rowsPerStrip, height - y);
         const tmsize_t wanted = tmsize_t(rowBytes * rows);
         if (TIFFReadEncodedStrip(tif, index, strip.data(), wanted) != wanted) Fail(log, "a strip cannot be read");
-        for (std::uint32_t r = 0; r < rows; ++r) convert(strip.data() + r * rowBytes, y + r);
+        for (std::uint32_t r = 0; r < rows; ++r) layout.Convert(strip.data() + r * rowBytes, picture.Row(int(y + r)), width);
     }
     return true;
+}
+
+// Tiles decoded one at a time, the part of each inside the picture converted into place (the
+// tiles along the right and bottom edges reach past it). False, with nothing allocated, for
+// tiles that are not the size the layout gives.
+bool ReadPlainTiles(TIFF* tif, const PlainLayout& layout, std::uint32_t width, std::uint32_t height, Bitmap& picture,
+                    const ErrorLog& log) {
+    std::uint32_t tileWidth = 0, tileLength = 0;
+    if (!TIFFGetField(tif, TIFFTAG_TILEWIDTH, &tileWidth) || !TIFFGetField(tif, TIFFTAG_TILELENGTH, &tileLength) ||
+        tileWidth == 0 || tileLength == 0)
+        return false;
+    const std::uint64_t tileRowBytes = std::uint64_t(tileWidth) * layout.PixelBytes();
+    const std::uint64_t tileBytes = tileRowBytes * tileLength;
+    if (std::uint64_t(TIFFTileSize64(tif)) != tileBytes) return false;
+    if (tileBytes > LargestPiece) Fail(log, "a tile is too large");
+    picture.SetSize(int(width), int(height));
+    std::vector<std::uint8_t> tile(tileBytes);
+    for (std::uint32_t y = 0; y < height; y += tileLength) {
+        const std::uint32_t rows = std::min(tileLength, height - y);
+        for (std::uint32_t x = 0; x < width; x += tileWidth) {
+            const std::uint32_t columns = std::min(tileWidth, width - x);
+            if (TIFFReadEncodedTile(tif, TIFFComputeTile(tif, x, y, 0, 0), tile.data(), tmsize_t(tileBytes)) !=
+                tmsize_t(tileBytes))
+                Fail(log, "a tile cannot be read");
+            for (std::uint32_t r = 0; r < rows; ++r)
+                layout.Convert(tile.data() + r * tileRowBytes, picture.Pixel(int(x), int(y + r)), columns);
+        }
+    }
+    return true;
+}
+
+// The common layouts, read straight into the picture with our own rounding of 16-bit samples
+// (libtiff's RGBA reader rounds 16-bit grey differently). False, with nothing allocated, for
+// every other layout.
+bool ReadPlain(TIFF* tif, std::uint32_t width, std::uint32_t height, Bitmap& picture, const ErrorLog& log) {
+    PlainLayout layout;
+    if (!PlainLayoutOf(tif, layout)) return false;
+    return TIFFIsTiled(tif) ? ReadPlainTiles(tif, layout, width, height, picture, log)
+                            : ReadPlainStrips(tif, layout, width, height, picture, log);
 }
 
 struct FreeDeleter {
@@ -300,7 +357,7 @@ StoredTiff ReadTiff(const std::uint8_t* data, std::size_t size) {
     result.Orientation = orientation >= 1 && orientation <= 8 ? orientation : 1;
     ReadResolution(tif.get(), result.Metadata);
     ReadIccProfile(tif.get(), result.Metadata);
-    if (!ReadPlainRows(tif.get(), width, height, result.Picture, log))
+    if (!ReadPlain(tif.get(), width, height, result.Picture, log))
         ReadThroughRgba(tif.get(), width, height, result.Picture, log);
     return result;
 }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <tiffio.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -125,6 +126,75 @@ TEST(Tiff, GreyDepthsAgreeAndStayGrey) {
         EXPECT_EQ(RedOf(c), GreenOf(c));
         EXPECT_EQ(GreenOf(c), BlueOf(c));
     }
+}
+
+// Grey tiles of 16 x 16 holding a picture of 20 x 18 samples, so that the tiles along the
+// right and bottom edges reach past it: sample (x, y) is `value(x, y)`, packed at `bits`.
+template <typename Value>
+std::vector<std::uint8_t> WriteGreyTiles(std::uint16_t bits, Value value) {
+    constexpr std::uint32_t Width = 20, Height = 18, Side = 16;
+    ScratchFolder scratch;
+    const std::string path = scratch / "tiles.tif";
+    TIFF* tif = TIFFOpen(path.c_str(), "w");
+    EXPECT_NE(tif, nullptr);
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, Width);
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, Height);
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, bits);
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
+    TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE);
+    TIFFSetField(tif, TIFFTAG_TILEWIDTH, Side);
+    TIFFSetField(tif, TIFFTAG_TILELENGTH, Side);
+    std::vector<std::uint8_t> tile(std::size_t(TIFFTileSize(tif)));
+    const std::size_t rowBytes = tile.size() / Side;
+    for (std::uint32_t ty = 0; ty < Height; ty += Side)
+        for (std::uint32_t tx = 0; tx < Width; tx += Side) {
+            std::fill(tile.begin(), tile.end(), 0xA5);  // past the picture: anything
+            for (std::uint32_t y = 0; y < Side && ty + y < Height; ++y)
+                for (std::uint32_t x = 0; x < Side && tx + x < Width; ++x) {
+                    const unsigned v = value(tx + x, ty + y);
+                    std::uint8_t* row = tile.data() + y * rowBytes;
+                    if (bits == 16) {
+                        std::memcpy(row + 2 * x, &v, 2);  // libtiff writes samples in the machine's order
+                    } else {
+                        const unsigned bit = x * bits, shift = 8 - bits - bit % 8;
+                        row[bit / 8] = std::uint8_t((row[bit / 8] & ~(((1u << bits) - 1) << shift)) | v << shift);
+                    }
+                }
+            TIFFWriteEncodedTile(tif, TIFFComputeTile(tif, tx, ty, 0, 0), tile.data(), tmsize_t(tile.size()));
+        }
+    TIFFClose(tif);
+    return ReadWholeFile(path);
+}
+
+// Tiles of every depth: each level spread evenly over 0 to 255, 16-bit samples rounded, the
+// edge tiles cut to the picture.
+TEST(Tiff, GreyTilesOfEveryDepthDecodeExactly) {
+    const auto check = [](std::uint16_t bits, auto value, auto expected) {
+        const std::vector<std::uint8_t> bytes = WriteGreyTiles(bits, value);
+        const Bitmap picture = DecodeTiff(bytes.data(), bytes.size());
+        ASSERT_EQ(picture.Width(), 20) << bits;
+        ASSERT_EQ(picture.Height(), 18) << bits;
+        for (std::uint32_t y = 0; y < 18; ++y)
+            for (std::uint32_t x = 0; x < 20; ++x) {
+                const unsigned e = expected(value(x, y));
+                ASSERT_EQ(picture.GetColor(int(x), int(y)), PackColor(e, e, e)) << bits << " bits at " << x << ", " << y;
+            }
+    };
+    for (const std::uint16_t bits : {1, 2, 4, 8}) {
+        const unsigned top = (1u << bits) - 1;
+        check(bits, [=](std::uint32_t x, std::uint32_t y) { return (x * 3 + y * 5) & top; },
+              [=](unsigned level) { return level * 255 / top; });
+    }
+    // Values around the points where rounding and cutting off the low byte disagree.
+    check(16, [](std::uint32_t x, std::uint32_t y) { return (x * 257 + 128 + (y & 1)) * ((y % 3) + 1) & 0xFFFF; },
+          [](unsigned v) { return (v + 128) / 257; });
+}
+
+// Tiles show what the same picture shows in strips.
+TEST(Tiff, SixteenBitTilesShowTheStripPicture) {
+    EXPECT_EQ(ReadSampleTiff("tiff/grey16_deflate_tiled.tif"), ReadSampleTiff("tiff/grey16_none.tif"));
+    EXPECT_EQ(ReadSampleTiff("tiff/rgb16_deflate_tiled.tif"), ReadSampleTiff("tiff/rgb16_deflate.tif"));
 }
 
 TEST(Tiff, AlphaRampGoesFromWhiteToThePicture) {
