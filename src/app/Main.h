@@ -38,6 +38,8 @@ public:
     PictureMetadata WorkingMetadata;
     Bitmap RegionImage;
     Bitmap UndoImage;
+    // The metadata that goes with UndoImage: an undone scan gives the photo back its EXIF.
+    PictureMetadata UndoMetadata;
     Bitmap ZoomImage;
     TRect Selection;
     std::string FileName;

@@ -20,6 +20,7 @@ bool TMainForm::RunPictureCommand(const PictureChange& change, UndoSnapshot undo
                        [&](const ProgressCallback& progress) { change(picture, selection, progress); });
         if (undo == UndoSnapshot::Take) {
             UndoImage = std::move(WorkingImage);
+            UndoMetadata = WorkingMetadata;
             MenuState.UndoEnabled = true;
         }
         WorkingImage = std::move(picture);

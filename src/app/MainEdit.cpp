@@ -11,12 +11,14 @@
 
 void TMainForm::UpdateUndo() {
     UndoImage = WorkingImage;
+    UndoMetadata = WorkingMetadata;
     MenuState.UndoEnabled = true;
     UpdateActions();
 }
 
 void TMainForm::RestoreUndo() {
     WorkingImage = UndoImage;
+    WorkingMetadata = UndoMetadata;
     MenuState.UndoEnabled = false;
     UpdateActions();
     SelectAll();

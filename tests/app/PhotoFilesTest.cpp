@@ -73,3 +73,23 @@ TEST_F(AppTest, PngAndTiffOpenAndSaveByName) {
     }
     EXPECT_EQ(LoadPicture((folder / "page.tif").string(), PictureFormat::Tiff), TestPicture(40, 30));
 }
+
+// Undo gives back the photo's metadata with its pixels: a scan replaces both, and its undo
+// must not leave the photo without its EXIF for the next JPEG save.
+TEST_F(AppTest, UndoBringsBackThePhotosMetadata) {
+    Start(Sample("orientation/Landscape_6.jpg"));
+    ASSERT_TRUE(HasExif(Main().WorkingMetadata));
+    const Bitmap photo = Main().WorkingImage;
+    // What a scan does to the picture.
+    Main().UpdateUndo();
+    Main().WorkingImage = TestPicture(20, 10);
+    Main().WorkingMetadata = {};
+    Main().UndoMenuClick();
+    EXPECT_EQ(Main().WorkingImage, photo);
+    EXPECT_TRUE(HasExif(Main().WorkingMetadata));
+    // A filter's undo does the same.
+    Main().FilterMenuClick("invert-all");
+    Main().WorkingMetadata = {};
+    Main().UndoMenuClick();
+    EXPECT_TRUE(HasExif(Main().WorkingMetadata));
+}
