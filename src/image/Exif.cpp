@@ -67,19 +67,19 @@ bool HasThumbnail(const ExifBlock& block) {
 }
 
 // The block for the saved picture; the bytes unchanged when nothing in them needs to change.
-std::vector<std::uint8_t> FitExif(const std::vector<std::uint8_t>& bytes, int width, int height) {
+std::vector<std::uint8_t> FitExif(const std::vector<std::uint8_t>& bytes, int width, int height, unsigned stored) {
     ExifBlock block(bytes);
     if (!block.Loaded()) return bytes;  // not readable by libexif: passed on as it came
     const ExifByteOrder order = block.Order();
     ExifEntry* orientation = Find(block, EXIF_IFD_0, EXIF_TAG_ORIENTATION);
     ExifEntry* pixelsX = Find(block, EXIF_IFD_EXIF, EXIF_TAG_PIXEL_X_DIMENSION);
     ExifEntry* pixelsY = Find(block, EXIF_IFD_EXIF, EXIF_TAG_PIXEL_Y_DIMENSION);
-    const bool turned = orientation && EntryValue(orientation, order) != 1;
+    const bool turned = orientation && EntryValue(orientation, order) != stored;
     const bool resized = (pixelsX && EntryValue(pixelsX, order) != width) ||
                          (pixelsY && EntryValue(pixelsY, order) != height);
     if (!turned && !resized && !HasThumbnail(block)) return bytes;
 
-    if (orientation) SetEntryValue(block, orientation, 1);
+    if (orientation) SetEntryValue(block, orientation, stored);
     if (pixelsX) SetEntryValue(block, pixelsX, unsigned(width));
     if (pixelsY) SetEntryValue(block, pixelsY, unsigned(height));
     if (block.data->data) {
@@ -113,7 +113,9 @@ int ExifOrientation(const PictureMetadata& metadata) {
 
 PictureMetadata MetadataForSavedPicture(const PictureMetadata& metadata, int width, int height) {
     PictureMetadata saved = metadata;
+    const int stored = metadata.StoredOrientation;
+    const unsigned orientation = stored >= 1 && stored <= 8 ? unsigned(stored) : 1;
     for (MetadataSegment& segment : saved.Segments)
-        if (IsExifSegment(segment)) segment.Bytes = FitExif(segment.Bytes, width, height);
+        if (IsExifSegment(segment)) segment.Bytes = FitExif(segment.Bytes, width, height, orientation);
     return saved;
 }

@@ -104,7 +104,10 @@ LoadedPicture LoadPictureFile(const std::string& path, PictureFormat format, Ori
         default:
             loaded.Picture = DecodeBmpFile(file.Data(), file.Size());
     }
-    if (rule == OrientationRule::Upright) loaded.Picture = UprightPicture(std::move(loaded.Picture), orientation);
+    if (rule == OrientationRule::Upright)
+        loaded.Picture = UprightPicture(std::move(loaded.Picture), orientation);
+    else
+        loaded.Metadata.StoredOrientation = orientation;
     return loaded;
 }
 

@@ -31,7 +31,8 @@ struct LoadedPicture {
 
 // Loads a file in the given format (not Refused) with its metadata: a JPEG's segments and
 // resolution, a TIFF's resolution and ICC profile, a PNG's resolution. The picture is turned
-// upright by its EXIF or TIFF orientation unless the rule says AsStored. Throws EFileError,
+// upright by its EXIF or TIFF orientation unless the rule says AsStored; then the metadata's
+// StoredOrientation keeps that orientation for a save. Throws EFileError,
 // EInvalidGraphic, EJpegError.
 LoadedPicture LoadPictureFile(const std::string& path, PictureFormat format,
                               OrientationRule rule = OrientationRule::Upright);

@@ -24,6 +24,10 @@ struct PictureMetadata {
     std::vector<MetadataSegment> Segments;  // in file order
     // Dots per inch as the file gave them; 0 when it gave none.
     double ResolutionX = 0, ResolutionY = 0;
+    // The orientation value (1 to 8) of the pixels this travels with: 1 once they are turned
+    // upright, as loading does by default; the file's own value when they were kept as stored,
+    // so that a saved file still tells viewers how to turn them.
+    int StoredOrientation = 1;
 
     bool Empty() const { return Segments.empty() && ResolutionX == 0 && ResolutionY == 0; }
     bool operator==(const PictureMetadata&) const = default;

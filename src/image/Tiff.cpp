@@ -388,7 +388,8 @@ std::vector<std::uint8_t> EncodeTiff(const Bitmap& picture, const PictureMetadat
         TIFFSetField(tif.get(), TIFFTAG_SAMPLESPERPIXEL, 3);
         TIFFSetField(tif.get(), TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
         TIFFSetField(tif.get(), TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-        TIFFSetField(tif.get(), TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
+        const int stored = metadata.StoredOrientation;
+        TIFFSetField(tif.get(), TIFFTAG_ORIENTATION, stored >= 1 && stored <= 8 ? stored : ORIENTATION_TOPLEFT);
         TIFFSetField(tif.get(), TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE);
         TIFFSetField(tif.get(), TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
         TIFFSetField(tif.get(), TIFFTAG_ROWSPERSTRIP, rowsPerStrip);

@@ -25,5 +25,6 @@ StoredTiff ReadTiff(const std::uint8_t* data, std::size_t size);
 // in memory (as a scanner's native transfer may be).
 Bitmap DecodeTiff(const std::uint8_t* data, std::size_t size);
 
-// Encodes as 8-bit RGB with Deflate compression, at the metadata's resolution if it has one.
+// Encodes as 8-bit RGB with Deflate compression, at the metadata's resolution if it has one,
+// with its StoredOrientation as the orientation tag.
 std::vector<std::uint8_t> EncodeTiff(const Bitmap& picture, const PictureMetadata& metadata = {});

@@ -160,6 +160,39 @@ TEST(Metadata, ASavedPhoneShotStaysUpright) {
     EXPECT_EQ(LoadPictureFile(path, PictureFormat::Jpeg, OrientationRule::AsStored).Picture.Width(), 400);
 }
 
+// Pixels kept as stored keep the orientation that turns them; pixels turned upright say 1.
+// Either way the saved file opens upright in a viewer.
+TEST(Metadata, SavedOrientationFollowsWhetherThePixelsWereTurned) {
+    const struct {
+        const char* file;
+        PictureFormat from, to;
+    } cases[] = {
+        {"orientation/Landscape_6.jpg", PictureFormat::Jpeg, PictureFormat::Jpeg},
+        {"orientation/Landscape_3.jpg", PictureFormat::Jpeg, PictureFormat::Jpeg},
+        {"orientation/Landscape_8.jpg", PictureFormat::Jpeg, PictureFormat::Tiff},
+        {"tiff/rgb8_lzw_orientation6.tif", PictureFormat::Tiff, PictureFormat::Tiff},
+    };
+    ScratchFolder scratch;
+    for (const auto& c : cases) {
+        const LoadedPicture upright = LoadPictureFile(SamplePath(c.file), c.from);
+        for (const OrientationRule rule : {OrientationRule::Upright, OrientationRule::AsStored}) {
+            const bool kept = rule == OrientationRule::AsStored;
+            const LoadedPicture opened = LoadPictureFile(SamplePath(c.file), c.from, rule);
+            const std::string path = scratch / (c.to == PictureFormat::Jpeg ? "saved.jpg" : "saved.tif");
+            SavePicture(path, opened.Picture, c.to, opened.Metadata);
+            const LoadedPicture stored = LoadPictureFile(path, c.to, OrientationRule::AsStored);
+            EXPECT_EQ(stored.Picture.Width(), opened.Picture.Width()) << c.file << " kept " << kept;
+            EXPECT_EQ(stored.Metadata.StoredOrientation, kept ? opened.Metadata.StoredOrientation : 1)
+                << c.file << " kept " << kept;
+            if (c.to == PictureFormat::Jpeg)
+                EXPECT_EQ(ExifOrientation(stored.Metadata), kept ? opened.Metadata.StoredOrientation : 1) << c.file;
+            const Bitmap shown = LoadPictureFile(path, c.to).Picture;
+            EXPECT_EQ(shown.Width(), upright.Picture.Width()) << c.file << " kept " << kept;
+            EXPECT_EQ(shown.Height(), upright.Picture.Height()) << c.file << " kept " << kept;
+        }
+    }
+}
+
 TEST(Metadata, APictureWithoutMetadataIsSavedAsBefore) {
     const Bitmap picture = AsymmetricPicture();
     EXPECT_EQ(EncodeJpeg(picture, 90, PictureMetadata{}), EncodeJpeg(picture, 90));
