@@ -6,6 +6,7 @@
 #include <random>
 
 #include "Feather.h"
+#include "FilterFrame.h"
 #include "Neighbourhood.h"
 #include "PointFilters.h"
 #include "Statistics.h"
@@ -53,6 +54,10 @@ FILTER_BENCH(BM_BlackAndWhite, BlackAndWhite(picture, selection))
 FILTER_BENCH(BM_Grayscale, Grayscale(picture, selection))
 FILTER_BENCH(BM_InvertAll, Invert(picture, selection, ChannelSelector::All))
 FILTER_BENCH(BM_SwapChannels, SwapChannels(picture, selection))
+// Invert's rule through its tables alone, a look-up per byte: what the byte-vector blocks of
+// ApplyVectorRule save.
+FILTER_BENCH(BM_InvertByTables,
+             ApplyChannelTables(picture, selection, TablesOf([](Bytes16 v, int) { return ~v; })))
 FILTER_BENCH(BM_ContrastIncrease, Contrast(picture, selection, ContrastStep::Increase))
 FILTER_BENCH(BM_LogaritmizeAll, Logaritmize(picture, selection, ChannelSelector::All))
 FILTER_BENCH(BM_Optimize, Optimize(picture, selection))

@@ -199,7 +199,8 @@ ChannelTables TablesOf(VectorRule rule) {
 // A vector rule over the selection: whole blocks in byte vectors, the bytes after a row's last
 // whole block through the rule's own tables (TablesOf), so both come from one rule. The blocks
 // are what this buys over ApplyChannelTables(TablesOf(rule)): a table look-up per byte runs
-// about three times slower (bench/FilterBench.cpp, InvertByTables against Invert).
+// about nine times slower (bench/FilterBench.cpp, BM_InvertByTables against BM_InvertAll:
+// 45 ms against 5 ms on 24 megapixels, one thread).
 template <class VectorRule>
 void ApplyVectorRule(Bitmap& picture, const TRect& selection, VectorRule rule, ProgressMeter* meter = nullptr) {
     const ChannelTables tables = TablesOf(rule);

@@ -11,8 +11,11 @@
 // report rows done and work on a copy of the picture, so that a cancel (ECancelled) leaves the
 // picture as it was.
 
-// Radius limit of Mean: keeps every window sum inside 64 bits and every row sum inside 32.
-constexpr std::int32_t MeanMaxRadius = 65535;
+// Radius limit of Mean: keeps every window sum, up to (2n + 1)^2 x 255, inside 32 bits. A
+// 2901 x 2901 window is far past any use of a box mean.
+constexpr std::int32_t MeanMaxRadius = 1450;
+static_assert((2 * std::int64_t(MeanMaxRadius) + 1) * (2 * MeanMaxRadius + 1) * 255 <= INT32_MAX &&
+              (2 * std::int64_t(MeanMaxRadius) + 3) * (2 * MeanMaxRadius + 3) * 255 > INT32_MAX);
 
 // Box mean over a (2n + 1) x (2n + 1) window; samples beyond the selection's edge take the
 // nearest edge pixel. The sums are divided by (2n + 1)^2, truncating. A negative radius sums

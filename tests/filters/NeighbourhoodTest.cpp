@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <stdexcept>
 
 #include "Neighbourhood.h"
 #include "PictureSupport.h"
@@ -49,6 +50,22 @@ TEST(Mean, ReadsOnlyTheSelectionAndKeepsTheRest) {
     for (int dx = -1; dx <= 1; ++dx)
         for (int dy = -1; dy <= 1; ++dy) red += At(before, std::max(2, 2 + dx), std::max(1, 1 + dy)).R;
     EXPECT_EQ(At(picture, 2, 1).R, red / 9);
+}
+
+// At the largest radius the window sums reach the top of their range: on two pixels a and b
+// side by side, the left one's window holds n + 1 columns of a and n of b, each 2n + 1 high.
+TEST(Mean, LargestRadiusSumsWithoutOverflowAndOneMoreIsRefused) {
+    Bitmap picture = Filled(2, 1, {255, 255, 255});
+    Put(picture, 1, 0, {254, 0, 1});
+    const TRect all{0, 0, 1, 0};
+    Mean(picture, all, MeanMaxRadius);
+    const int n = MeanMaxRadius;
+    auto mean = [n](int own, int other) { return ((n + 1) * own + n * other) / (2 * n + 1); };
+    EXPECT_EQ(At(picture, 0, 0), (Rgb{mean(255, 254), mean(255, 0), mean(255, 1)}));
+    EXPECT_EQ(At(picture, 1, 0), (Rgb{mean(254, 255), mean(0, 255), mean(1, 255)}));
+    const Bitmap before = picture;
+    EXPECT_THROW(Mean(picture, all, MeanMaxRadius + 1), std::invalid_argument);
+    EXPECT_EQ(FirstDifference(before, picture), "");
 }
 
 TEST(AddNoise, FirstDrawsFollowTheGenerator) {
