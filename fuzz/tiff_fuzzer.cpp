@@ -1,9 +1,11 @@
 // TIFF files, or TIFFs handed over in memory, through the loader. A picture that decodes must
-// come back unchanged through our own encoder, since it writes without loss.
+// come back unchanged through our own encoder, since it writes without loss. The EXIF block
+// made from its EXIF directories, once made fit for a saved picture, stays as it is.
 #include <cstddef>
 #include <cstdint>
 
 #include "Errors.h"
+#include "Exif.h"
 #include "FuzzSupport.h"
 #include "Tiff.h"
 
@@ -14,7 +16,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const StoredTiff stored = ReadTiff(data, size);
         FUZZ_CHECK(!stored.Picture.Empty(), "a decoded TIFF has pixels");
         FUZZ_CHECK(stored.Orientation >= 1 && stored.Orientation <= 8, "orientation in range");
-        if (CostlyPicture(stored.Picture.Width(), stored.Picture.Height())) return 0;
+        const int width = stored.Picture.Width(), height = stored.Picture.Height();
+        const PictureMetadata fitted = MetadataForSavedPicture(stored.Metadata, width, height);
+        FUZZ_CHECK(MetadataForSavedPicture(fitted, width, height) == fitted, "a fitted EXIF block is kept");
+        if (CostlyPicture(width, height)) return 0;
         const std::vector<std::uint8_t> again = EncodeTiff(stored.Picture, stored.Metadata);
         FUZZ_CHECK(DecodeTiff(again.data(), again.size()) == stored.Picture, "TIFF round trip");
     } catch (const EInvalidGraphic&) {

@@ -98,7 +98,73 @@ std::vector<std::uint8_t> FitExif(const std::vector<std::uint8_t>& bytes, int wi
     exif_mem_free(block.mem, saved);
     return result;
 }
+
+// A field's values in the block's byte order; false when they do not make whole components
+// of a type EXIF has.
+bool FillEntry(ExifEntry* entry, const ExifField& field, ExifByteOrder order, ExifMem* mem) {
+    const auto format = ExifFormat(field.Type);
+    const bool isRational = format == EXIF_FORMAT_RATIONAL || format == EXIF_FORMAT_SRATIONAL;
+    const std::size_t perComponent = isRational ? 2 : 1;
+    if (field.Type < EXIF_FORMAT_BYTE || field.Type > EXIF_FORMAT_SRATIONAL || field.Values.empty() ||
+        field.Values.size() % perComponent != 0)
+        return false;
+    const unsigned size = exif_format_get_size(format);
+    const std::size_t components = field.Values.size() / perComponent;
+    entry->data = static_cast<unsigned char*>(exif_mem_alloc(mem, ExifLong(components * size)));
+    if (!entry->data) return false;
+    entry->tag = ExifTag(field.Tag);
+    entry->format = format;
+    entry->components = components;
+    entry->size = unsigned(components * size);
+    for (std::size_t i = 0; i < components; ++i) {
+        unsigned char* at = entry->data + i * size;
+        const std::int64_t v = field.Values[i * perComponent];
+        switch (format) {
+            case EXIF_FORMAT_SHORT: exif_set_short(at, order, ExifShort(v)); break;
+            case EXIF_FORMAT_SSHORT: exif_set_sshort(at, order, ExifSShort(v)); break;
+            case EXIF_FORMAT_LONG: exif_set_long(at, order, ExifLong(v)); break;
+            case EXIF_FORMAT_SLONG: exif_set_slong(at, order, ExifSLong(v)); break;
+            case EXIF_FORMAT_RATIONAL:
+                exif_set_rational(at, order, {ExifLong(v), ExifLong(field.Values[i * 2 + 1])});
+                break;
+            case EXIF_FORMAT_SRATIONAL:
+                exif_set_srational(at, order, {ExifSLong(v), ExifSLong(field.Values[i * 2 + 1])});
+                break;
+            default: *at = static_cast<unsigned char>(v);  // bytes, text, undefined
+        }
+    }
+    return true;
+}
 }  // namespace
+
+std::vector<std::uint8_t> MakeExifBlock(const std::vector<ExifField>& fields) {
+    ExifBlock block({});
+    if (!block.data) return {};
+    // Intel order, as most cameras write; libexif adds the directory pointers and sorts the tags.
+    exif_data_set_byte_order(block.data, EXIF_BYTE_ORDER_INTEL);
+    const ExifIfd places[] = {EXIF_IFD_0, EXIF_IFD_EXIF, EXIF_IFD_GPS};
+    bool any = false;
+    for (const ExifField& field : fields) {
+        ExifContent* content = block.data->ifd[places[field.Place]];
+        if (exif_content_get_entry(content, ExifTag(field.Tag))) continue;  // the first one counts
+        ExifEntry* entry = exif_entry_new_mem(block.mem);
+        if (!entry) return {};
+        if (FillEntry(entry, field, EXIF_BYTE_ORDER_INTEL, block.mem)) {
+            exif_content_add_entry(content, entry);
+            any = true;
+        }
+        exif_entry_unref(entry);
+    }
+    if (!any) return {};
+    unsigned char* saved = nullptr;
+    unsigned int savedSize = 0;
+    exif_data_save_data(block.data, &saved, &savedSize);
+    if (!saved) return {};
+    std::vector<std::uint8_t> result(saved, saved + savedSize);
+    exif_mem_free(block.mem, saved);
+    if (result.size() > 65533) return {};  // what one JPEG segment holds
+    return result;
+}
 
 int ExifOrientation(const PictureMetadata& metadata) {
     for (const MetadataSegment& segment : metadata.Segments) {

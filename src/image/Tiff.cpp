@@ -14,6 +14,7 @@
 #include <tiffio.h>
 
 #include "Errors.h"
+#include "Exif.h"
 #include "ExifUpright.h"
 #include "WhiteBackground.h"
 
@@ -150,6 +151,150 @@ void ReadIccProfile(TIFF* tif, PictureMetadata& metadata) {
         std::vector<MetadataSegment> segments = IccSegments(static_cast<const std::uint8_t*>(profile), size);
         metadata.Segments.insert(metadata.Segments.end(), segments.begin(), segments.end());
     }
+}
+
+// ---- EXIF --------------------------------------------------------------------------------
+
+// The simplest fraction within the precision libtiff kept the rational in (a float or a
+// double), found by continued fractions, so that 1/125 stored as 0.008 is 1/125 again.
+// False when the value has no fraction of 32-bit parts.
+bool FractionOf(double value, bool inFloat, bool isSigned, std::int64_t& numerator, std::int64_t& denominator) {
+    const double largest = isSigned ? 2147483647.0 : 4294967295.0;
+    const double x = std::fabs(value);
+    if (!std::isfinite(value) || x > largest || (value < 0 && !isSigned)) return false;
+    const double tolerance = x * (inFloat ? 1e-7 : 1e-14);
+    std::int64_t h0 = 0, h1 = 1, k0 = 1, k1 = 0;  // the last two convergents h/k
+    double rest = x;
+    for (int step = 0; step < 64; ++step) {
+        const double whole = std::floor(rest);
+        const std::int64_t h2 = std::int64_t(whole) * h1 + h0, k2 = std::int64_t(whole) * k1 + k0;
+        if (double(h2) > largest || double(k2) > largest) break;
+        h0 = h1, h1 = h2, k0 = k1, k1 = k2;
+        if (std::fabs(double(h1) / double(k1) - x) <= tolerance || rest - whole < 1e-300) break;
+        rest = 1 / (rest - whole);
+    }
+    if (k1 == 0) return false;
+    numerator = value < 0 ? -h1 : h1;
+    denominator = k1;
+    return true;
+}
+
+// The values of a tag in the current EXIF or GPS directory as libtiff gives them, which its
+// field description decides: a count passed with the values, text, one value, or a fixed
+// number of them. False when the tag is not there or its type has no EXIF form.
+bool ReadExifField(TIFF* tif, std::uint32_t tag, ExifField& field) {
+    const TIFFField* info = TIFFFieldWithTag(tif, tag);
+    if (!info) return false;
+    const TIFFDataType type = TIFFFieldDataType(info);
+    const int readCount = TIFFFieldReadCount(info);
+    std::uint32_t count = 0;
+    const void* values = nullptr;
+    alignas(8) unsigned char single[8] = {};
+    if (TIFFFieldPassCount(info)) {
+        if (readCount == TIFF_VARIABLE2) {
+            if (!TIFFGetField(tif, tag, &count, &values)) return false;
+        } else {
+            std::uint16_t shortCount = 0;
+            if (!TIFFGetField(tif, tag, &shortCount, &values)) return false;
+            count = shortCount;
+        }
+    } else if (type == TIFF_ASCII) {
+        const char* text = nullptr;
+        if (!TIFFGetField(tif, tag, &text) || !text) return false;
+        values = text;
+        count = std::uint32_t(std::strlen(text) + 1);
+    } else if (readCount == 1) {
+        if (!TIFFGetField(tif, tag, single)) return false;
+        values = single;
+        count = 1;
+    } else if (readCount > 1) {
+        if (!TIFFGetField(tif, tag, &values)) return false;
+        count = std::uint32_t(readCount);
+    }
+    // A JPEG segment holds 64 KB for the whole block; a larger field cannot go with it.
+    constexpr std::uint32_t LargestField = 32768;
+    const int size = TIFFFieldSetGetSize(info);
+    if (!values || count == 0 || count > LargestField) return false;
+    auto take = [&](auto sample) {
+        using Sample = decltype(sample);
+        if (size != int(sizeof(Sample))) return false;
+        for (std::uint32_t i = 0; i < count; ++i) {
+            std::memcpy(&sample, static_cast<const unsigned char*>(values) + i * sizeof(Sample), sizeof(Sample));
+            field.Values.push_back(std::int64_t(sample));
+        }
+        return true;
+    };
+    field.Tag = std::uint16_t(tag);
+    field.Type = std::uint16_t(type);
+    field.Values.clear();
+    switch (type) {
+        case TIFF_BYTE: case TIFF_ASCII: case TIFF_UNDEFINED: return take(std::uint8_t{});
+        case TIFF_SBYTE: return take(std::int8_t{});
+        case TIFF_SHORT: return take(std::uint16_t{});
+        case TIFF_SSHORT: return take(std::int16_t{});
+        case TIFF_LONG: return take(std::uint32_t{});
+        case TIFF_SLONG: return take(std::int32_t{});
+        case TIFF_RATIONAL: case TIFF_SRATIONAL: {
+            if (size != 4 && size != 8) return false;
+            for (std::uint32_t i = 0; i < count; ++i) {
+                const unsigned char* at = static_cast<const unsigned char*>(values) + i * std::size_t(size);
+                double value = 0;
+                if (size == 4) {
+                    float f = 0;
+                    std::memcpy(&f, at, 4);
+                    value = f;
+                } else {
+                    std::memcpy(&value, at, 8);
+                }
+                std::int64_t numerator = 0, denominator = 1;
+                if (!FractionOf(value, size == 4, type == TIFF_SRATIONAL, numerator, denominator)) return false;
+                field.Values.push_back(numerator);
+                field.Values.push_back(denominator);
+            }
+            return true;
+        }
+        default: return false;
+    }
+}
+
+// A TIFF from a camera or a raw converter keeps its EXIF in directories of its own. They are
+// made into an EXIF block, as a JPEG carries it, so that a JPEG saved from the picture keeps
+// the date taken, the camera and the exposure. With the picture's descriptive tags and its
+// orientation; the pixel dimensions are the picture's; there is no thumbnail. Only done when
+// the file has an EXIF or GPS directory. A damaged directory loses its fields, not the picture.
+void ReadExifBlock(TIFF* tif, int orientation, std::uint32_t width, std::uint32_t height, PictureMetadata& metadata) {
+    toff_t exifAt = 0, gpsAt = 0;
+    TIFFGetField(tif, TIFFTAG_EXIFIFD, &exifAt);
+    TIFFGetField(tif, TIFFTAG_GPSIFD, &gpsAt);
+    if (exifAt == 0 && gpsAt == 0) return;
+    std::vector<ExifField> fields;
+    for (const std::uint32_t tag : {TIFFTAG_IMAGEDESCRIPTION, TIFFTAG_MAKE, TIFFTAG_MODEL, TIFFTAG_SOFTWARE,
+                                    TIFFTAG_DATETIME, TIFFTAG_ARTIST, TIFFTAG_COPYRIGHT}) {
+        const char* text = nullptr;
+        if (TIFFGetField(tif, tag, &text) && text)
+            fields.push_back({ExifField::Picture, std::uint16_t(tag), TIFF_ASCII,
+                              std::vector<std::int64_t>(text, text + std::strlen(text) + 1)});
+    }
+    fields.push_back({ExifField::Picture, TIFFTAG_ORIENTATION, TIFF_SHORT, {orientation}});
+    fields.push_back({ExifField::Exif, EXIFTAG_PIXELXDIMENSION, TIFF_LONG, {width}});
+    fields.push_back({ExifField::Exif, EXIFTAG_PIXELYDIMENSION, TIFF_LONG, {height}});
+    auto readDirectory = [&](ExifField::Directory place) {
+        for (int i = 0, n = TIFFGetTagListCount(tif); i < n; ++i) {
+            ExifField field;
+            field.Place = place;
+            const std::uint32_t tag = TIFFGetTagListEntry(tif, i);
+            // The dimensions are the picture's (above); libexif makes the directory pointers.
+            if (tag == EXIFTAG_PIXELXDIMENSION || tag == EXIFTAG_PIXELYDIMENSION || tag == TIFFTAG_INTEROPERABILITYIFD ||
+                tag > 0xFFFF)
+                continue;
+            if (ReadExifField(tif, tag, field)) fields.push_back(std::move(field));
+        }
+    };
+    if (exifAt != 0 && TIFFReadEXIFDirectory(tif, exifAt)) readDirectory(ExifField::Exif);
+    if (gpsAt != 0 && TIFFReadGPSDirectory(tif, gpsAt)) readDirectory(ExifField::Gps);
+    std::vector<std::uint8_t> block = MakeExifBlock(fields);
+    if (!block.empty())
+        metadata.Segments.insert(metadata.Segments.begin(), MetadataSegment{MarkerApp1, std::move(block)});
 }
 
 enum class Alpha { None, Straight, Premultiplied };
@@ -359,6 +504,8 @@ StoredTiff ReadTiff(const std::uint8_t* data, std::size_t size) {
     ReadIccProfile(tif.get(), result.Metadata);
     if (!ReadPlain(tif.get(), width, height, result.Picture, log))
         ReadThroughRgba(tif.get(), width, height, result.Picture, log);
+    // Last: reading the EXIF directories leaves the first page's behind.
+    ReadExifBlock(tif.get(), result.Orientation, width, height, result.Metadata);
     return result;
 }
 

@@ -4,8 +4,11 @@
 #include <gtest/gtest.h>
 #include <libexif/exif-data.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <map>
+#include <string>
 #include <set>
 #include <tuple>
 
@@ -58,6 +61,28 @@ unsigned long FieldNumber(const ExifView& view, int ifd, int tag) {
     for (std::size_t i = 0; i < (format == EXIF_FORMAT_SHORT ? 2u : 4u) && i < bytes.size(); ++i)
         value |= static_cast<unsigned long>(bytes[i]) << (8 * i);
     return value;
+}
+
+std::string FieldText(const ExifView& view, int ifd, int tag) {
+    const auto found = view.fields.find({ifd, tag});
+    if (found == view.fields.end()) return "(none)";
+    const std::vector<std::uint8_t>& bytes = std::get<2>(found->second);
+    return std::string(bytes.begin(), std::find(bytes.begin(), bytes.end(), 0));
+}
+
+// The rationals of a field as numerator / denominator (little-endian blocks only).
+std::vector<double> FieldRatios(const ExifView& view, int ifd, int tag) {
+    std::vector<double> ratios;
+    const auto found = view.fields.find({ifd, tag});
+    if (found == view.fields.end()) return ratios;
+    const std::vector<std::uint8_t>& bytes = std::get<2>(found->second);
+    for (std::size_t i = 0; i + 8 <= bytes.size(); i += 8) {
+        std::uint32_t numerator = 0, denominator = 0;
+        std::memcpy(&numerator, &bytes[i], 4);
+        std::memcpy(&denominator, &bytes[i + 4], 4);
+        ratios.push_back(double(numerator) / denominator);
+    }
+    return ratios;
 }
 
 std::vector<MetadataSegment> OtherThanExif(const PictureMetadata& metadata) {
@@ -191,6 +216,76 @@ TEST(Metadata, SavedOrientationFollowsWhetherThePixelsWereTurned) {
             EXPECT_EQ(shown.Height(), upright.Picture.Height()) << c.file << " kept " << kept;
         }
     }
+}
+
+// A camera TIFF keeps its EXIF in directories of its own; a JPEG saved from it carries them as
+// an EXIF block: the camera, the dates, the exposure and the place, with the orientation of
+// the saved pixels, their dimensions and no thumbnail. A TIFF without EXIF gives no block.
+TEST(Metadata, ATiffsExifGoesToTheSavedJpeg) {
+    ScratchFolder scratch;
+    const std::string tiff = SamplePath("tiff/rgb8_exif_orientation6.tif");
+    for (const OrientationRule rule : {OrientationRule::Upright, OrientationRule::AsStored}) {
+        const bool kept = rule == OrientationRule::AsStored;
+        const LoadedPicture opened = LoadPictureFile(tiff, PictureFormat::Tiff, rule);
+        const Bitmap saved = FilteredAndCropped(opened.Picture);
+        const std::string path = scratch / "from-tiff.jpg";
+        SavePicture(path, saved, PictureFormat::Jpeg, opened.Metadata);
+        const LoadedPicture reopened = LoadPictureFile(path, PictureFormat::Jpeg, OrientationRule::AsStored);
+        const ExifView exif = ReadExif(reopened.Metadata);
+        ASSERT_TRUE(exif.found) << "kept " << kept;
+        EXPECT_TRUE(IsLittleEndianExif(reopened.Metadata));
+        EXPECT_FALSE(exif.thumbnail);
+        EXPECT_EQ(FieldText(exif, EXIF_IFD_0, EXIF_TAG_MAKE), "Corvalux Test Camera");
+        EXPECT_EQ(FieldText(exif, EXIF_IFD_0, EXIF_TAG_MODEL), "Model 7");
+        EXPECT_EQ(FieldText(exif, EXIF_IFD_0, EXIF_TAG_DATE_TIME), "2024:05:18 09:00:00");
+        EXPECT_EQ(FieldText(exif, EXIF_IFD_EXIF, EXIF_TAG_DATE_TIME_ORIGINAL), "2024:05:17 14:32:10");
+        EXPECT_EQ(FieldRatios(exif, EXIF_IFD_EXIF, EXIF_TAG_EXPOSURE_TIME), std::vector<double>{1.0 / 125});
+        EXPECT_EQ(FieldRatios(exif, EXIF_IFD_EXIF, EXIF_TAG_FNUMBER), std::vector<double>{5.6});
+        EXPECT_EQ(FieldRatios(exif, EXIF_IFD_EXIF, EXIF_TAG_FOCAL_LENGTH), std::vector<double>{35});
+        EXPECT_EQ(FieldNumber(exif, EXIF_IFD_EXIF, EXIF_TAG_ISO_SPEED_RATINGS), 200u);
+        EXPECT_EQ(FieldNumber(exif, EXIF_IFD_EXIF, EXIF_TAG_EXPOSURE_PROGRAM), 3u);
+        EXPECT_EQ(FieldRatios(exif, EXIF_IFD_GPS, EXIF_TAG_GPS_LATITUDE), (std::vector<double>{48, 51, 30.24}));
+        EXPECT_EQ(FieldText(exif, EXIF_IFD_GPS, EXIF_TAG_GPS_LATITUDE_REF), "N");
+        EXPECT_EQ(FieldNumber(exif, EXIF_IFD_0, EXIF_TAG_ORIENTATION), kept ? 6u : 1u);
+        EXPECT_EQ(FieldNumber(exif, EXIF_IFD_EXIF, EXIF_TAG_PIXEL_X_DIMENSION), unsigned(saved.Width()));
+        EXPECT_EQ(FieldNumber(exif, EXIF_IFD_EXIF, EXIF_TAG_PIXEL_Y_DIMENSION), unsigned(saved.Height()));
+        // The structure of the TIFF's own picture is not the JPEG's.
+        for (const int tag : {EXIF_TAG_STRIP_OFFSETS, EXIF_TAG_COMPRESSION, EXIF_TAG_BITS_PER_SAMPLE})
+            EXPECT_EQ(exif.fields.count({EXIF_IFD_0, tag}), 0u) << tag;
+        // Saved again, the block stays as it is.
+        const std::string again = scratch / "again.jpg";
+        SavePicture(again, reopened.Picture, PictureFormat::Jpeg, reopened.Metadata);
+        EXPECT_EQ(LoadPictureFile(again, PictureFormat::Jpeg, OrientationRule::AsStored).Metadata, reopened.Metadata);
+    }
+    const LoadedPicture plain = LoadPictureFile(SamplePath("tiff/rgb8_lzw.tif"), PictureFormat::Tiff);
+    EXPECT_FALSE(ReadExif(plain.Metadata).found);
+}
+
+// Fields whose values cannot make an EXIF entry are left out, the rest kept.
+TEST(Metadata, AMadeExifBlockKeepsOnlyWholeFields) {
+    const ExifField make{ExifField::Picture, EXIF_TAG_MAKE, EXIF_FORMAT_ASCII, {'A', 'b', 0}};
+    const struct {
+        const char* what;
+        ExifField field;
+    } refused[] = {
+        {"half a rational", {ExifField::Exif, EXIF_TAG_FNUMBER, EXIF_FORMAT_RATIONAL, {28, 5, 3}}},
+        {"no values", {ExifField::Exif, EXIF_TAG_ISO_SPEED_RATINGS, EXIF_FORMAT_SHORT, {}}},
+        {"a float", {ExifField::Exif, EXIF_TAG_EXPOSURE_TIME, EXIF_FORMAT_FLOAT, {1}}},
+        {"no type", {ExifField::Exif, EXIF_TAG_EXPOSURE_TIME, 0, {1}}},
+    };
+    EXPECT_TRUE(MakeExifBlock({}).empty());
+    for (const auto& c : refused) {
+        EXPECT_TRUE(MakeExifBlock({c.field}).empty()) << c.what;
+        PictureMetadata metadata;
+        metadata.Segments.push_back({MarkerApp1, MakeExifBlock({make, c.field})});
+        const ExifView view = ReadExif(metadata);
+        ASSERT_TRUE(view.found) << c.what;
+        EXPECT_EQ(view.fields.size(), 1u) << c.what;
+        EXPECT_EQ(FieldText(view, EXIF_IFD_0, EXIF_TAG_MAKE), "Ab") << c.what;
+    }
+    // A block larger than one JPEG segment holds is not made.
+    const ExifField huge{ExifField::Exif, EXIF_TAG_MAKER_NOTE, EXIF_FORMAT_UNDEFINED, std::vector<std::int64_t>(70000, 1)};
+    EXPECT_TRUE(MakeExifBlock({make, huge}).empty());
 }
 
 TEST(Metadata, APictureWithoutMetadataIsSavedAsBefore) {
