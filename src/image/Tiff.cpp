@@ -412,7 +412,7 @@ bool ReadPlainStrips(TIFF* tif, const PlainLayout& layout, std::uint32_t width, 
 
 // Tiles decoded one at a time, the part of each inside the picture converted into place (the
 // tiles along the right and bottom edges reach past it). False, with nothing allocated, for
-// tiles that are not the size the layout gives.
+// tiles that are not the size the layout gives, or too large to hold beside the picture.
 bool ReadPlainTiles(TIFF* tif, const PlainLayout& layout, std::uint32_t width, std::uint32_t height, Bitmap& picture,
                     const ErrorLog& log) {
     std::uint32_t tileWidth = 0, tileLength = 0;
@@ -421,8 +421,7 @@ bool ReadPlainTiles(TIFF* tif, const PlainLayout& layout, std::uint32_t width, s
         return false;
     const std::uint64_t tileRowBytes = std::uint64_t(tileWidth) * layout.PixelBytes();
     const std::uint64_t tileBytes = tileRowBytes * tileLength;
-    if (std::uint64_t(TIFFTileSize64(tif)) != tileBytes) return false;
-    if (tileBytes > LargestPiece) Fail(log, "a tile is too large");
+    if (std::uint64_t(TIFFTileSize64(tif)) != tileBytes || tileBytes > LargestPiece) return false;
     picture.SetSize(int(width), int(height));
     std::vector<std::uint8_t> tile(tileBytes);
     for (std::uint32_t y = 0; y < height; y += tileLength) {

@@ -306,11 +306,18 @@ TEST(Tiff, OnlyTheFirstOfManyPagesIsRead) {
 }
 
 TEST(Tiff, BrokenAndHostileFilesAreRefused) {
-    const std::vector<std::uint8_t> good = ReadSample("tiff/rgb8_deflate.tif");
-    for (const std::size_t cut : {std::size_t(0), std::size_t(4), std::size_t(100), good.size() / 2}) {
-        const std::vector<std::uint8_t> bytes(good.begin(), good.begin() + std::ptrdiff_t(cut));
-        EXPECT_THROW(DecodeTiff(bytes.data(), bytes.size()), EInvalidGraphic) << "cut at " << cut;
+    for (const char* name : {"tiff/rgb8_deflate.tif", "tiff/rgb8_deflate_tiled.tif", "tiff/grey16_deflate_tiled.tif"}) {
+        const std::vector<std::uint8_t> whole = ReadSample(name);
+        for (const std::size_t cut : {std::size_t(0), std::size_t(4), std::size_t(100), whole.size() / 2}) {
+            const std::vector<std::uint8_t> bytes(whole.begin(), whole.begin() + std::ptrdiff_t(cut));
+            EXPECT_THROW(DecodeTiff(bytes.data(), bytes.size()), EInvalidGraphic) << name << " cut at " << cut;
+        }
+        // The directory is at the end: the pixels themselves are damaged.
+        std::vector<std::uint8_t> scrambled = whole;
+        for (std::size_t i = 1000; i < 60000; ++i) scrambled[i] = std::uint8_t(i * 131 >> 3);
+        EXPECT_THROW(DecodeTiff(scrambled.data(), scrambled.size()), EInvalidGraphic) << name << " scrambled";
     }
+    const std::vector<std::uint8_t> good = ReadSample("tiff/rgb8_deflate.tif");
     const std::string text = "II*\0 this is not a picture";
     EXPECT_THROW(DecodeTiff(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()), EInvalidGraphic);
 
