@@ -54,6 +54,7 @@ struct TPass {
 };
 TPass* CurrentPass = nullptr;
 
+// Ends the pass running now, if any.
 void EndPass() {
     if (!CurrentPass) return;
     CurrentPass->Ended = true;
@@ -63,7 +64,10 @@ void EndPass() {
 bool ProcessEventsOnce() {
     TPass pass;
     TPass* const outer = std::exchange(CurrentPass, &pass);
-    QTimer::singleShot(CallbackMessage != MSG_NULL ? 0 : PassMilliseconds, &pass.Loop, EndPass);
+    QTimer::singleShot(CallbackMessage != MSG_NULL ? 0 : PassMilliseconds, &pass.Loop, [&pass] {
+        pass.Ended = true;
+        pass.Loop.exit(0);
+    });
     pass.Loop.exec();
     CurrentPass = outer;
     return pass.Ended;

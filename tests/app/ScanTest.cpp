@@ -1,15 +1,27 @@
 // Sources > Scanner / digital camera against the fake TWAIN manager: the first image becomes
 // an unnamed picture after an undo snapshot; no image, or no manager, changes nothing.
 #include <QAction>
+#include <QApplication>
+#include <QDialog>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeWidget>
 #include <functional>
 
 #include "AppFixture.h"
 #include "FakeDibPattern.h"
 #include "FakeManager.h"
+#include "FakeTiffPattern.h"
 
 namespace {
 const char* const PictureMenus[] = {"SaveasMenu", "QuickSaveMenu", "PrintMenu", "FiltersMenu",
                                     "DeformMenu", "CopyMenu", "SelectallMenu"};
+
+QWidget* TopLevel(const char* objectNameOrTitle) {
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (widget->objectName() == objectNameOrTitle || widget->windowTitle() == objectNameOrTitle) return widget;
+    return nullptr;
+}
 
 bool IsPattern(const Bitmap& picture, int width, int height, int bits) {
     if (picture.Width() != width || picture.Height() != height) return false;
@@ -101,7 +113,7 @@ TEST_F(ScanMenuTest, WithoutAManagerBothStepsSaySo) {
     fake.Run("");
     ::setenv("CORVALUX_TWAIN_DSM", "/nonexistent/libtwaindsm.so", 1);
     Main().ScanMenuClick();
-    const TShownBox box{"Warning", "TWAIN Error: Unable to load Source Manager (TWAIN_32.DLL)"};
+    const TShownBox box{"Warning", "TWAIN Error: Unable to load Source Manager (/nonexistent/libtwaindsm.so)"};
     EXPECT_EQ(ui.Take(), (std::vector<TShownBox>{box, box}));
     EXPECT_TRUE(Main().WorkingImage.Empty());
     EXPECT_FALSE(Enabled("SaveasMenu"));
@@ -126,4 +138,72 @@ TEST_F(ScanMenuTest, SourcesMenuIsClosedWhileTheSourceDialogIsUp) {
     EXPECT_TRUE(seen.open);  // the rest of the program stays live
     EXPECT_TRUE(Enabled("SourcesMenu"));
     EXPECT_TRUE(Enabled("ScanMenu"));
+}
+
+TEST_F(ScanMenuTest, TiffFromALinuxSourceBecomesThePicture) {
+    Start(WriteBmp("start.bmp", TestPicture(40, 30)));
+    fake.Run("event 1 xferready; xfer tiff 21 9 palette");
+    Main().ScanMenuClick();
+    EXPECT_TRUE(ui.Take().empty());
+    const Bitmap& picture = Main().WorkingImage;
+    ASSERT_EQ(picture.Width(), 21);
+    ASSERT_EQ(picture.Height(), 9);
+    int wrong = 0;
+    for (int y = 0; y < 9; ++y)
+        for (int x = 0; x < 21; ++x) {
+            const TFakeColor c = FakeTiffColor(x, y, TFakeTiffKind::Palette);
+            wrong += picture.GetColor(x, y) != PackColor(c.Red, c.Green, c.Blue);
+        }
+    EXPECT_EQ(wrong, 0);
+    EXPECT_TRUE(Enabled("UndoMenu"));
+
+    // A block that is neither: the error box names it, and nothing changes.
+    const Bitmap before = Main().WorkingImage;
+    fake.Run("event 1 xferready; xfer png");
+    Main().ScanMenuClick();
+    EXPECT_EQ(ui.Take(), (std::vector<TShownBox>{{"Error", "The scanner sent a PNG file, but the program takes a "
+                                                           "scanned image only as a Windows bitmap (DIB) or a TIFF file."}}));
+    EXPECT_EQ(Main().WorkingImage, before);
+}
+
+// A manager without a selection box: the program's own list, worked as a user would, opens
+// the source picked. The proxy window that owns it never appears on the screen.
+TEST_F(ScanMenuTest, OwnSourceListOpensTheSourcePicked) {
+    Start();
+    struct TSeen {
+        QStringList rows;
+        QString current;
+        bool proxyOffScreen = false, ownedByProxy = false;
+    } seen;
+    QTimer driver;
+    driver.setInterval(10);
+    QObject::connect(&driver, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QDialog*>(TopLevel("TwainSourceListDialog"));
+        if (!dialog || !dialog->isVisible()) return;
+        driver.stop();
+        QWidget* proxy = TopLevel("Acquire Proxy");
+        seen.proxyOffScreen = proxy && proxy->testAttribute(Qt::WA_DontShowOnScreen);
+        seen.ownedByProxy = proxy && dialog->parentWidget() == proxy;
+        auto* list = dialog->findChild<QTreeWidget*>("SourceList");
+        for (int i = 0; i < list->topLevelItemCount(); ++i) {
+            const QTreeWidgetItem* item = list->topLevelItem(i);
+            seen.rows << item->text(0) + " / " + item->text(1) + " / " + item->text(2);
+        }
+        seen.current = list->currentItem() ? list->currentItem()->text(0) : "";
+        list->setCurrentItem(list->topLevelItem(1));
+        dialog->findChild<QPushButton*>("OkButton")->click();
+    });
+    driver.start();
+    fake.Run("select refuse; event 1 xferready; xfer done 6 4 24");
+    Main().ScanMenuClick();
+
+    EXPECT_EQ(seen.rows, (QStringList{"Fake Source A / Fake Makers A / Fake Family A",
+                                      "Fake Source B / Fake Makers B / Fake Family B"}));
+    EXPECT_EQ(seen.current, "Fake Source A");  // the manager's default
+    EXPECT_TRUE(seen.proxyOffScreen);
+    EXPECT_TRUE(seen.ownedByProxy);
+    EXPECT_EQ(fake.Report("opened"), "Fake Source B");
+    EXPECT_TRUE(IsPattern(Main().WorkingImage, 6, 4, 24));
+    EXPECT_TRUE(ui.Take().empty());
+    EXPECT_EQ(TopLevel("Acquire Proxy"), nullptr);
 }

@@ -4,6 +4,7 @@
 #include <QAction>
 #include <set>
 #include <QDialog>
+#include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QtTest/QTest>
@@ -174,4 +175,19 @@ TEST_F(ProgramScanTest, ThreePassAndHandScannersGiveWholePictures) {
             for (int x = 0; x < picture.Width(); x += 7) colours.insert(picture.GetColor(x, y));
         EXPECT_GT(colours.size(), 3u) << c.option;
     }
+}
+
+// No scanner at all: the list says so, and Cancel there ends the command at once, without an
+// acquisition that could only fail.
+TEST_F(ProgramScanTest, CancelAfterNoScannerWasFoundStartsNoScan) {
+    StartWith({{BackendsKey, ""}});
+    Scan({[] {
+        QWidget* dialog = VisibleWindow("SelectSourceDialog");
+        auto* status = Child<QLabel>(dialog, "StatusLabel");
+        if (!status || !status->text().startsWith("No scanner was found")) return false;
+        QTest::mouseClick(Child<QPushButton>(dialog, "CancelButton"), Qt::LeftButton);
+        return true;
+    }});
+    EXPECT_TRUE(TWAIN_NoSourceFound());
+    ExpectUnchanged();
 }

@@ -35,7 +35,8 @@ bool MakeTestBackendConfig(const std::filesystem::path& folder, const std::map<s
     if (!in) return false;
     std::filesystem::create_directories(sane.Path);
     std::filesystem::create_directories(folder / "config");
-    std::ofstream(sane.Path / "dll.conf") << "test\n";
+    const auto backends = overrides.find(BackendsKey);
+    std::ofstream(sane.Path / "dll.conf") << (backends != overrides.end() ? backends->second : "test\n");
     std::ofstream out(sane.Path / "test.conf");
     for (std::string line; std::getline(in, line);) {
         std::istringstream words(line);
@@ -43,7 +44,8 @@ bool MakeTestBackendConfig(const std::filesystem::path& folder, const std::map<s
         words >> key;
         if (!overrides.count(key)) out << line << '\n';
     }
-    for (const auto& [key, value] : overrides) out << key << ' ' << value << '\n';
+    for (const auto& [key, value] : overrides)
+        if (key != BackendsKey) out << key << ' ' << value << '\n';
     ::setenv("SANE_CONFIG_DIR", sane.Path.c_str(), 1);
     ::setenv("XDG_CONFIG_HOME", (folder / "config").c_str(), 1);
     return true;

@@ -14,6 +14,10 @@
 
 namespace sanetest {
 
+// The override that replaces the whole dll.conf ("" for no backend at all) instead of an
+// option of test.conf.
+inline const std::string BackendsKey = "dll.conf";
+
 // Writes a dll.conf naming only "test" and a copy of the system's test.conf with
 // `overrides` (option -> value) in place of its lines, into the folder SANE_CONFIG_DIR names
 // (one for the process: libsane reads the variable once). Points XDG_CONFIG_HOME at a
