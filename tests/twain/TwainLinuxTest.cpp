@@ -3,7 +3,7 @@
 #include <QApplication>
 #include <QTimer>
 
-#include "FakeManager.h"
+#include "TwainFixture.h"
 #include "Scan.h"
 
 namespace {
@@ -23,27 +23,10 @@ const TTwainSourceEntry SourceA{"Fake Source A", "Fake Makers A", "Fake Family A
 const TTwainSourceEntry SourceB{"Fake Source B", "Fake Makers B", "Fake Family B"};
 }  // namespace
 
-class TwainLinuxTest : public ::testing::Test {
-protected:
-    void SetUp() override { TWAIN_SetUserInterface(&boxes); }
-    void TearDown() override {
-        TWAIN_FreeImages();
-        fake.OnEvent(nullptr, nullptr);
-        EXPECT_EQ(TWAIN_SessionState(), 1);
-        EXPECT_EQ(fake.Number("live"), 0) << "handles never freed";
-        EXPECT_EQ(fake.Number("faults"), 0) << "handles freed twice or while locked";
-        EXPECT_EQ(fake.Number("stalled"), 0) << "the loop outlived the script";
-        TWAIN_SetUserInterface(nullptr);
-    }
-
-    TRecordedBoxes boxes;
-    static inline TFakeManager fake{FAKE_DSM_PATH};
-};
-
 // The manager refuses MSG_USERSELECT as having no selection box: the program lists the
 // sources itself, the default chosen first, and the acquisition opens the one picked; a
 // cancelled list leaves the manager's default.
-TEST_F(TwainLinuxTest, OwnListAppearsAndOpensTheSourcePicked) {
+TEST_F(TwainTest, OwnListAppearsAndOpensTheSourcePicked) {
     const struct {
         std::optional<int> pick;
         const char* opened;
@@ -68,7 +51,7 @@ TEST_F(TwainLinuxTest, OwnListAppearsAndOpensTheSourcePicked) {
 
 // No source at all: the manager says so, or the program's list comes out empty. The user
 // has been told in the selection; the scan command then acquires nothing and shows nothing.
-TEST_F(TwainLinuxTest, NoSourceAtAllEndsTheScanAfterTheSelection) {
+TEST_F(TwainTest, NoSourceAtAllEndsTheScanAfterTheSelection) {
     const struct {
         const char* script;
         Log log;
@@ -100,7 +83,7 @@ TEST_F(TwainLinuxTest, NoSourceAtAllEndsTheScanAfterTheSelection) {
 // A TWAIN 2 manager: the program's identity says DF_APP2, the manager's memory functions come
 // from DAT_ENTRYPOINT, the callback is registered once the source is open, and the source's
 // messages arrive through it, from another thread, instead of through MSG_PROCESSEVENT.
-TEST_F(TwainLinuxTest, TwainTwoManagerGetsTheCallbackAndItsMessagesAreActedOn) {
+TEST_F(TwainTest, TwainTwoManagerGetsTheCallbackAndItsMessagesAreActedOn) {
     fake.Run("manager 2; event 2 xferready; xfer done 4 3 24 *2");
     const TW_HANDLE result = TWAIN_AcquireImages(0);
     ASSERT_NE(result, nullptr);
@@ -125,7 +108,7 @@ TEST_F(TwainLinuxTest, TwainTwoManagerGetsTheCallbackAndItsMessagesAreActedOn) {
 }
 
 // A 1.x manager sees the DF_APP2 mark as nothing it knows, and none of the 2.x triplets.
-TEST_F(TwainLinuxTest, OneXManagerGetsNoneOfTheTwoXTriplets) {
+TEST_F(TwainTest, OneXManagerGetsNoneOfTheTwoXTriplets) {
     fake.Run("event 1 xferready; xfer done 2 2 8");
     ASSERT_NE(TWAIN_AcquireImages(0), nullptr);
     EXPECT_EQ(fake.Number("app2"), 1);
@@ -139,7 +122,7 @@ TEST_F(TwainLinuxTest, OneXManagerGetsNoneOfTheTwoXTriplets) {
 
 // File > Exit while the source's dialog of a TWAIN 2 manager is up: the loop ends and the
 // session closes down, as with a 1.x manager.
-TEST_F(TwainLinuxTest, QuitRequestEndsTheLoopWithATwainTwoManager) {
+TEST_F(TwainTest, QuitRequestEndsTheLoopWithATwainTwoManager) {
     int events = 0;
     fake.OnEvent([](void* context) {
         if (++*static_cast<int*>(context) == 2) QCoreApplication::quit();

@@ -5,7 +5,7 @@
 #include <QWidget>
 #include <filesystem>
 
-#include "FakeManager.h"
+#include "TwainFixture.h"
 #include "TwainManager.h"
 
 namespace {
@@ -33,23 +33,6 @@ QWidget* ProxyWindow() {
     return nullptr;
 }
 }  // namespace
-
-class TwainTest : public ::testing::Test {
-protected:
-    void SetUp() override { TWAIN_SetUserInterface(&boxes); }
-    void TearDown() override {
-        TWAIN_FreeImages();
-        fake.OnEvent(nullptr, nullptr);
-        EXPECT_EQ(TWAIN_SessionState(), 1);
-        EXPECT_EQ(fake.Number("live"), 0) << "handles never freed";
-        EXPECT_EQ(fake.Number("faults"), 0) << "handles freed twice or while locked";
-        EXPECT_EQ(fake.Number("stalled"), 0) << "the loop outlived the script";
-        TWAIN_SetUserInterface(nullptr);
-    }
-
-    TRecordedBoxes boxes;
-    static inline TFakeManager fake{FAKE_DSM_PATH};
-};
 
 TEST_F(TwainTest, SelectionThenAcquisitionWalkTheStatesUpAndDown) {
     fake.Run("select choose B; event 2 xferready; xfer done 5 3 24");
