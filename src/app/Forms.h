@@ -10,7 +10,6 @@
 #include "Print.h"
 #include "Resize.h"
 #include "Retouch.h"
-#include "SecondaryForms.h"
 #include "Webcam.h"
 #include "Zoom.h"
 

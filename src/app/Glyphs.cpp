@@ -14,16 +14,18 @@ void Page(QPainter& p, int x, int y, int w, int h) {
     p.drawRect(x, y, w, h);
 }
 
-void Draw(QPainter& p, int index) {
+void Draw(QPainter& p, Glyph glyph) {
     p.setRenderHint(QPainter::Antialiasing, false);
-    switch (index) {
-        case 0:  // open: a folder
+    switch (glyph) {
+        case Glyph::None:
+            break;
+        case Glyph::Open:  // open: a folder
             p.setPen(Ink);
             p.setBrush(Yellow);
             p.drawRect(1, 4, 13, 9);
             p.drawRect(1, 2, 5, 2);
             break;
-        case 1:  // save as: a diskette
+        case Glyph::SaveAs:  // save as: a diskette
             p.setPen(Ink);
             p.setBrush(Blue);
             p.drawRect(1, 1, 13, 13);
@@ -32,20 +34,20 @@ void Draw(QPainter& p, int index) {
             p.setBrush(Grey);
             p.drawRect(4, 9, 7, 5);
             break;
-        case 2:  // print: a printer with a page
+        case Glyph::Print:  // print: a printer with a page
             Page(p, 4, 1, 7, 5);
             p.setBrush(Grey);
             p.drawRect(1, 6, 13, 6);
             Page(p, 4, 10, 7, 4);
             break;
-        case 3:  // exit: an open door
+        case Glyph::Exit:  // exit: an open door
             p.setPen(Ink);
             p.setBrush(Grey);
             p.drawRect(3, 1, 9, 13);
             p.setBrush(QColor(140, 90, 40));
             p.drawPolygon(QPolygon({{3, 1}, {8, 3}, {8, 15}, {3, 14}}));
             break;
-        case 4: {  // undo: a curved arrow to the left
+        case Glyph::Undo: {  // undo: a curved arrow to the left
             p.setRenderHint(QPainter::Antialiasing);
             p.setPen(QPen(Blue, 2));
             QPainterPath path;
@@ -57,11 +59,11 @@ void Draw(QPainter& p, int index) {
             p.drawPolygon(QPolygon({{1, 6}, {6, 2}, {6, 10}}));
             break;
         }
-        case 5:  // copy: two pages
+        case Glyph::Copy:  // copy: two pages
             Page(p, 1, 1, 8, 10);
             Page(p, 6, 4, 8, 11);
             break;
-        case 6:  // paste: a clipboard with a page
+        case Glyph::Paste:  // paste: a clipboard with a page
             p.setPen(Ink);
             p.setBrush(QColor(170, 120, 60));
             p.drawRect(1, 2, 11, 13);
@@ -69,7 +71,7 @@ void Draw(QPainter& p, int index) {
             p.drawRect(4, 1, 5, 2);
             Page(p, 7, 6, 8, 9);
             break;
-        case 7:  // statistics: three bars
+        case Glyph::Statistics:  // statistics: three bars
             p.setPen(Ink);
             p.setBrush(Red);
             p.drawRect(1, 8, 3, 7);
@@ -78,14 +80,14 @@ void Draw(QPainter& p, int index) {
             p.setBrush(Blue);
             p.drawRect(11, 6, 3, 9);
             break;
-        case 8:  // zoom: a magnifying glass
+        case Glyph::Zoom:  // zoom: a magnifying glass
             p.setRenderHint(QPainter::Antialiasing);
             p.setPen(QPen(Ink, 2));
             p.setBrush(QColor(200, 230, 255));
             p.drawEllipse(1, 1, 9, 9);
             p.drawLine(9, 9, 14, 14);
             break;
-        case 9:  // webcam: a round camera on a foot
+        case Glyph::Webcam:  // webcam: a round camera on a foot
             p.setRenderHint(QPainter::Antialiasing);
             p.setPen(Ink);
             p.setBrush(Grey);
@@ -94,7 +96,7 @@ void Draw(QPainter& p, int index) {
             p.drawEllipse(5, 4, 5, 5);
             p.drawRect(4, 13, 7, 2);
             break;
-        case 10:  // scanner: a flat bed with a light bar
+        case Glyph::Scanner:  // scanner: a flat bed with a light bar
             p.setPen(Ink);
             p.setBrush(Grey);
             p.drawRect(1, 7, 13, 6);
@@ -102,7 +104,7 @@ void Draw(QPainter& p, int index) {
             p.drawRect(3, 9, 9, 1);
             Page(p, 3, 2, 9, 5);
             break;
-        case 11:  // about: an "i" in a circle
+        case Glyph::About:  // about: an "i" in a circle
             p.setRenderHint(QPainter::Antialiasing);
             p.setPen(Qt::NoPen);
             p.setBrush(Blue);
@@ -111,7 +113,7 @@ void Draw(QPainter& p, int index) {
             p.drawRect(7, 7, 2, 6);
             p.drawRect(7, 4, 2, 2);
             break;
-        case 12:  // retouch: a brush
+        case Glyph::Retouch:  // retouch: a brush
             p.setRenderHint(QPainter::Antialiasing);
             p.setPen(QPen(QColor(140, 90, 40), 2));
             p.drawLine(14, 1, 7, 8);
@@ -123,11 +125,12 @@ void Draw(QPainter& p, int index) {
 }
 }  // namespace
 
-QIcon MenuGlyph(int index) {
+QIcon MenuGlyph(Glyph glyph) {
+    if (glyph == Glyph::None) return {};
     QPixmap pixmap(16, 16);
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
-    Draw(painter, index);
+    Draw(painter, glyph);
     painter.end();
     return QIcon(pixmap);
 }

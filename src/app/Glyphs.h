@@ -1,12 +1,11 @@
 #pragma once
-// The menu's 13 glyphs (16 x 16) and the program's own picture, drawn in code.
+// The menu's glyphs (16 x 16) and the program's own picture, drawn in code.
 #include <QIcon>
 
-constexpr int MenuGlyphCount = 13;
+enum class Glyph { None, Open, SaveAs, Print, Exit, Undo, Copy, Paste, Statistics, Zoom, Webcam, Scanner, About, Retouch };
 
-// 0 open, 1 save as, 2 print, 3 exit, 4 undo, 5 copy, 6 paste, 7 statistics, 8 zoom,
-// 9 webcam, 10 scanner, 11 about, 12 retouch.
-QIcon MenuGlyph(int index);
+// An empty icon for Glyph::None.
+QIcon MenuGlyph(Glyph glyph);
 
 // The program's icon: a small landscape photograph.
 QIcon ProgramGlyph();

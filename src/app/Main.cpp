@@ -89,7 +89,7 @@ void TMainForm::CreateMenus() {
             case MenuEntryKind::Item: {
                 QAction* action = current()->addAction(caption);
                 if (entry.Shortcut) action->setShortcut(QKeySequence(QString::fromLatin1(entry.Shortcut)));
-                if (entry.Glyph >= 0) action->setIcon(MenuGlyph(entry.Glyph));
+                if (entry.Glyph != Glyph::None) action->setIcon(MenuGlyph(entry.Glyph));
                 action->setCheckable(entry.Checkable);
                 // The style draws a glyph in place of the check mark: a checkable item shows its tick.
                 if (entry.Checkable) action->setIconVisibleInMenu(false);
@@ -106,14 +106,16 @@ void TMainForm::CreateMenus() {
             }
         }
     }
+    zoomAction_ = actions_.at("ZoomMenu");
+    webcamAction_ = actions_.at("WebcameraMenu");
     UpdateActions();
 }
 
 void TMainForm::UpdateActions() {
     for (const auto& [action, group] : actionGroups_)
         action->setEnabled(ownControlsEnabled_ && MenuState.Enabled(group));
-    actions_.at("ZoomMenu")->setChecked(forms_.ZoomForm && forms_.ZoomForm->isVisible());
-    actions_.at("WebcameraMenu")->setChecked(forms_.VideoForm && forms_.VideoForm->isVisible());
+    zoomAction_->setChecked(forms_.ZoomForm && forms_.ZoomForm->isVisible());
+    webcamAction_->setChecked(forms_.VideoForm && forms_.VideoForm->isVisible());
 }
 
 void TMainForm::SetOwnControlsEnabled(bool enabled) {
@@ -208,6 +210,3 @@ void TMainForm::AboutMenuClick() {
     forms_.AboutBox->show();
     forms_.AboutBox->raise();
 }
-
-// Commands whose windows come with their own features: until then they are present in the
-// menu, follow the enabling rules and do nothing.

@@ -170,6 +170,9 @@ private:
     QScrollArea* scrollArea_;
     mutable QImage canvas_;
     std::map<std::string, QAction*> actions_;
+    // The two checkable items, ticked while their windows show.
+    QAction* zoomAction_ = nullptr;
+    QAction* webcamAction_ = nullptr;
     std::map<QAction*, MenuGroup> actionGroups_;
     std::unique_ptr<QTemporaryDir> runFolder_;
     bool ownControlsEnabled_ = true;

@@ -8,45 +8,43 @@ using G = MenuGroup;
 using F = TMainForm;
 
 constexpr TMenuEntry Menu(const char* name, const char* caption, G group = G::Always) {
-    return {K::Menu, name, caption, nullptr, -1, group};
+    return {.Kind = K::Menu, .Name = name, .Caption = caption, .Group = group};
 }
-constexpr TMenuEntry Sub(const char* name, const char* caption) { return {K::Submenu, name, caption}; }
-constexpr TMenuEntry End() { return {K::EndSubmenu}; }
-constexpr TMenuEntry Sep() { return {K::Separator}; }
-constexpr TMenuEntry Item(const char* name, const char* caption, void (F::*handler)(), G group,
-                          const char* shortcut = nullptr, int glyph = -1, bool checkable = false) {
-    return {K::Item, name, caption, shortcut, glyph, group, handler, nullptr, checkable};
+constexpr TMenuEntry Sub(const char* name, const char* caption) {
+    return {.Kind = K::Submenu, .Name = name, .Caption = caption};
 }
+constexpr TMenuEntry End() { return {.Kind = K::EndSubmenu}; }
+constexpr TMenuEntry Sep() { return {.Kind = K::Separator}; }
 // A Filters item that runs a command of the filter table.
 constexpr TMenuEntry Filter(const char* name, const char* caption, const char* command) {
-    return {K::Item, name, caption, nullptr, -1, G::Picture, nullptr, command};
+    return {.Name = name, .Caption = caption, .FilterCommand = command, .Group = G::Picture};
 }
 
 const TMenuEntry entries[] = {
     Menu("FileMenu", "&File"),
-    Item("OpenMenu", "&Open", &F::OpenMenuClick, G::Always, "Ctrl+O", 0),
-    Item("SaveasMenu", "&Save as", &F::SaveasMenuClick, G::Picture, nullptr, 1),
-    Item("SaveMenu", "&Save", &F::SaveMenuClick, G::Save, "Ctrl+S"),
-    Item("QuickSaveMenu", "Q&uickSave", &F::QuickSaveMenuClick, G::Picture, "Ctrl+Q"),
+    {.Name = "OpenMenu", .Caption = "&Open", .Handler = &F::OpenMenuClick, .Shortcut = "Ctrl+O", .Glyph = Glyph::Open},
+    {.Name = "SaveasMenu", .Caption = "&Save as", .Handler = &F::SaveasMenuClick, .Group = G::Picture, .Glyph = Glyph::SaveAs},
+    {.Name = "SaveMenu", .Caption = "&Save", .Handler = &F::SaveMenuClick, .Group = G::Save, .Shortcut = "Ctrl+S"},
+    {.Name = "QuickSaveMenu", .Caption = "Q&uickSave", .Handler = &F::QuickSaveMenuClick, .Group = G::Picture, .Shortcut = "Ctrl+Q"},
     Sep(),
-    Item("PrintMenu", "&Print", &F::PrintMenuClick, G::Picture, nullptr, 2),
+    {.Name = "PrintMenu", .Caption = "&Print", .Handler = &F::PrintMenuClick, .Group = G::Picture, .Glyph = Glyph::Print},
     Sep(),
-    Item("ExitMenu", "&Exit", &F::ExitMenuClick, G::Always, nullptr, 3),
+    {.Name = "ExitMenu", .Caption = "&Exit", .Handler = &F::ExitMenuClick, .Glyph = Glyph::Exit},
 
     Menu("EditMenu", "&Edit"),
-    Item("UndoMenu", "&Undo", &F::UndoMenuClick, G::Undo, "Ctrl+Z", 4),
+    {.Name = "UndoMenu", .Caption = "&Undo", .Handler = &F::UndoMenuClick, .Group = G::Undo, .Shortcut = "Ctrl+Z", .Glyph = Glyph::Undo},
     Sep(),
-    Item("CopyMenu", "&Copy", &F::CopyMenuClick, G::Picture, "Ctrl+C", 5),
-    Item("PasteMenu", "&Paste", &F::PasteMenuClick, G::Always, "Ctrl+V", 6),
-    Item("SelectallMenu", "&Select all", &F::SelectallMenuClick, G::Picture, "Ctrl+A"),
+    {.Name = "CopyMenu", .Caption = "&Copy", .Handler = &F::CopyMenuClick, .Group = G::Picture, .Shortcut = "Ctrl+C", .Glyph = Glyph::Copy},
+    {.Name = "PasteMenu", .Caption = "&Paste", .Handler = &F::PasteMenuClick, .Shortcut = "Ctrl+V", .Glyph = Glyph::Paste},
+    {.Name = "SelectallMenu", .Caption = "&Select all", .Handler = &F::SelectallMenuClick, .Group = G::Picture, .Shortcut = "Ctrl+A"},
 
     Menu("FiltersMenu", "F&ilters", G::Picture),
-    Item("StatisticsMenu", "&Statistics", &F::StatisticsMenuClick, G::Picture, nullptr, 7),
-    Item("ZoomMenu", "&Zoom", &F::ZoomMenuClick, G::Picture, nullptr, 8, true),
+    {.Name = "StatisticsMenu", .Caption = "&Statistics", .Handler = &F::StatisticsMenuClick, .Group = G::Picture, .Glyph = Glyph::Statistics},
+    {.Name = "ZoomMenu", .Caption = "&Zoom", .Handler = &F::ZoomMenuClick, .Group = G::Picture, .Glyph = Glyph::Zoom, .Checkable = true},
     Sep(),
-    Item("RetouchMenu", "&Retouch", &F::RetouchMenuClick, G::Picture, nullptr, 12),
+    {.Name = "RetouchMenu", .Caption = "&Retouch", .Handler = &F::RetouchMenuClick, .Group = G::Picture, .Glyph = Glyph::Retouch},
     Sep(),
-    Item("CustomfilterMenu", "&Custom filter", &F::CustomfilterMenuClick, G::Picture),
+    {.Name = "CustomfilterMenu", .Caption = "&Custom filter", .Handler = &F::CustomfilterMenuClick, .Group = G::Picture},
     Sep(),
     Filter("BlackandwhiteMenu", "&Black and white", "black-and-white"),
     Sub("BrightnessMenu", "B&rightness"),
@@ -105,7 +103,7 @@ const TMenuEntry entries[] = {
     End(),
     Sep(),
     Filter("DrawnMenu", "&Drawn", "drawn"),
-    Item("FeatherMenu", "&Feather", &F::FeatherMenuClick, G::Picture),
+    {.Name = "FeatherMenu", .Caption = "&Feather", .Handler = &F::FeatherMenuClick, .Group = G::Picture},
     Sub("PhotoMenu", "&Photo effects"),
     Filter("Early20thCenturyMenu", "&Early 20:th century", "early-20th-century"),
     Filter("CheapcolorcameraMenu", "&Cheap color camera", "cheap-color-camera"),
@@ -117,19 +115,19 @@ const TMenuEntry entries[] = {
     Filter("SwapchannelsMenu", "S&wap channels", "swap-channels"),
 
     Menu("DeformMenu", "&Deform", G::Picture),
-    Item("CropMenu", "&Crop", &F::CropMenuClick, G::Picture),
-    Item("ResizeMenu", "&Resize", &F::ResizeMenuClick, G::Picture),
+    {.Name = "CropMenu", .Caption = "&Crop", .Handler = &F::CropMenuClick, .Group = G::Picture},
+    {.Name = "ResizeMenu", .Caption = "&Resize", .Handler = &F::ResizeMenuClick, .Group = G::Picture},
     Sub("Rotate1", "R&otate"),
-    Item("LeftMenu", "&Left", &F::LeftMenuClick, G::Picture),
-    Item("RightMenu", "&Right", &F::RightMenuClick, G::Picture),
+    {.Name = "LeftMenu", .Caption = "&Left", .Handler = &F::LeftMenuClick, .Group = G::Picture},
+    {.Name = "RightMenu", .Caption = "&Right", .Handler = &F::RightMenuClick, .Group = G::Picture},
     End(),
 
     Menu("SourcesMenu", "&Sources", G::Sources),
-    Item("WebcameraMenu", "&Webcam", &F::WebcameraMenuClick, G::Sources, nullptr, 9, true),
-    Item("ScanMenu", "&Scanner / digital camera", &F::ScanMenuClick, G::Sources, nullptr, 10),
+    {.Name = "WebcameraMenu", .Caption = "&Webcam", .Handler = &F::WebcameraMenuClick, .Group = G::Sources, .Glyph = Glyph::Webcam, .Checkable = true},
+    {.Name = "ScanMenu", .Caption = "&Scanner / digital camera", .Handler = &F::ScanMenuClick, .Group = G::Sources, .Glyph = Glyph::Scanner},
 
     Menu("HelpMenu", "&Help"),
-    Item("AboutMenu", "&About", &F::AboutMenuClick, G::Always, nullptr, 11),
+    {.Name = "AboutMenu", .Caption = "&About", .Handler = &F::AboutMenuClick, .Glyph = Glyph::About},
 };
 }  // namespace
 

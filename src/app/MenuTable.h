@@ -2,6 +2,7 @@
 // The main menu as one table: names, captions, shortcuts, glyphs, enabling groups and handlers.
 #include <span>
 
+#include "Glyphs.h"
 #include "MenuEnabling.h"
 
 class TMainForm;
@@ -14,15 +15,16 @@ enum class MenuEntryKind {
     Separator,
 };
 
+// Rows are written with designated initializers; what a row leaves out keeps these defaults.
 struct TMenuEntry {
-    MenuEntryKind Kind;
+    MenuEntryKind Kind = MenuEntryKind::Item;
     const char* Name = "";
     const char* Caption = "";
-    const char* Shortcut = nullptr;  // "Ctrl+O" and so on
-    int Glyph = -1;                  // index into the glyph list
-    MenuGroup Group = MenuGroup::Always;
     void (TMainForm::*Handler)() = nullptr;
     const char* FilterCommand = nullptr;  // the filter command an item runs, by its step name
+    MenuGroup Group = MenuGroup::Always;
+    const char* Shortcut = nullptr;  // "Ctrl+O" and so on
+    ::Glyph Glyph = ::Glyph::None;
     bool Checkable = false;
 };
 
