@@ -63,40 +63,48 @@ ChannelMask MakeChannelMask(std::uint32_t mask) {
     return channel;
 }
 
-DibLayout ReadDibLayout(const std::uint8_t* data, std::size_t size, DibContainer container) {
-    std::size_t headerStart = 0;
+namespace {
+// What the headers say beyond the layout itself, for the steps after them.
+struct HeaderFacts {
+    std::size_t headerStart = 0;  // 14 in a file, 0 in a packed DIB
+    std::uint32_t headerSize = 0;
     std::size_t fileOffBits = 0;
+    std::array<std::uint32_t, InfoFieldCount> info{};  // all 0 for a core header
+    std::uint32_t colorsUsed = 0;
+    std::size_t entrySize = 4;  // bytes per colour table entry: 3 after a core header
+};
+
+// The file header (for a file) and the core or information header: the picture's size,
+// depth, compression and row order, all checked.
+HeaderFacts ReadHeaders(const std::uint8_t* data, std::size_t size, DibContainer container, DibLayout& layout) {
+    HeaderFacts facts;
     if (container == DibContainer::File) {
         if (size < FileHeaderSize || data[0] != 'B' || data[1] != 'M') Invalid();
         // bfSize and the reserved fields are often wrong in the wild and are not needed.
-        fileOffBits = ReadFields(data, FileHeaderSize, FileHeaderWidths)[4];
-        headerStart = FileHeaderSize;
+        facts.fileOffBits = ReadFields(data, FileHeaderSize, FileHeaderWidths)[4];
+        facts.headerStart = FileHeaderSize;
     }
-    if (size < headerStart + 4) Invalid();
-    const std::uint32_t headerSize = ReadFields(data + headerStart, 4, FieldWidths<1>{4})[0];
-    if (!KnownHeaderSize(headerSize) || headerSize > size - headerStart) Invalid();
+    if (size < facts.headerStart + 4) Invalid();
+    facts.headerSize = ReadFields(data + facts.headerStart, 4, FieldWidths<1>{4})[0];
+    if (!KnownHeaderSize(facts.headerSize) || facts.headerSize > size - facts.headerStart) Invalid();
 
-    DibLayout layout;
     std::int64_t width, height;
-    std::uint32_t planes, colorsUsed = 0;
-    std::size_t entrySize;
-    std::array<std::uint32_t, InfoFieldCount> info{};
-    if (headerSize == CoreHeaderSize) {
-        const auto core = ReadFields(data + headerStart, CoreHeaderSize, CoreHeaderWidths);
+    std::uint32_t planes;
+    if (facts.headerSize == CoreHeaderSize) {
+        const auto core = ReadFields(data + facts.headerStart, CoreHeaderSize, CoreHeaderWidths);
         width = core[1];
         height = core[2];
         planes = core[3];
         layout.bitCount = int(core[4]);
-        entrySize = 3;
+        facts.entrySize = 3;
     } else {
-        info = ReadFields(data + headerStart, headerSize, InfoHeaderWidths);
+        const auto& info = facts.info = ReadFields(data + facts.headerStart, facts.headerSize, InfoHeaderWidths);
         width = std::int32_t(info[InfoWidth]);
         height = std::int32_t(info[InfoHeight]);
         planes = info[InfoPlanes];
         layout.bitCount = int(info[InfoBitCount]);
         layout.compression = DibCompression(info[InfoCompression]);
-        colorsUsed = info[InfoClrUsed];
-        entrySize = 4;
+        facts.colorsUsed = info[InfoClrUsed];
     }
     if (height < 0) {
         layout.order = RowOrder::TopDown;
@@ -106,24 +114,26 @@ DibLayout ReadDibLayout(const std::uint8_t* data, std::size_t size, DibContainer
     CheckPictureSize(width, height);
     layout.width = int(width);
     layout.height = int(height);
-    CheckCompression(layout, headerSize);
+    CheckCompression(layout, facts.headerSize);
+    return facts;
+}
 
-    // Colour masks: inside V2 and later headers, else in 12 or 16 bytes after a 40-byte one.
-    std::size_t tableStart = headerStart + headerSize;
+// The colour masks: inside V2 and later headers, else in 12 or 16 bytes after a 40-byte one;
+// the usual ones for 16 and 32 bits without bit fields. Returns where the colour table starts.
+std::size_t ReadMasks(const std::uint8_t* data, std::size_t size, const HeaderFacts& facts, DibLayout& layout) {
+    std::size_t tableStart = facts.headerStart + facts.headerSize;
     std::uint32_t masks[3] = {0, 0, 0};
-    if (layout.compression == DibCompression::Bitfields ||
-        layout.compression == DibCompression::AlphaBitfields) {
-        if (headerSize == InfoHeaderSize) {
-            const std::size_t maskBytes =
-                layout.compression == DibCompression::Bitfields ? 12 : 16;
+    if (layout.compression == DibCompression::Bitfields || layout.compression == DibCompression::AlphaBitfields) {
+        if (facts.headerSize == InfoHeaderSize) {
+            const std::size_t maskBytes = layout.compression == DibCompression::Bitfields ? 12 : 16;
             if (size - tableStart < maskBytes) Invalid();
             const auto fields = ReadFields(data + tableStart, maskBytes, FieldWidths<3>{4, 4, 4});
             std::copy(fields.begin(), fields.end(), masks);
             tableStart += maskBytes;
         } else {
-            masks[0] = info[InfoRedMask];
-            masks[1] = info[InfoGreenMask];
-            masks[2] = info[InfoBlueMask];
+            masks[0] = facts.info[InfoRedMask];
+            masks[1] = facts.info[InfoGreenMask];
+            masks[2] = facts.info[InfoBlueMask];
         }
     } else if (layout.bitCount == 16) {
         masks[0] = 0x7C00;  // X1R5G5B5
@@ -137,37 +147,52 @@ DibLayout ReadDibLayout(const std::uint8_t* data, std::size_t size, DibContainer
     layout.red = MakeChannelMask(masks[0]);
     layout.green = MakeChannelMask(masks[1]);
     layout.blue = MakeChannelMask(masks[2]);
+    return tableStart;
+}
 
-    // The colour table: the count the header gives, else the full table of the depth.
+// The colour table, the count the header gives or else the full table of the depth, and
+// where the pixels start.
+void ReadPalette(const std::uint8_t* data, std::size_t size, DibContainer container, const HeaderFacts& facts,
+                 std::size_t tableStart, DibLayout& layout) {
     const std::uint64_t claimed =
-        colorsUsed != 0 ? colorsUsed : layout.bitCount <= 8 ? 1u << layout.bitCount : 0;
+        facts.colorsUsed != 0 ? facts.colorsUsed : layout.bitCount <= 8 ? 1u << layout.bitCount : 0;
     if (container == DibContainer::Packed) {
-        const std::uint64_t end = tableStart + claimed * entrySize;
+        const std::uint64_t end = tableStart + claimed * facts.entrySize;
         if (end > size) Invalid();
         layout.pixelOffset = std::size_t(end);
     } else {
         // bfOffBits is honoured: files may leave a gap after the table, or (OS/2) give a
         // table shorter than the depth's full one.
-        if (fileOffBits < tableStart || fileOffBits > size) Invalid();
-        layout.pixelOffset = fileOffBits;
+        if (facts.fileOffBits < tableStart || facts.fileOffBits > size) Invalid();
+        layout.pixelOffset = facts.fileOffBits;
     }
-    const std::uint64_t room = (layout.pixelOffset - tableStart) / entrySize;
+    const std::uint64_t room = (layout.pixelOffset - tableStart) / facts.entrySize;
     // No picture uses more than 256 colours: a larger count that also runs into the pixels
     // is a broken header, not a long table.
     if (claimed > 256 && claimed > room) Invalid();
     if (layout.bitCount <= 8) {
-        const std::size_t entries =
-            std::size_t(std::min<std::uint64_t>({claimed, room, 1u << layout.bitCount}));
+        const std::size_t entries = std::size_t(std::min<std::uint64_t>({claimed, room, 1u << layout.bitCount}));
         for (std::size_t i = 0; i < entries; ++i)
-            std::copy_n(data + tableStart + i * entrySize, 3, layout.palette.data() + i * 3);
+            std::copy_n(data + tableStart + i * facts.entrySize, 3, layout.palette.data() + i * 3);
     }
+}
 
-    // Uncompressed rows must all be present; the last row's padding may be missing.
+// Uncompressed rows must all be present; the last row's padding may be missing.
+void CheckRows(std::size_t size, DibLayout& layout) {
+    const std::int64_t width = layout.width, height = layout.height;
     layout.stride = std::size_t((width * layout.bitCount + 31) / 32 * 4);
-    if (layout.compression != DibCompression::Rle8 && layout.compression != DibCompression::Rle4) {
-        const std::uint64_t rowBytes = std::uint64_t(width * layout.bitCount + 7) / 8;
-        const std::uint64_t needed = std::uint64_t(height - 1) * layout.stride + rowBytes;
-        if (needed > size - layout.pixelOffset) Invalid();
-    }
+    if (layout.compression == DibCompression::Rle8 || layout.compression == DibCompression::Rle4) return;
+    const std::uint64_t rowBytes = std::uint64_t(width * layout.bitCount + 7) / 8;
+    const std::uint64_t needed = std::uint64_t(height - 1) * layout.stride + rowBytes;
+    if (needed > size - layout.pixelOffset) Invalid();
+}
+}  // namespace
+
+DibLayout ReadDibLayout(const std::uint8_t* data, std::size_t size, DibContainer container) {
+    DibLayout layout;
+    const HeaderFacts facts = ReadHeaders(data, size, container, layout);
+    const std::size_t tableStart = ReadMasks(data, size, facts, layout);
+    ReadPalette(data, size, container, facts, tableStart, layout);
+    CheckRows(size, layout);
     return layout;
 }
