@@ -211,8 +211,8 @@ bool ReadExifField(TIFF* tif, std::uint32_t tag, ExifField& field) {
         if (!TIFFGetField(tif, tag, &values)) return false;
         count = std::uint32_t(readCount);
     }
-    // A JPEG segment holds 64 KB for the whole block; a larger field cannot go with it.
-    constexpr std::uint32_t LargestField = 32768;
+    // A JPEG segment holds 64 KB for the whole block; a field of more values cannot go with it.
+    constexpr std::uint32_t LargestField = 65535;
     const int size = TIFFFieldSetGetSize(info);
     if (!values || count == 0 || count > LargestField) return false;
     auto take = [&](auto sample) {
@@ -257,6 +257,16 @@ bool ReadExifField(TIFF* tif, std::uint32_t tag, ExifField& field) {
     }
 }
 
+// The bytes a field takes in an EXIF block: its directory entry and its values.
+std::size_t BytesInBlock(const ExifField& field) {
+    const std::size_t perValue = field.Type == TIFF_SHORT || field.Type == TIFF_SSHORT ? 2
+                                 : field.Type == TIFF_LONG || field.Type == TIFF_SLONG || field.Type == TIFF_RATIONAL ||
+                                           field.Type == TIFF_SRATIONAL
+                                     ? 4
+                                     : 1;
+    return 12 + field.Values.size() * perValue;
+}
+
 // A TIFF from a camera or a raw converter keeps its EXIF in directories of its own. They are
 // made into an EXIF block, as a JPEG carries it, so that a JPEG saved from the picture keeps
 // the date taken, the camera and the exposure. With the picture's descriptive tags and its
@@ -267,17 +277,29 @@ void ReadExifBlock(TIFF* tif, int orientation, std::uint32_t width, std::uint32_
     TIFFGetField(tif, TIFFTAG_EXIFIFD, &exifAt);
     TIFFGetField(tif, TIFFTAG_GPSIFD, &gpsAt);
     if (exifAt == 0 && gpsAt == 0) return;
+    // One JPEG segment holds the block: a field that does not fit beside those before it is
+    // left out (a large maker note, say), so the rest still goes with the picture. This also
+    // bounds what is copied from a hostile directory of thousands of large fields.
+    constexpr std::size_t Room = 65000;
+    std::size_t used = 0;
     std::vector<ExifField> fields;
+    auto add = [&](ExifField field) {
+        const std::size_t bytes = BytesInBlock(field);
+        if (used + bytes > Room) return;
+        used += bytes;
+        fields.push_back(std::move(field));
+    };
+    add({ExifField::Picture, TIFFTAG_ORIENTATION, TIFF_SHORT, {orientation}});
+    add({ExifField::Exif, EXIFTAG_PIXELXDIMENSION, TIFF_LONG, {width}});
+    add({ExifField::Exif, EXIFTAG_PIXELYDIMENSION, TIFF_LONG, {height}});
     for (const std::uint32_t tag : {TIFFTAG_IMAGEDESCRIPTION, TIFFTAG_MAKE, TIFFTAG_MODEL, TIFFTAG_SOFTWARE,
                                     TIFFTAG_DATETIME, TIFFTAG_ARTIST, TIFFTAG_COPYRIGHT}) {
         const char* text = nullptr;
-        if (TIFFGetField(tif, tag, &text) && text)
-            fields.push_back({ExifField::Picture, std::uint16_t(tag), TIFF_ASCII,
-                              std::vector<std::int64_t>(text, text + std::strlen(text) + 1)});
+        if (!TIFFGetField(tif, tag, &text) || !text) continue;
+        const std::size_t length = std::strlen(text) + 1;
+        if (used + 12 + length <= Room)
+            add({ExifField::Picture, std::uint16_t(tag), TIFF_ASCII, std::vector<std::int64_t>(text, text + length)});
     }
-    fields.push_back({ExifField::Picture, TIFFTAG_ORIENTATION, TIFF_SHORT, {orientation}});
-    fields.push_back({ExifField::Exif, EXIFTAG_PIXELXDIMENSION, TIFF_LONG, {width}});
-    fields.push_back({ExifField::Exif, EXIFTAG_PIXELYDIMENSION, TIFF_LONG, {height}});
     auto readDirectory = [&](ExifField::Directory place) {
         for (int i = 0, n = TIFFGetTagListCount(tif); i < n; ++i) {
             ExifField field;
@@ -287,7 +309,7 @@ void ReadExifBlock(TIFF* tif, int orientation, std::uint32_t width, std::uint32_
             if (tag == EXIFTAG_PIXELXDIMENSION || tag == EXIFTAG_PIXELYDIMENSION || tag == TIFFTAG_INTEROPERABILITYIFD ||
                 tag > 0xFFFF)
                 continue;
-            if (ReadExifField(tif, tag, field)) fields.push_back(std::move(field));
+            if (ReadExifField(tif, tag, field)) add(std::move(field));
         }
     };
     if (exifAt != 0 && TIFFReadEXIFDirectory(tif, exifAt)) readDirectory(ExifField::Exif);

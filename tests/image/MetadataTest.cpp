@@ -3,6 +3,7 @@
 // saved picture. EXIF is read back with libexif itself.
 #include <gtest/gtest.h>
 #include <libexif/exif-data.h>
+#include <tiffio.h>
 
 #include <algorithm>
 #include <cmath>
@@ -71,7 +72,7 @@ std::string FieldText(const ExifView& view, int ifd, int tag) {
 }
 
 // The rationals of a field as numerator / denominator (little-endian blocks only).
-std::vector<double> FieldRatios(const ExifView& view, int ifd, int tag) {
+std::vector<double> FieldRatios(const ExifView& view, int ifd, int tag, bool isSigned = false) {
     std::vector<double> ratios;
     const auto found = view.fields.find({ifd, tag});
     if (found == view.fields.end()) return ratios;
@@ -80,9 +81,45 @@ std::vector<double> FieldRatios(const ExifView& view, int ifd, int tag) {
         std::uint32_t numerator = 0, denominator = 0;
         std::memcpy(&numerator, &bytes[i], 4);
         std::memcpy(&denominator, &bytes[i + 4], 4);
-        ratios.push_back(double(numerator) / denominator);
+        ratios.push_back(isSigned ? double(std::int32_t(numerator)) / std::int32_t(denominator)
+                                  : double(numerator) / denominator);
     }
     return ratios;
+}
+
+// A 4 x 3 TIFF whose EXIF directory `fill` sets, written with libtiff; the JPEG saved from it
+// gives the EXIF block made from that directory.
+template <typename Fill>
+ExifView ExifCarriedFromTiff(Fill fill) {
+    ScratchFolder scratch;
+    const std::string path = scratch / "camera.tif";
+    TIFF* tif = TIFFOpen(path.c_str(), "w");
+    EXPECT_NE(tif, nullptr);
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, 4);
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, 3);
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
+    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, 3);
+    TIFFSetField(tif, TIFFTAG_EXIFIFD, toff_t(0));  // a place for the offset, filled in below
+    std::uint8_t pixels[12] = {};
+    TIFFWriteEncodedStrip(tif, 0, pixels, sizeof pixels);
+    TIFFWriteDirectory(tif);
+    TIFFCreateEXIFDirectory(tif);
+    fill(tif);
+    toff_t exifAt = 0;
+    TIFFWriteCustomDirectory(tif, &exifAt);
+    TIFFSetDirectory(tif, 0);
+    TIFFSetField(tif, TIFFTAG_EXIFIFD, exifAt);
+    TIFFRewriteDirectory(tif);
+    TIFFClose(tif);
+
+    const LoadedPicture opened = LoadPictureFile(path, PictureFormat::Tiff);
+    EXPECT_EQ(opened.Picture.Width(), 4);
+    const std::vector<std::uint8_t> saved = EncodeJpeg(opened.Picture, 90, opened.Metadata);
+    PictureMetadata reread;
+    DecodeJpeg(saved.data(), saved.size(), reread);
+    return ReadExif(reread);
 }
 
 std::vector<MetadataSegment> OtherThanExif(const PictureMetadata& metadata) {
@@ -259,6 +296,62 @@ TEST(Metadata, ATiffsExifGoesToTheSavedJpeg) {
     }
     const LoadedPicture plain = LoadPictureFile(SamplePath("tiff/rgb8_lzw.tif"), PictureFormat::Tiff);
     EXPECT_FALSE(ReadExif(plain.Metadata).found);
+}
+
+// Each way libtiff hands over a field (one value, a fixed count, a count with the values,
+// text; rationals kept as float or double) gives the field's own values in the JPEG.
+TEST(Metadata, EveryKindOfTiffExifFieldKeepsItsValues) {
+    const std::uint8_t comment[] = {'A', 'S', 'C', 'I', 'I', 0, 0, 0, 'h', 'i'};
+    const ExifView exif = ExifCarriedFromTiff([&](TIFF* tif) {
+        TIFFSetField(tif, EXIFTAG_EXPOSURETIME, 1.0 / 60);
+        TIFFSetField(tif, EXIFTAG_EXPOSUREBIASVALUE, -2.0 / 3);
+        TIFFSetField(tif, EXIFTAG_EXPOSUREPROGRAM, 2);
+        const std::uint16_t iso[] = {400}, area[] = {10, 20, 30, 40};
+        TIFFSetField(tif, EXIFTAG_ISOSPEEDRATINGS, 1, iso);
+        TIFFSetField(tif, EXIFTAG_SUBJECTAREA, 4, area);
+        const float lensF[] = {24, 70, 2.8f, 4};
+        const double lensD[] = {24, 70, 2.8, 4};
+        const TIFFField* lens = TIFFFieldWithTag(tif, EXIFTAG_LENSSPECIFICATION);
+        if (TIFFFieldSetGetSize(lens) == 8)
+            TIFFSetField(tif, EXIFTAG_LENSSPECIFICATION, lensD);
+        else
+            TIFFSetField(tif, EXIFTAG_LENSSPECIFICATION, lensF);
+        const std::uint8_t version[] = {'0', '2', '3', '1'};
+        TIFFSetField(tif, EXIFTAG_EXIFVERSION, version);
+        TIFFSetField(tif, EXIFTAG_DATETIMEORIGINAL, "2023:01:02 03:04:05");
+        TIFFSetField(tif, EXIFTAG_USERCOMMENT, int(sizeof comment), comment);
+    });
+    ASSERT_TRUE(exif.found);
+    EXPECT_EQ(FieldRatios(exif, EXIF_IFD_EXIF, EXIF_TAG_EXPOSURE_TIME), std::vector<double>{1.0 / 60});
+    EXPECT_EQ(FieldRatios(exif, EXIF_IFD_EXIF, EXIF_TAG_EXPOSURE_BIAS_VALUE, true), std::vector<double>{-2.0 / 3});
+    EXPECT_EQ(FieldNumber(exif, EXIF_IFD_EXIF, EXIF_TAG_EXPOSURE_PROGRAM), 2u);
+    EXPECT_EQ(FieldNumber(exif, EXIF_IFD_EXIF, EXIF_TAG_ISO_SPEED_RATINGS), 400u);
+    const auto area = exif.fields.find({EXIF_IFD_EXIF, EXIF_TAG_SUBJECT_AREA});
+    ASSERT_NE(area, exif.fields.end());
+    EXPECT_EQ(std::get<2>(area->second), (std::vector<std::uint8_t>{10, 0, 20, 0, 30, 0, 40, 0}));
+    EXPECT_EQ(FieldRatios(exif, EXIF_IFD_EXIF, EXIF_TAG_LENS_SPECIFICATION), (std::vector<double>{24, 70, 2.8, 4}));
+    EXPECT_EQ(FieldText(exif, EXIF_IFD_EXIF, EXIF_TAG_EXIF_VERSION), "0231");
+    EXPECT_EQ(FieldText(exif, EXIF_IFD_EXIF, EXIF_TAG_DATE_TIME_ORIGINAL), "2023:01:02 03:04:05");
+    const auto userComment = exif.fields.find({EXIF_IFD_EXIF, EXIF_TAG_USER_COMMENT});
+    ASSERT_NE(userComment, exif.fields.end());
+    EXPECT_EQ(std::get<2>(userComment->second), std::vector<std::uint8_t>(comment, comment + sizeof comment));
+    EXPECT_EQ(FieldNumber(exif, EXIF_IFD_EXIF, EXIF_TAG_PIXEL_X_DIMENSION), 4u);
+    EXPECT_EQ(FieldNumber(exif, EXIF_IFD_0, EXIF_TAG_ORIENTATION), 1u);
+}
+
+// Fields too large to go into one JPEG segment beside the others are left out; the rest of
+// the EXIF still goes with the picture.
+TEST(Metadata, ATiffsLargeExifFieldsGiveWayToTheRest) {
+    const std::vector<std::uint8_t> large(40000, 7);
+    const ExifView exif = ExifCarriedFromTiff([&](TIFF* tif) {
+        TIFFSetField(tif, EXIFTAG_DATETIMEORIGINAL, "2023:01:02 03:04:05");
+        TIFFSetField(tif, EXIFTAG_MAKERNOTE, int(large.size()), large.data());
+        TIFFSetField(tif, EXIFTAG_USERCOMMENT, int(large.size()), large.data());
+    });
+    ASSERT_TRUE(exif.found);
+    EXPECT_EQ(FieldText(exif, EXIF_IFD_EXIF, EXIF_TAG_DATE_TIME_ORIGINAL), "2023:01:02 03:04:05");
+    EXPECT_EQ(exif.fields.count({EXIF_IFD_EXIF, EXIF_TAG_MAKER_NOTE}) + exif.fields.count({EXIF_IFD_EXIF, EXIF_TAG_USER_COMMENT}),
+              1u);
 }
 
 // Fields whose values cannot make an EXIF entry are left out, the rest kept.
