@@ -6,6 +6,8 @@
 #include <cstring>
 #include <limits>
 
+#include "DibHeader.h"
+
 namespace sanedsm {
 
 TFrame::TFrame(const TFrameLayout& layout) : layout_(layout) {
@@ -49,92 +51,124 @@ void CheckLayout(const TFrameLayout& layout) {
     if ((bits + 7) / 8 > std::uint64_t(layout.BytesPerLine)) throw EBadScan("the scanner's lines are too short");
 }
 
-// Little-endian fields of the given byte widths, one after the other.
-template <std::size_t N>
-void WriteFields(std::uint8_t* out, const std::array<int, N>& widths, const std::array<std::uint32_t, N>& values) {
-    for (std::size_t i = 0; i < N; ++i)
-        for (int b = 0; b < widths[i]; ++b) *out++ = std::uint8_t(values[i] >> (8 * b));
+// Where the DIB's blue, green and red samples come from: the frame that carries each (a grey
+// frame carries all three) and the sample's offset within that frame's pixel.
+struct TBandSources {
+    TDibKind Kind = TDibKind::Colour;
+    std::array<const TFrame*, 3> Frame{};
+    std::array<std::size_t, 3> Offset{};
+};
+
+TBandSources FindBands(const std::vector<TFrame>& frames) {
+    TBandSources bands;
+    const TFrameLayout& first = frames.front().Layout();
+    if (frames.size() == 1 && first.Format == TFrameFormat::Rgb) {
+        bands.Frame = {&frames[0], &frames[0], &frames[0]};
+        bands.Offset = {2, 1, 0};
+        return bands;
+    }
+    if (frames.size() == 1 && first.Format == TFrameFormat::Gray) {
+        bands.Kind = first.Depth == 1 ? TDibKind::LineArt : TDibKind::Grey;
+        bands.Frame = {&frames[0], &frames[0], &frames[0]};
+        return bands;
+    }
+    // A three-pass scan: one frame each of blue, green and red, in any order.
+    for (const TFrame& frame : frames) {
+        const int index = frame.Layout().Format == TFrameFormat::Blue    ? 0
+                          : frame.Layout().Format == TFrameFormat::Green ? 1
+                          : frame.Layout().Format == TFrameFormat::Red   ? 2
+                                                                         : -1;
+        if (index < 0 || bands.Frame[index] || frame.Layout().PixelsPerLine != first.PixelsPerLine)
+            throw EBadScan("the scanner's colour passes do not fit together");
+        bands.Frame[index] = &frame;
+    }
+    if (!bands.Frame[0] || !bands.Frame[1] || !bands.Frame[2]) throw EBadScan("a colour pass is missing");
+    return bands;
 }
 
-constexpr std::size_t InfoHeaderSize = 40;
-// biSize, biWidth, biHeight, biPlanes, biBitCount, biCompression, biSizeImage,
-// biXPelsPerMeter, biYPelsPerMeter, biClrUsed, biClrImportant.
-constexpr std::array<int, 11> InfoHeaderWidths{4, 4, 4, 2, 2, 4, 4, 4, 4, 4, 4};
+// The rows every frame holds whole: the fewest of three passes.
+int WholeRows(const std::vector<TFrame>& frames) {
+    int rows = std::numeric_limits<int>::max();
+    for (const TFrame& frame : frames) rows = std::min(rows, frame.Rows());
+    return rows;
+}
+
+// The sizes of the DIB of one kind; a DIB past the 32-bit size fields is refused.
+struct TDibSizes {
+    int BitCount = 0;
+    std::uint32_t Colours = 0;    // entries in the colour table
+    std::uint64_t Stride = 0;     // bytes per row, padded to 4
+    std::uint64_t ImageSize = 0;  // bytes of all rows
+    std::uint64_t PixelsAt = 0;   // where the rows start
+};
+
+TDibSizes SizesOf(TDibKind kind, int width, int height) {
+    TDibSizes sizes;
+    sizes.BitCount = kind == TDibKind::LineArt ? 1 : kind == TDibKind::Grey ? 8 : 24;
+    sizes.Colours = kind == TDibKind::LineArt ? 2 : kind == TDibKind::Grey ? 256 : 0;
+    sizes.Stride = (std::uint64_t(width) * std::uint64_t(sizes.BitCount) + 31) / 32 * 4;
+    sizes.ImageSize = sizes.Stride * std::uint64_t(height);
+    sizes.PixelsAt = InfoHeaderSize + 4u * sizes.Colours;
+    if (sizes.ImageSize > std::numeric_limits<std::uint32_t>::max() - sizes.PixelsAt)
+        throw EBadScan("the scan is too large");
+    return sizes;
+}
+
+// The BITMAPINFOHEADER, then the colour table: grey levels, or for line art entry 0 white and
+// entry 1 black, so that SANE's bits go in unchanged.
+void WriteHeader(std::uint8_t* dib, const TDibSizes& sizes, int width, int height, double dpi) {
+    const auto pelsPerMeter = std::uint32_t(std::lround(std::max(0.0, dpi) / 0.0254));
+    WriteFields(dib, InfoHeaderWidths,
+                {std::uint32_t(InfoHeaderSize), std::uint32_t(width), std::uint32_t(height), 1,
+                 std::uint32_t(sizes.BitCount), std::uint32_t(DibCompression::Rgb), std::uint32_t(sizes.ImageSize),
+                 pelsPerMeter, pelsPerMeter, sizes.Colours, 0});
+    for (std::uint32_t i = 0; i < sizes.Colours; ++i) {
+        const std::uint8_t level = sizes.Colours == 2 ? std::uint8_t(i == 0 ? 255 : 0) : std::uint8_t(i);
+        std::uint8_t* entry = dib + InfoHeaderSize + 4 * i;
+        entry[0] = entry[1] = entry[2] = level;
+    }
+}
+
+// Row `y` of the scan as a DIB row of `width` pixels.
+void WriteRow(std::uint8_t* out, const TBandSources& bands, int y, int width) {
+    const TFrame& first = *bands.Frame[0];
+    switch (bands.Kind) {
+        case TDibKind::LineArt:
+            std::memcpy(out, first.Row(y), std::size_t((width + 7) / 8));
+            // Bits past the width stay 0 in the last byte.
+            if (width % 8) out[width / 8] &= std::uint8_t(0xFF << (8 - width % 8));
+            return;
+        case TDibKind::Grey:
+            for (int x = 0; x < width; ++x) out[x] = Sample(first.Row(y), std::size_t(x), first.Layout().Depth);
+            return;
+        case TDibKind::Colour:
+            for (int c = 0; c < 3; ++c) {
+                const TFrame& source = *bands.Frame[c];
+                const std::size_t samples = BandsOf(source.Layout().Format);
+                const std::uint8_t* row = source.Row(y);
+                for (int x = 0; x < width; ++x)
+                    out[3 * x + c] = Sample(row, std::size_t(x) * samples + bands.Offset[c], source.Layout().Depth);
+            }
+            return;
+    }
+}
 }  // namespace
 
 std::vector<std::uint8_t> BuildPackedDib(const std::vector<TFrame>& frames, double dpi) {
     if (frames.empty()) throw EBadScan("the scanner sent no frame");
     for (const TFrame& frame : frames) CheckLayout(frame.Layout());
-
-    // The frame that carries each of blue, green and red (a grey frame carries all three).
-    std::array<const TFrame*, 3> band{};
-    std::array<std::size_t, 3> bandOffset{};  // sample offset within a pixel
-    const TFrameLayout& first = frames.front().Layout();
-    TDibKind kind = TDibKind::Colour;
-    if (frames.size() == 1 && first.Format == TFrameFormat::Rgb) {
-        band = {&frames[0], &frames[0], &frames[0]};
-        bandOffset = {2, 1, 0};
-    } else if (frames.size() == 1 && first.Format == TFrameFormat::Gray) {
-        kind = first.Depth == 1 ? TDibKind::LineArt : TDibKind::Grey;
-        band = {&frames[0], &frames[0], &frames[0]};
-    } else {
-        for (const TFrame& frame : frames) {
-            const int index = frame.Layout().Format == TFrameFormat::Blue    ? 0
-                              : frame.Layout().Format == TFrameFormat::Green ? 1
-                              : frame.Layout().Format == TFrameFormat::Red   ? 2
-                                                                             : -1;
-            if (index < 0 || band[index] || frame.Layout().PixelsPerLine != first.PixelsPerLine)
-                throw EBadScan("the scanner's colour passes do not fit together");
-            band[index] = &frame;
-        }
-        if (!band[0] || !band[1] || !band[2]) throw EBadScan("a colour pass is missing");
-    }
-
-    const int width = first.PixelsPerLine;
-    int height = std::numeric_limits<int>::max();
-    for (const TFrame& frame : frames) height = std::min(height, frame.Rows());
+    const TBandSources bands = FindBands(frames);
+    const int width = frames.front().Layout().PixelsPerLine;
+    const int height = WholeRows(frames);
     if (height <= 0) return {};
 
-    const int bitCount = kind == TDibKind::LineArt ? 1 : kind == TDibKind::Grey ? 8 : 24;
-    const std::uint32_t colours = kind == TDibKind::LineArt ? 2 : kind == TDibKind::Grey ? 256 : 0;
-    const std::uint64_t stride = (std::uint64_t(width) * std::uint64_t(bitCount) + 31) / 32 * 4;
-    const std::uint64_t imageSize = stride * std::uint64_t(height);
-    const std::uint64_t pixelsAt = InfoHeaderSize + 4u * colours;
-    if (imageSize > std::numeric_limits<std::uint32_t>::max() - pixelsAt) throw EBadScan("the scan is too large");
-
-    std::vector<std::uint8_t> dib(std::size_t(pixelsAt + imageSize), 0);
-    const auto pelsPerMeter = std::uint32_t(std::lround(std::max(0.0, dpi) / 0.0254));
-    WriteFields(dib.data(), InfoHeaderWidths,
-                {std::uint32_t(InfoHeaderSize), std::uint32_t(width), std::uint32_t(height), 1,
-                 std::uint32_t(bitCount), 0, std::uint32_t(imageSize), pelsPerMeter, pelsPerMeter, colours, 0});
-    // Line art: entry 0 white, entry 1 black, so SANE's bits go in unchanged.
-    for (std::uint32_t i = 0; i < colours; ++i) {
-        const std::uint8_t level = colours == 2 ? std::uint8_t(i == 0 ? 255 : 0) : std::uint8_t(i);
-        std::uint8_t* entry = dib.data() + InfoHeaderSize + 4 * i;
-        entry[0] = entry[1] = entry[2] = level;
-    }
-
-    for (int y = 0; y < height; ++y) {
-        // Bottom-up: the scan's first row is the DIB's last.
-        std::uint8_t* out = dib.data() + pixelsAt + std::size_t(height - 1 - y) * std::size_t(stride);
-        if (kind == TDibKind::LineArt) {
-            std::memcpy(out, frames[0].Row(y), std::size_t((width + 7) / 8));
-            // Bits past the width stay 0 in the last byte.
-            if (width % 8) out[width / 8] &= std::uint8_t(0xFF << (8 - width % 8));
-            continue;
-        }
-        if (kind == TDibKind::Grey) {
-            for (int x = 0; x < width; ++x) out[x] = Sample(frames[0].Row(y), std::size_t(x), first.Depth);
-            continue;
-        }
-        for (int c = 0; c < 3; ++c) {
-            const TFrame& source = *band[c];
-            const std::size_t bands = BandsOf(source.Layout().Format);
-            const std::uint8_t* row = source.Row(y);
-            for (int x = 0; x < width; ++x)
-                out[3 * x + c] = Sample(row, std::size_t(x) * bands + bandOffset[c], source.Layout().Depth);
-        }
-    }
+    const TDibSizes sizes = SizesOf(bands.Kind, width, height);
+    std::vector<std::uint8_t> dib(std::size_t(sizes.PixelsAt + sizes.ImageSize), 0);
+    WriteHeader(dib.data(), sizes, width, height, dpi);
+    // Bottom-up: the scan's first row is the DIB's last.
+    for (int y = 0; y < height; ++y)
+        WriteRow(dib.data() + sizes.PixelsAt + std::size_t(height - 1 - y) * std::size_t(sizes.Stride), bands, y,
+                 width);
     return dib;
 }
 
