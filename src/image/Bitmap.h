@@ -3,9 +3,9 @@
 // Rows are stored without padding; codecs add or strip file padding themselves.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <memory>
 
+#include "FreeDeleter.h"
 #include "PackedColor.h"
 
 // The largest picture the program makes: each side at most 65535 and at most 2^28 pixels
@@ -60,12 +60,9 @@ public:
     bool operator==(const Bitmap& other) const;
 
 private:
+    int width_ = 0, height_ = 0;
     // calloc'd: a large block comes straight from the kernel already zeroed, so a new picture
     // costs no fill pass before the decoder or filter writes it.
-    struct FreeDeleter {
-        void operator()(std::uint8_t* p) const { std::free(p); }
-    };
-    int width_ = 0, height_ = 0;
     std::unique_ptr<std::uint8_t[], FreeDeleter> pixels_;
     std::size_t Bytes() const { return RowBytes() * std::size_t(height_); }
 };

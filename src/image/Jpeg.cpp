@@ -14,6 +14,7 @@
 
 #include "Errors.h"
 #include "Exif.h"
+#include "FreeDeleter.h"
 
 // libjpeg reports a fatal error by calling error_exit, which must not return. Ours jumps back
 // to the setjmp in RunDecoder or RunEncoder. Those two functions hold every libjpeg call and
@@ -293,10 +294,6 @@ Outcome RunEncoder(EncodeSession& s) {
     jpeg_destroy_compress(&cinfo);
     return Outcome::Done;
 }
-
-struct FreeDeleter {
-    void operator()(unsigned char* p) const { std::free(p); }
-};
 
 // libjpeg's fatal errors as exceptions; the ones a user can act on say why in words.
 [[noreturn]] void ThrowJpegError(int code) {

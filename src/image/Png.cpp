@@ -9,6 +9,7 @@
 #include <png.h>
 
 #include "Errors.h"
+#include "FreeDeleter.h"
 #include "WhiteBackground.h"
 
 // libpng reports a fatal error by calling our error function, which must not return: it
@@ -217,10 +218,6 @@ Outcome RunEncoder(EncodeSession& s) {
     png_destroy_write_struct(&s.png, &s.info);
     return Outcome::Done;
 }
-
-struct FreeDeleter {
-    void operator()(unsigned char* p) const { std::free(p); }
-};
 
 [[noreturn]] void ThrowPngError(const char* message) {
     throw EPictureFileInvalid(std::string("The PNG file is not valid: ") + message);

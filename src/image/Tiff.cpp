@@ -16,6 +16,7 @@
 #include "Errors.h"
 #include "Exif.h"
 #include "ExifUpright.h"
+#include "FreeDeleter.h"
 #include "WhiteBackground.h"
 
 // libtiff reports errors through handlers and return values, never by jumping, so plain C++
@@ -469,10 +470,6 @@ bool ReadPlain(TIFF* tif, std::uint32_t width, std::uint32_t height, Bitmap& pic
     return TIFFIsTiled(tif) ? ReadPlainTiles(tif, layout, width, height, picture, log)
                             : ReadPlainStrips(tif, layout, width, height, picture, log);
 }
-
-struct FreeDeleter {
-    void operator()(void* p) const { std::free(p); }
-};
 
 // Every other layout through libtiff's RGBA reader: palette, bilevel, YCbCr, CMYK, tiles,
 // separate planes, low bit depths. Its rows come in the stored order, alpha premultiplied.
