@@ -94,11 +94,6 @@ void FilterInPlace(Bitmap& picture, const TRect& selection, Pass&& pass) {
     });
 }
 
-// The selection covering the whole picture: (0, 0, width - 1, height - 1).
-inline TRect WholePicture(const Bitmap& picture) {
-    return {0, 0, picture.Width() - 1, picture.Height() - 1};
-}
-
 // The part of the selection inside the picture; Width() or Height() is 0 when they do not meet.
 TRect VisiblePart(const Bitmap& picture, const TRect& selection);
 
@@ -131,8 +126,12 @@ inline std::int64_t VisibleRows(const Bitmap& picture, const TRect& selection) {
 // Runs a point rule, rule(std::uint8_t* pixel), on every selected pixel.
 template <class Rule>
 void ApplyPointRule(Bitmap& picture, const TRect& selection, Rule rule, ProgressMeter* meter = nullptr) {
-    ForEachSelectedRow(picture, selection, meter, [&](std::uint8_t* p, std::size_t bytes, int) {
-        for (std::uint8_t* const end = p + bytes; p != end; p += 3) rule(p);
+    ForEachSelectedRow(picture, selection, meter, [&rule](std::uint8_t* p, std::size_t bytes, int) {
+        // A copy of the rule for the row: what it holds (table pointers) then stays in
+        // registers, where the byte stores, which may alias anything, would otherwise have it
+        // reloaded for every pixel.
+        const Rule local = rule;
+        for (std::uint8_t* const end = p + bytes; p != end; p += 3) local(p);
     });
 }
 

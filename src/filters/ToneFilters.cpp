@@ -72,18 +72,22 @@ ChannelTables OptimizeTables(const Bitmap& picture, const TRect& selection) {
         for (int k = 0; k < 3; ++k) band.Low[k] = Bytes16{} + 255, band.High[k] = Bytes16{};
     ForEachSelectedRow(picture, selection, nullptr, [&](const std::uint8_t* p, std::size_t bytes, int y) {
         BandRanges& band = bands[std::size_t(y / BandRows)];
+        // The row's minima and maxima in locals, which stay in registers, folded into the
+        // band's at the end of the row.
+        Bytes16 low[3] = {band.Low[0], band.Low[1], band.Low[2]}, high[3] = {band.High[0], band.High[1], band.High[2]};
         SplitBlocks(
             p, bytes,
             [&](const std::uint8_t* block) {
-                band.HasBlock = true;
                 for (int k = 0; k < 3; ++k) {
                     Bytes16 v;
                     std::memcpy(&v, block + 16 * k, 16);
-                    band.Low[k] = Min(v, band.Low[k]);
-                    band.High[k] = v > band.High[k] ? v : band.High[k];
+                    low[k] = Min(v, low[k]);
+                    high[k] = v > high[k] ? v : high[k];
                 }
             },
             [&](std::uint8_t byte, int channel) { band.Tails[std::size_t(channel)].Add(byte); });
+        band.HasBlock = band.HasBlock || bytes >= BlockBytes;
+        for (int k = 0; k < 3; ++k) band.Low[k] = low[k], band.High[k] = high[k];
     });
     std::array<ChannelRange, 3> ranges;  // blue, green, red
     for (const BandRanges& band : bands)
