@@ -1,6 +1,8 @@
 #include "AppFixture.h"
 
 #include <QAction>
+#include <QPushButton>
+#include <QTest>
 #include <fstream>
 
 #include "CaptureLibrary.h"
@@ -50,4 +52,12 @@ bool AppTest::Enabled(const std::string& action) {
     QAction* a = Main().Action(action);
     EXPECT_NE(a, nullptr) << action;
     return a && a->isEnabled();
+}
+
+void AppTest::PressCancelInEveryProgressDialog() {
+    Main().LongCommands.DialogDelay = 0;
+    Main().LongCommands.OnDialogShown = [this](QWidget& dialog) {
+        ++cancelledDialogs;
+        QTest::mouseClick(dialog.findChild<QPushButton*>(), Qt::LeftButton);
+    };
 }

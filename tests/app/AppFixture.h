@@ -23,6 +23,10 @@ protected:
     void Start(const std::string& argument = "");
 
     TMainForm& Main() { return *forms->MainForm; }
+    // From now on every long command's progress dialog shows at once and its Cancel is pressed;
+    // the count of dialogs shown so far is in cancelledDialogs.
+    void PressCancelInEveryProgressDialog();
+    int cancelledDialogs = 0;
     bool Enabled(const std::string& action);
 
     std::filesystem::path folder;

@@ -1,7 +1,5 @@
 // Opening and saving pictures, the command line and dropped files.
 #include <QAction>
-#include <QPushButton>
-#include <QTest>
 #include <fstream>
 #include <functional>
 
@@ -259,11 +257,10 @@ TEST_F(AppTest, CancelledOpensAndSavesChangeNothing) {
         SCOPED_TRACE(command.name);
         Start(start);
         const bool saveEnabled = Enabled("SaveMenu");
-        Main().LongCommands.DialogDelay = 0;
-        Main().LongCommands.OnDialogShown = [](QWidget& dialog) {
-            QTest::mouseClick(dialog.findChild<QPushButton*>(), Qt::LeftButton);
-        };
+        cancelledDialogs = 0;
+        PressCancelInEveryProgressDialog();
         command.run();
+        EXPECT_EQ(cancelledDialogs, 1);
         for (const TShownBox& box : ui.Take()) EXPECT_EQ(box.Kind, "Confirm") << box.Text;
         EXPECT_EQ(Main().WorkingImage, TestPicture(40, 30));
         EXPECT_EQ(Main().FileName, start);
