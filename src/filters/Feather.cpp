@@ -21,7 +21,7 @@ std::vector<long double> AxisTerms(int count, int centre) {
     return terms;
 }
 
-// v truncated, for v in 0..255. The conversion to double and SSE's truncating conversion need
+// v truncated, for v in 0..255 (never negative here: t and 1 - t both lie in [0, 1]). The conversion to double and SSE's truncating conversion need
 // no switch of the x87 rounding mode, which a direct cast makes twice per value and which
 // stalls the loop. Rounding to double can lift a v just below an integer onto it; the
 // comparison puts such a value back, so the result is trunc(v) exactly.
