@@ -15,6 +15,7 @@
 
 #include "ClientArea.h"
 #include "Progress.h"
+#include "Region.h"
 #include "Forms.h"
 #include "Glyphs.h"
 #include "MenuTable.h"
@@ -175,7 +176,7 @@ const QImage& TMainForm::Canvas() const {
 
 QSize TMainForm::ClientSize() const { return clientArea_->size(); }
 
-void TMainForm::SelectAll() { Selection = {0, 0, WorkingImage.Width() - 1, WorkingImage.Height() - 1}; }
+void TMainForm::SelectAll() { Selection = WholePicture(WorkingImage); }
 
 void TMainForm::RunCommand(const std::function<void()>& command, Cursor cursor) {
     if (cursor == Cursor::Busy) QApplication::setOverrideCursor(Qt::WaitCursor);

@@ -3,13 +3,11 @@
 #include "Forms.h"
 #include "Main.h"
 #include "QtPicture.h"
+#include "Region.h"
 #include "UserInterface.h"
 #include "View.h"
 
-bool TMainForm::SelectionIsEmpty() const {
-    // Tested on the rectangle as stored: a drag up or to the left counts as nothing selected.
-    return Selection.Width() < 2 || Selection.Height() < 2;
-}
+bool TMainForm::SelectionIsEmpty() const { return DragSelectsNothing(Selection); }
 
 void TMainForm::FormMouseDown(Qt::MouseButton button, int x, int y) {
     if (button == Qt::LeftButton) {
@@ -27,10 +25,8 @@ void TMainForm::FormMouseUp(Qt::MouseButton button, int x, int y) {
         Selection.Right = x;
         Selection.Bottom = y;
     }
-    if (SelectionIsEmpty()) {
-        ui_.Information("Nothing selected.\r\nSelecting all.");
-        SelectAll();
-    }
+    if (SelectionIsEmpty()) ui_.Information("Nothing selected.\r\nSelecting all.");
+    Selection = SelectionAfterDrag(WorkingImage, Selection);
     ReDrawSelection();
 }
 

@@ -56,9 +56,8 @@ const TArgumentStep ArgumentSteps[] = {
          const auto v = Integers("select", args, 4, INT32_MIN, INT32_MAX);
          const TRect drag{std::int32_t(v[0]), std::int32_t(v[1]), std::int32_t(v[2]), std::int32_t(v[3])};
          return [drag](TBatchSession& s) {
-             s.Selection = drag;
              // The window's rule: too thin, or dragged up or left, selects all.
-             if (s.Selection.Width() < 2 || s.Selection.Height() < 2) s.SelectAll();
+             s.Selection = SelectionAfterDrag(s.Picture, drag);
              s.Selection.Normalize();
          };
      }},

@@ -11,6 +11,7 @@
 #include "Bitmap.h"
 #include "Progress.h"
 #include "Rect.h"
+#include "Region.h"
 
 // What the steps work on: the picture as the main window holds it.
 struct TBatchSession {
@@ -21,7 +22,7 @@ struct TBatchSession {
     std::ostream* Out = nullptr;        // where statistics go
     ProgressCallback Progress;          // the running step's progress, if any
 
-    void SelectAll() { Selection = {0, 0, Picture.Width() - 1, Picture.Height() - 1}; }
+    void SelectAll() { Selection = WholePicture(Picture); }
 };
 
 using TBatchStep = std::function<void(TBatchSession&)>;

@@ -81,3 +81,30 @@ TEST(Rect, NormalizeOrdersCorners) {
     EXPECT_EQ(r.Width(), 6);
     EXPECT_EQ(r.Height(), 13);
 }
+
+TEST(Selection, WholePictureSpansEveryPixel) {
+    EXPECT_EQ(WholePicture(Bitmap(5, 4)), (TRect{0, 0, 4, 3}));
+    EXPECT_EQ(WholePicture(Bitmap(1, 1)), (TRect{0, 0, 0, 0}));
+}
+
+TEST(Selection, DragKeepsItsRectangleUnlessItSelectsNothing) {
+    const Bitmap picture(5, 4);
+    const TRect whole{0, 0, 4, 3};
+    const struct {
+        TRect drag;
+        TRect expected;
+    } cases[] = {
+        {{1, 1, 2, 2}, {1, 1, 2, 2}},          // two by two: the smallest selection
+        {{-3, -2, 9, 8}, {-3, -2, 9, 8}},      // past the picture: kept, the frame clips it
+        {{1, 1, 1, 3}, whole},                 // one pixel wide
+        {{1, 1, 3, 1}, whole},                 // one pixel high
+        {{3, 2, 1, 3}, whole},                 // dragged to the left
+        {{1, 3, 3, 1}, whole},                 // dragged up
+        {{INT32_MIN, 0, INT32_MAX, 3}, {INT32_MIN, 0, INT32_MAX, 3}},  // no overflow in the width
+        {{INT32_MAX, 0, INT32_MIN, 3}, whole},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(DragSelectsNothing(c.drag), c.expected == whole) << c.drag.Left << "," << c.drag.Top;
+        EXPECT_EQ(SelectionAfterDrag(picture, c.drag), c.expected) << c.drag.Left << "," << c.drag.Top;
+    }
+}
