@@ -4,6 +4,13 @@
 
 namespace sanedsm {
 
+TW_UINT16 ReportCondition(TW_STATUS& status, TW_UINT16& condition) {
+    status.ConditionCode = condition;
+    status.Reserved = 0;
+    condition = TWCC_SUCCESS;
+    return TWRC_SUCCESS;
+}
+
 TFailure DescribeStatus(SANE_Status status) {
     switch (status) {
         case SANE_STATUS_GOOD:

@@ -16,4 +16,8 @@ struct TFailure {
 
 TFailure DescribeStatus(SANE_Status status);
 
+// DAT_STATUS MSG_GET: hands the program the condition of the last failure and clears it, so
+// that each failure is reported once.
+TW_UINT16 ReportCondition(TW_STATUS& status, TW_UINT16& condition);
+
 }  // namespace sanedsm

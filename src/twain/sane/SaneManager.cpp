@@ -50,10 +50,7 @@ TW_UINT16 TManager::Entry(pTW_IDENTITY origin, pTW_IDENTITY destination, TW_UINT
 TW_UINT16 TManager::ManagerTriplet(pTW_IDENTITY origin, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF data) {
     if (dat == DAT_STATUS && msg == MSG_GET) {
         if (!data) return Fail(TWCC_BADVALUE);
-        static_cast<TW_STATUS*>(data)->ConditionCode = condition_;
-        static_cast<TW_STATUS*>(data)->Reserved = 0;
-        condition_ = TWCC_SUCCESS;
-        return TWRC_SUCCESS;
+        return ReportCondition(*static_cast<TW_STATUS*>(data), condition_);
     }
     if (dat == DAT_PARENT && msg == MSG_OPENDSM) return OpenManager(origin, data);
     if (!open_ || origin->Id != applicationId_) return Fail(TWCC_SEQERROR);

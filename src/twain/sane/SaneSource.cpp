@@ -68,10 +68,7 @@ TW_UINT16 TSaneSource::Triplet(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, TW_ME
     switch (dat) {
         case DAT_STATUS:
             if (msg != MSG_GET) return Fail(TWCC_BADPROTOCOL);
-            static_cast<TW_STATUS*>(data)->ConditionCode = condition_;
-            static_cast<TW_STATUS*>(data)->Reserved = 0;
-            condition_ = TWCC_SUCCESS;
-            return TWRC_SUCCESS;
+            return ReportCondition(*static_cast<TW_STATUS*>(data), condition_);
         case DAT_USERINTERFACE:
             if (msg == MSG_ENABLEDS) return Enable(static_cast<TW_USERINTERFACE*>(data));
             if (msg == MSG_DISABLEDS) return Disable();
@@ -233,10 +230,7 @@ void TSaneSource::StartScan() {
 
 void TSaneSource::ScanFinished(int scan, std::shared_ptr<TScanResult> result) {
     if (scan != scan_ || !scanning_) return;  // stopped meanwhile
-    if (worker_.joinable()) worker_.join();
-    scanning_ = false;
-    progressTimer_.stop();
-    if (dialog_) dialog_->SetScanning(false);
+    EndScanning();
     QString message;
     if (result->Status == SANE_STATUS_GOOD) {
         ready_ = std::move(result->Dib);
@@ -257,6 +251,10 @@ void TSaneSource::StopScan() {
     if (!scanning_) return;
     cancelled_ = true;
     device_->Cancel();
+    EndScanning();
+}
+
+void TSaneSource::EndScanning() {
     if (worker_.joinable()) worker_.join();
     scanning_ = false;
     progressTimer_.stop();

@@ -51,6 +51,8 @@ private:
     void ScanFinished(int scan, std::shared_ptr<TScanResult> result);
     // Stops a running scan and waits for its thread.
     void StopScan();
+    // After a scan ends or is stopped: its thread joined, the dialog no longer scanning.
+    void EndScanning();
     // The next page of a feeder batch, waited for while the program stays live.
     bool ScanNextPage();
     bool FeederBatch() const;

@@ -270,3 +270,14 @@ TEST(SaneFailureTest, EveryFailureHasAMessageAndACondition) {
     EXPECT_EQ(DescribeStatus(SANE_STATUS_JAMMED).Condition, TWCC_PAPERJAM);
     EXPECT_EQ(DescribeStatus(SANE_STATUS_ACCESS_DENIED).Condition, TWCC_DENIED);
 }
+
+TEST(SaneFailureTest, AConditionIsReportedOnce) {
+    TW_UINT16 condition = TWCC_PAPERJAM;
+    TW_STATUS status{};
+    status.Reserved = 7;
+    EXPECT_EQ(ReportCondition(status, condition), TWRC_SUCCESS);
+    EXPECT_EQ(status.ConditionCode, TWCC_PAPERJAM);
+    EXPECT_EQ(status.Reserved, 0);
+    EXPECT_EQ(ReportCondition(status, condition), TWRC_SUCCESS);
+    EXPECT_EQ(status.ConditionCode, TWCC_SUCCESS);
+}
