@@ -1,14 +1,11 @@
 #include "PictureFile.h"
 
-#include <fcntl.h>
 #include <sys/mman.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
-#include <cstring>
 #include <string_view>
 
 #include "Dib.h"
