@@ -12,6 +12,7 @@
 #include <jerror.h>
 #include <jpeglib.h>
 
+#include "DecoderPicture.h"
 #include "Errors.h"
 #include "Exif.h"
 #include "FreeDeleter.h"
@@ -159,9 +160,6 @@ Outcome RunDecoder(DecodeSession& s) {
     return Outcome::Done;
 }
 
-// The refusal of a JPEG whose header declares a picture past the program's size bound.
-void CheckDeclaredSize(int width, int height) { CheckPictureSize(width, height); }
-
 struct DecodeTarget {
     Bitmap picture;
     PictureMetadata metadata;
@@ -187,15 +185,7 @@ void KeepMetadata(void* context, const jpeg_decompress_struct& cinfo) {
 
 std::uint8_t* SizeTarget(void* context, int width, int height) {
     auto* target = static_cast<DecodeTarget*>(context);
-    if (target->failure) return nullptr;
-    try {
-        CheckDeclaredSize(width, height);
-        target->picture.SetSize(width, height);
-        return target->picture.Row(0);
-    } catch (...) {
-        target->failure = std::current_exception();
-        return nullptr;
-    }
+    return SizeForDecoder(target->picture, target->failure, width, height);
 }
 
 // ---- Encoding -------------------------------------------------------------------------

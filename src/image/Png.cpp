@@ -8,6 +8,7 @@
 
 #include <png.h>
 
+#include "DecoderPicture.h"
 #include "Errors.h"
 #include "FreeDeleter.h"
 #include "WhiteBackground.h"
@@ -143,14 +144,7 @@ struct DecodeTarget {
 
 std::uint8_t* SizeTarget(void* context, std::uint32_t width, std::uint32_t height) {
     auto* target = static_cast<DecodeTarget*>(context);
-    try {
-        CheckPictureSize(width, height);
-        target->picture.SetSize(int(width), int(height));
-        return target->picture.Row(0);
-    } catch (...) {
-        target->failure = std::current_exception();
-        return nullptr;
-    }
+    return SizeForDecoder(target->picture, target->failure, width, height);
 }
 
 // ---- Encoding -------------------------------------------------------------------------

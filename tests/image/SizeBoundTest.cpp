@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "Bitmap.h"
+#include "DecoderPicture.h"
 #include "Dib.h"
 #include "Errors.h"
 #include "MemoryCheck.h"
@@ -53,4 +54,23 @@ TEST(SizeBound, BmpHeaderDeclaringAHugePictureIsRefusedFirst) {
     put32(18, 1);
     put32(22, std::uint32_t(-20000));  // top-down: the same bound
     EXPECT_THROW(DecodeBmpFile(bytes.data(), bytes.size()), EInvalidGraphic);
+}
+
+TEST(SizeBound, DecoderSizesKeepTheirRefusalForAfterTheDecoder) {
+    SetAvailableMemorySource([] { return std::optional<std::int64_t>(); });
+    Bitmap picture;
+    std::exception_ptr failure;
+    const std::uint8_t* top = SizeForDecoder(picture, failure, 4, 3);
+    EXPECT_EQ(top, picture.Row(0));
+    EXPECT_EQ(picture.Width(), 4);
+    EXPECT_FALSE(failure);
+    // A declared size past the bound, as a 32-bit header field can hold it: kept, not thrown.
+    EXPECT_EQ(SizeForDecoder(picture, failure, 4294967295, 1), nullptr);
+    ASSERT_TRUE(failure);
+    EXPECT_THROW(std::rethrow_exception(failure), EPictureTooLarge);
+    EXPECT_EQ(picture.Width(), 4) << "the picture stays as it was";
+    // Once a step of the run has failed, nothing more is sized.
+    EXPECT_EQ(SizeForDecoder(picture, failure, 2, 2), nullptr);
+    EXPECT_EQ(picture.Width(), 4);
+    SetAvailableMemorySource(nullptr);
 }
