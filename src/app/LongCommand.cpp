@@ -7,17 +7,19 @@
 #include <QTimer>
 #include <atomic>
 #include <exception>
+#include <memory>
 #include <thread>
 
 #include "View.h"
 
 namespace {
-// Swallows user input everywhere but in the progress dialog while a command runs; paint,
-// timer and layout events go on.
+// Swallows user input everywhere but in the progress dialog, once there is one, while a
+// command runs; paint, timer and layout events go on.
 class TInputBlocker : public QObject {
 public:
-    explicit TInputBlocker(const QWidget& allowed) : allowed_(allowed) { qApp->installEventFilter(this); }
+    TInputBlocker() { qApp->installEventFilter(this); }
     ~TInputBlocker() override { qApp->removeEventFilter(this); }
+    void Allow(const QWidget* widget) { allowed_ = widget; }
 
 protected:
     bool eventFilter(QObject* target, QEvent* event) override {
@@ -34,7 +36,7 @@ protected:
             case QEvent::Drop:
             case QEvent::Close: {
                 const auto* widget = qobject_cast<const QWidget*>(target);
-                return !(widget && allowed_.isAncestorOf(widget)) && widget != &allowed_;
+                return !(widget && allowed_ && (widget == allowed_ || allowed_->isAncestorOf(widget)));
             }
             default:
                 return false;
@@ -42,7 +44,7 @@ protected:
     }
 
 private:
-    const QWidget& allowed_;
+    const QWidget* allowed_ = nullptr;
 };
 }  // namespace
 
@@ -57,25 +59,30 @@ void RunLongCommand(QWidget* parent, const TLongCommandOptions& options,
         return !cancelled.load(std::memory_order_relaxed);
     }};
 
-    QProgressDialog dialog(QStringLiteral("Working..."), QStringLiteral("&Cancel"), 0, Steps, parent);
-    dialog.setWindowTitle(QStringLiteral("Corvalux"));
-    dialog.setFont(WindowFont());
-    dialog.setWindowModality(Qt::ApplicationModal);
-    dialog.setAutoReset(false);
-    dialog.setAutoClose(false);
-    dialog.setMinimumDuration(0);
-    dialog.hide();  // QProgressDialog may show itself on its own timer; it waits for ours
-    QObject::connect(&dialog, &QProgressDialog::canceled, [&] {
-        cancelled = true;
-        dialog.setLabelText(QStringLiteral("Cancelling..."));
-    });
-    TInputBlocker blocker(dialog);
+    // The dialog is made only when it is due: most commands end before that, and building it
+    // would cost more than a quick command itself.
+    std::unique_ptr<QProgressDialog> dialog;
+    TInputBlocker blocker;
+    const auto showDialog = [&] {
+        dialog = std::make_unique<QProgressDialog>(QStringLiteral("Working..."), QStringLiteral("&Cancel"), 0, Steps,
+                                                   parent);
+        dialog->setWindowTitle(QStringLiteral("Corvalux"));
+        dialog->setFont(WindowFont());
+        dialog->setWindowModality(Qt::ApplicationModal);
+        dialog->setAutoReset(false);
+        dialog->setAutoClose(false);
+        dialog->setMinimumDuration(0);
+        dialog->setValue(permille.load(std::memory_order_relaxed));
+        QObject::connect(dialog.get(), &QProgressDialog::canceled, [&] {
+            cancelled = true;
+            dialog->setLabelText(QStringLiteral("Cancelling..."));
+        });
+        blocker.Allow(dialog.get());
+        dialog->show();
+        if (options.OnDialogShown) options.OnDialogShown(*dialog);
+    };
 
     QEventLoop loop;
-    const auto showDialog = [&] {
-        dialog.show();
-        if (options.OnDialogShown) options.OnDialogShown(dialog);
-    };
     QTimer show;
     show.setSingleShot(true);
     QObject::connect(&show, &QTimer::timeout, showDialog);
@@ -85,7 +92,9 @@ void RunLongCommand(QWidget* parent, const TLongCommandOptions& options,
     else
         show.start(options.DialogDelay);
     QTimer tick;
-    QObject::connect(&tick, &QTimer::timeout, [&] { dialog.setValue(permille.load(std::memory_order_relaxed)); });
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        if (dialog) dialog->setValue(permille.load(std::memory_order_relaxed));
+    });
     tick.start(50);
 
     std::exception_ptr failure;

@@ -63,8 +63,9 @@ void TMainForm::RetouchCancelClick() {
 
 void TMainForm::PaletteOkClick(PackedColor color) {
     // The snapshot for Undo was taken when the palette window opened.
-    RunPictureCommand([&](Bitmap& picture, TRect& selection, const ProgressCallback&) {
+    RunPictureCommand([&](Bitmap& picture, TRect& selection, const ProgressCallback& progress) {
         FilterContext context{picture, selection};
+        context.Progress = progress;
         RunFeather(context, color);
     }, UndoSnapshot::AlreadyTaken);
 }
