@@ -7,9 +7,9 @@
 #include "Rect.h"
 
 // Applies the formulas (spaces already removed) to the selection, with the result of the
-// region copy of every filter (black outside the picture, drawn back clipped). A formula that does not parse gives 0 for its channel. A floating-point
-// overflow in any formula throws EOverflow before anything is drawn back, so the picture
-// is left as it was.
+// region copy of every filter (black outside the picture, drawn back clipped). A formula that
+// does not parse gives 0 for its channel. A floating-point overflow in any formula throws
+// EOverflow before anything is drawn back, so the picture is left as it was.
 //
 // Each formula's result depends only on the old values of the channels it names, so it is
 // worked out once per distinct value (or pair, or triple) of those and looked up after. A

@@ -29,51 +29,51 @@ FilterStep ReflectionStep(MirrorAxis axis) { return {FilterRoutine::Reflection, 
 const std::vector<FilterCommand>& FilterCommands() {
     using enum ChannelSelector;
     static const std::vector<FilterCommand> commands = {
-        {"black-and-white", "BlackandwhiteMenuClick", "Black and white", {BlackAndWhiteStep()}},
-        {"brightness-increase", "IncreaseBrightnessMenuClick", "Brightness > Increase", {AdjustChannelsStep(25, 25, 25)}},
-        {"brightness-decrease", "DecreaseBrightnessMenuClick", "Brightness > Decrease", {AdjustChannelsStep(-25, -25, -25)}},
-        {"red-increase", "IncreaseRedMenuClick", "Channels > Red > Increase", {AdjustChannelsStep(25, 0, 0)}},
-        {"red-decrease", "DecreaseRedMenuClick", "Channels > Red > Decrease", {AdjustChannelsStep(-25, 0, 0)}},
-        {"green-increase", "IncreaseGreenMenuClick", "Channels > Green > Increase", {AdjustChannelsStep(0, 25, 0)}},
-        {"green-decrease", "DecreaseGreenMenuClick", "Channels > Green > Decrease", {AdjustChannelsStep(0, -25, 0)}},
-        {"blue-increase", "IncreaseBlueMenuClick", "Channels > Blue > Increase", {AdjustChannelsStep(0, 0, 25)}},
-        {"blue-decrease", "DecreaseBlueMenuClick", "Channels > Blue > Decrease", {AdjustChannelsStep(0, 0, -25)}},
-        {"grayscale", "GrayscaleMenuClick", "Grayscale", {GrayscaleStep()}},
-        {"invert-all", "InvertAllmenuClick", "Invert > All", {InvertStep(All)}},
-        {"invert-red", "InvertRedMenuClick", "Invert > Red", {InvertStep(Red)}},
-        {"invert-green", "InvertGreenMenuClick", "Invert > Green", {InvertStep(Green)}},
-        {"invert-blue", "InvertBlueMenuClick", "Invert > Blue", {InvertStep(Blue)}},
-        {"logaritmize-all", "LogaritmizeAllMenuClick", "Logaritmize > All", {LogaritmizeStep(All)}},
-        {"logaritmize-red", "LogaritmizeRedMenuClick", "Logaritmize > Red", {LogaritmizeStep(Red)}},
-        {"logaritmize-green", "LogaritmizeGreenMenuClick", "Logaritmize > Green", {LogaritmizeStep(Green)}},
-        {"logaritmize-blue", "LogaritmizeBlueMenuClick", "Logaritmize > Blue", {LogaritmizeStep(Blue)}},
-        {"mirror-horizontal", "HorisontallyMenuClick", "Mirror > Horisontally", {MirrorStep(MirrorAxis::Horizontal)}},
-        {"mirror-vertical", "VerticallyMenuClick", "Mirror > Vertically", {MirrorStep(MirrorAxis::Vertical)}},
-        {"optimize", "OptimizeMenuClick", "Optimize", {OptimizeStep()}},
-        {"sepia", "SepiaMenuClick", "Sepia", {GrayscaleStep(), AdjustChannelsStep(25, 0, -25)}},
-        {"contrast-increase", "IncreaseContrastmenuClick", "Contrast > Increase", {ContrastStepOf(ContrastStep::Increase)}},
-        {"contrast-decrease", "DecreaseContrastmenuClick", "Contrast > Decrease", {ContrastStepOf(ContrastStep::Decrease)}},
+        {"black-and-white", {BlackAndWhiteStep()}},
+        {"brightness-increase", {AdjustChannelsStep(25, 25, 25)}},
+        {"brightness-decrease", {AdjustChannelsStep(-25, -25, -25)}},
+        {"red-increase", {AdjustChannelsStep(25, 0, 0)}},
+        {"red-decrease", {AdjustChannelsStep(-25, 0, 0)}},
+        {"green-increase", {AdjustChannelsStep(0, 25, 0)}},
+        {"green-decrease", {AdjustChannelsStep(0, -25, 0)}},
+        {"blue-increase", {AdjustChannelsStep(0, 0, 25)}},
+        {"blue-decrease", {AdjustChannelsStep(0, 0, -25)}},
+        {"grayscale", {GrayscaleStep()}},
+        {"invert-all", {InvertStep(All)}},
+        {"invert-red", {InvertStep(Red)}},
+        {"invert-green", {InvertStep(Green)}},
+        {"invert-blue", {InvertStep(Blue)}},
+        {"logaritmize-all", {LogaritmizeStep(All)}},
+        {"logaritmize-red", {LogaritmizeStep(Red)}},
+        {"logaritmize-green", {LogaritmizeStep(Green)}},
+        {"logaritmize-blue", {LogaritmizeStep(Blue)}},
+        {"mirror-horizontal", {MirrorStep(MirrorAxis::Horizontal)}},
+        {"mirror-vertical", {MirrorStep(MirrorAxis::Vertical)}},
+        {"optimize", {OptimizeStep()}},
+        {"sepia", {GrayscaleStep(), AdjustChannelsStep(25, 0, -25)}},
+        {"contrast-increase", {ContrastStepOf(ContrastStep::Increase)}},
+        {"contrast-decrease", {ContrastStepOf(ContrastStep::Decrease)}},
         // FindEdges ends with its own Optimize and Logaritmize(All).
-        {"find-edges", "FindEdgesMenuClick", "Find edges", {FindEdgesStep()}},
-        {"mean-value", "MeanvalueMenuClick", "Mean value", {MeanStep(5)}},
-        {"noise-add", "AddNoiseMenuClick", "Noise > Add", {AddNoiseStep(25)}},
-        {"noise-remove", "RemoveNoiseMenuClick", "Noise > Remove", {MeanStep(1)}},
-        {"sharpness-increase", "IncreaseSharpnessMenuClick", "Sharpness > Increase", {SharpnessStepOf(SharpnessStep::Increase)}},
-        {"sharpness-decrease", "DecreaseSharpnessMenuClick", "Sharpness > Decrease", {SharpnessStepOf(SharpnessStep::Decrease)}},
-        {"drawn", "DrawnMenuClick", "Drawn",
+        {"find-edges", {FindEdgesStep()}},
+        {"mean-value", {MeanStep(5)}},
+        {"noise-add", {AddNoiseStep(25)}},
+        {"noise-remove", {MeanStep(1)}},
+        {"sharpness-increase", {SharpnessStepOf(SharpnessStep::Increase)}},
+        {"sharpness-decrease", {SharpnessStepOf(SharpnessStep::Decrease)}},
+        {"drawn",
          {MeanStep(1), FindEdgesStep(), InvertStep(All), ContrastStepOf(ContrastStep::Increase)}},
-        {"feather", "FeatherMenuClick", "Feather", {}, CommandKind::Feather},
-        {"early-20th-century", "Early20thCenturyMenuClick", "Photo effects > Early 20:th century",
+        {"feather", {}, CommandKind::Feather},
+        {"early-20th-century",
          {AddNoiseStep(25), MeanStep(1), GrayscaleStep(), AdjustChannelsStep(25, 13, -25),
           ContrastStepOf(ContrastStep::Increase)}},
-        {"cheap-color-camera", "CheapcolorcameraMenuClick", "Photo effects > Cheap color camera",
+        {"cheap-color-camera",
          {AdjustChannelsStep(25, 0, 0), AddNoiseStep(25), MeanStep(1), ContrastStepOf(ContrastStep::Increase)}},
         // Reflection selects the whole picture first, so Optimize stretches all of it.
-        {"reflection-horizontal", "ReflectionHorisontallyMenuClick", "Reflection > Horisontally",
+        {"reflection-horizontal",
          {ReflectionStep(MirrorAxis::Horizontal), OptimizeStep()}},
-        {"reflection-vertical", "ReflectionVerticallyMenuClick", "Reflection > Vertically",
+        {"reflection-vertical",
          {ReflectionStep(MirrorAxis::Vertical), OptimizeStep()}},
-        {"swap-channels", "SwapchannelsMenuClick", "Swap channels", {SwapChannelsStep()}},
+        {"swap-channels", {SwapChannelsStep()}},
     };
     return commands;
 }
@@ -81,12 +81,6 @@ const std::vector<FilterCommand>& FilterCommands() {
 const FilterCommand* FindFilterCommand(std::string_view name) {
     for (const FilterCommand& command : FilterCommands())
         if (command.Name == name) return &command;
-    return nullptr;
-}
-
-const FilterCommand* FindFilterCommandByHandler(std::string_view handler) {
-    for (const FilterCommand& command : FilterCommands())
-        if (command.Handler == handler) return &command;
     return nullptr;
 }
 

@@ -61,8 +61,6 @@ enum class CommandKind {
 
 struct FilterCommand {
     std::string_view Name;     // batch step name: "brightness-increase"
-    std::string_view Handler;  // menu handler: "IncreaseBrightnessMenuClick"
-    std::string_view Title;    // menu path: "Brightness > Increase"
     std::vector<FilterStep> Steps;
     CommandKind Kind = CommandKind::Steps;
 };
@@ -70,7 +68,6 @@ struct FilterCommand {
 // Every Filters menu command that rewrites the picture, in menu order.
 const std::vector<FilterCommand>& FilterCommands();
 const FilterCommand* FindFilterCommand(std::string_view name);
-const FilterCommand* FindFilterCommandByHandler(std::string_view handler);
 
 // What a command works on. NoiseSeed is asked once per AddNoise pass. With a Progress
 // callback, a command reports one rising progress over all its steps and a cancel throws

@@ -2,16 +2,6 @@
 
 #include <algorithm>
 
-GrayMap MakeGrayMap(const Bitmap& picture) {
-    GrayMap map(picture.Width(), picture.Height());
-    for (int y = 0; y < picture.Height(); ++y) {
-        const std::uint8_t* p = picture.Row(y);
-        std::uint8_t* gray = map.Row(y);
-        for (int x = 0; x < picture.Width(); ++x, p += 3) gray[x] = PixelGray(p);
-    }
-    return map;
-}
-
 TRect VisiblePart(const Bitmap& picture, const TRect& selection) {
     TRect part;
     part.Left = std::max(selection.Left, 0);

@@ -24,29 +24,6 @@ constexpr std::uint8_t PixelGray(const std::uint8_t* pixel) {
     return std::uint8_t((unsigned(pixel[0]) + pixel[1] + pixel[2]) / 3);
 }
 
-// A width x height array of cells, zero-filled, reached by rows.
-template <class Cell>
-class PixelMap {
-public:
-    PixelMap(int width, int height)
-        : width_(width), height_(height), cells_(std::size_t(width) * std::size_t(height)) {}
-    int Width() const { return width_; }
-    int Height() const { return height_; }
-    Cell* Row(int y) { return cells_.data() + std::size_t(y) * std::size_t(width_); }
-    const Cell* Row(int y) const { return cells_.data() + std::size_t(y) * std::size_t(width_); }
-    Cell& At(int x, int y) { return Row(y)[x]; }
-    const Cell& At(int x, int y) const { return Row(y)[x]; }
-
-private:
-    int width_, height_;
-    std::vector<Cell> cells_;
-};
-using GrayMap = PixelMap<std::uint8_t>;
-using ColorMap = PixelMap<PackedColor>;
-
-// The grey of every pixel of a picture.
-GrayMap MakeGrayMap(const Bitmap& picture);
-
 // The region loop: copies the selection out of the picture (black where it lies outside),
 // lets `passes` rewrite that region picture, and draws it back, clipped to the picture.
 template <class Passes>

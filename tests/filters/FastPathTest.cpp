@@ -247,7 +247,8 @@ TEST(FastPaths, MirrorAndReflectionMatchThePixelAccessorVersions) {
             const int w = c.picture.Width(), h = c.picture.Height();
             const bool across = axis == MirrorAxis::Horizontal;
             Bitmap mirrored(w, h), reflected = c.picture;
-            ColorMap map(w, h);
+            std::vector<PackedColor> map(std::size_t(w) * std::size_t(h));
+            const auto at = [&](int x, int y) -> PackedColor& { return map[std::size_t(y) * std::size_t(w) + std::size_t(x)]; };
             for (int x = 0; x < w; ++x)
                 for (int y = 0; y < h; ++y) {
                     const PackedColor own = c.picture.GetColor(x, y);
@@ -256,11 +257,11 @@ TEST(FastPaths, MirrorAndReflectionMatchThePixelAccessorVersions) {
                         mirrored.SetColor(w - 1 - x, y, own);
                     else
                         mirrored.SetColor(x, h - 1 - y, own);
-                    map.At(x, y) = PackColor((RedOf(own) + RedOf(partner)) / 2, (GreenOf(own) + GreenOf(partner)) / 2,
+                    at(x, y) = PackColor((RedOf(own) + RedOf(partner)) / 2, (GreenOf(own) + GreenOf(partner)) / 2,
                                              (BlueOf(own) + BlueOf(partner)) / 2);
                 }
             for (int x = 0; x < w; ++x)
-                for (int y = 0; y < h; ++y) reflected.SetColor(x, y, map.At(x, y));
+                for (int y = 0; y < h; ++y) reflected.SetColor(x, y, at(x, y));
             TRect selection = c.selection;
             ExpectSame(mirrored, Applied(c, [&](Bitmap& p, const TRect&) { Mirror(p, selection, axis); }), c, "Mirror");
             ExpectSame(reflected, Applied(c, [&](Bitmap& p, const TRect&) { Reflection(p, selection, axis); }), c,

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <set>
 #include <string>
 
 #include "CommandSupport.h"
@@ -20,10 +19,7 @@ TEST(FilterCommands, TableHoldsTheBatchNamesInMenuOrder) {
         "sharpness-increase", "sharpness-decrease", "drawn", "early-20th-century", "cheap-color-camera",
         "reflection-horizontal", "reflection-vertical", "swap-channels"};
     std::vector<std::string> names;
-    std::set<std::string_view> handlers;
     for (const FilterCommand& command : FilterCommands()) {
-        EXPECT_TRUE(handlers.insert(command.Handler).second) << command.Handler;
-        EXPECT_TRUE(command.Handler.ends_with("enuClick")) << command.Handler;  // "menuClick" in three names
         if (command.Kind == CommandKind::Feather) {
             EXPECT_EQ(command.Name, "feather");
             EXPECT_TRUE(command.Steps.empty());
@@ -33,26 +29,7 @@ TEST(FilterCommands, TableHoldsTheBatchNamesInMenuOrder) {
         names.emplace_back(command.Name);
     }
     EXPECT_EQ(names, expected);
-    EXPECT_EQ(FindFilterCommandByHandler("InvertAllmenuClick"), FindFilterCommand("invert-all"));
     EXPECT_EQ(FindFilterCommand("no-such-filter"), nullptr);
-}
-
-TEST(FilterCommands, CompositeSteps) {
-    using enum ChannelSelector;
-    const struct { const char* name; std::vector<FilterStep> steps; } cases[] = {
-        {"sepia", {GrayscaleStep(), AdjustChannelsStep(25, 0, -25)}},
-        {"drawn", {MeanStep(1), FindEdgesStep(), InvertStep(All), ContrastStepOf(ContrastStep::Increase)}},
-        {"early-20th-century",
-         {AddNoiseStep(25), MeanStep(1), GrayscaleStep(), AdjustChannelsStep(25, 13, -25),
-          ContrastStepOf(ContrastStep::Increase)}},
-        {"cheap-color-camera",
-         {AdjustChannelsStep(25, 0, 0), AddNoiseStep(25), MeanStep(1), ContrastStepOf(ContrastStep::Increase)}},
-        {"reflection-vertical", {ReflectionStep(MirrorAxis::Vertical), OptimizeStep()}},
-        {"mean-value", {MeanStep(5)}},
-        {"noise-remove", {MeanStep(1)}},
-        {"noise-add", {AddNoiseStep(25)}},
-    };
-    for (const auto& c : cases) EXPECT_EQ(FindFilterCommand(c.name)->Steps, c.steps) << c.name;
 }
 
 TEST(FilterCommands, CompositesRunTheirRoutinesInOrder) {
