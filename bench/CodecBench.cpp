@@ -25,9 +25,7 @@ struct Samples {
         WriteFileAtomically(jpegPath, jpeg);
         WriteFileAtomically(bmpPath, bmp);
     }
-    static std::string Temporary(const char* name) {
-        return (std::filesystem::temp_directory_path() / name).string();
-    }
+    static std::string Temporary(const char* name) { return (std::filesystem::temp_directory_path() / name).string(); }
 };
 
 const Samples& Shared() {

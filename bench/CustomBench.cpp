@@ -37,4 +37,6 @@ static void Compiled(Bitmap& picture, const TRect& selection, const TFilterFormu
 BENCHMARK_CAPTURE(Custom, Invert, &Compiled, Whole, Invert)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(Custom, Mixed, &Compiled, Whole, Mixed)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(Custom, AllThreeChannels, &Compiled, Whole, AllThree)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(Custom, PlainMixed10k, &PlainCustomFilter, Small, Mixed)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(Custom, PlainMixed10k, &PlainCustomFilter, Small, Mixed)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();

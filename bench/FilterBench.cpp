@@ -21,7 +21,8 @@ const Bitmap& Source() {
         for (int y = 0; y < p.Height(); ++y)
             for (std::size_t i = 0; i < p.RowBytes(); i += 4) {
                 const std::uint32_t bits = random();
-                for (std::size_t k = 0; k < 4 && i + k < p.RowBytes(); ++k) p.Row(y)[i + k] = std::uint8_t(bits >> (8 * k));
+                for (std::size_t k = 0; k < 4 && i + k < p.RowBytes(); ++k)
+                    p.Row(y)[i + k] = std::uint8_t(bits >> (8 * k));
             }
         return p;
     }();
@@ -43,10 +44,10 @@ void Run(benchmark::State& state, Routine routine) {
 }
 }  // namespace
 
-#define FILTER_BENCH(name, call)                                                  \
-    static void name(benchmark::State& state) {                                   \
+#define FILTER_BENCH(name, call)                                                      \
+    static void name(benchmark::State& state) {                                       \
         Run(state, [](Bitmap& picture, [[maybe_unused]] TRect& selection) { call; }); \
-    }                                                                             \
+    }                                                                                 \
     BENCHMARK(name)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(0.5);
 
 FILTER_BENCH(BM_AdjustChannels, AdjustChannels(picture, selection, 25, 25, 25))
@@ -56,8 +57,7 @@ FILTER_BENCH(BM_InvertAll, Invert(picture, selection, ChannelSelector::All))
 FILTER_BENCH(BM_SwapChannels, SwapChannels(picture, selection))
 // Invert's rule through its tables alone, a look-up per byte: what the byte-vector blocks of
 // ApplyVectorRule save.
-FILTER_BENCH(BM_InvertByTables,
-             ApplyChannelTables(picture, selection, TablesOf([](Bytes16 v, int) { return ~v; })))
+FILTER_BENCH(BM_InvertByTables, ApplyChannelTables(picture, selection, TablesOf([](Bytes16 v, int) { return ~v; })))
 FILTER_BENCH(BM_ContrastIncrease, Contrast(picture, selection, ContrastStep::Increase))
 FILTER_BENCH(BM_LogaritmizeAll, Logaritmize(picture, selection, ChannelSelector::All))
 FILTER_BENCH(BM_Optimize, Optimize(picture, selection))

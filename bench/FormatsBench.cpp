@@ -22,9 +22,7 @@ struct FormatSamples {
         WriteFileAtomically(pngPath, png);
         WriteFileAtomically(tiffPath, tiff);
     }
-    static std::string Temporary(const char* name) {
-        return (std::filesystem::temp_directory_path() / name).string();
-    }
+    static std::string Temporary(const char* name) { return (std::filesystem::temp_directory_path() / name).string(); }
 };
 
 const FormatSamples& Shared() {

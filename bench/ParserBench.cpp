@@ -5,8 +5,7 @@
 
 namespace {
 
-void ParseFormula(benchmark::State& state, const char* formula)
-{
+void ParseFormula(benchmark::State& state, const char* formula) {
     TMathParser parser;
     parser.ParseString = formula;
     for (auto _ : state) {

@@ -30,9 +30,13 @@ const TFilterFormulas Mixed{"255-R1", "(R1+G1+B1)/3", "SQRT(B1)*16"};
 const TFilterFormulas Gray{"(R1+G1+B1)/3", "(R1+G1+B1)/3", "(R1+G1+B1)/3"};
 }  // namespace
 
-#define THREADS_BENCH(name, call)                                                                         \
-    BENCHMARK_CAPTURE(Threaded, name, [](Bitmap& picture, const TRect& selection) { call; })             \
-        ->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(0.5);
+#define THREADS_BENCH(name, call)                                                            \
+    BENCHMARK_CAPTURE(Threaded, name, [](Bitmap& picture, const TRect& selection) { call; }) \
+        ->Arg(1)                                                                             \
+        ->Arg(2)                                                                             \
+        ->Unit(benchmark::kMillisecond)                                                      \
+        ->UseRealTime()                                                                      \
+        ->MinTime(0.5);
 
 THREADS_BENCH(Mean1, Mean(picture, selection, 1))
 THREADS_BENCH(Mean5, Mean(picture, selection, 5))

@@ -8,12 +8,12 @@
 #include "Bitmap.h"
 
 // A broken invariant stops the run like a crash, so that libFuzzer keeps the input.
-#define FUZZ_CHECK(condition, what)                                                      \
-    do {                                                                                 \
-        if (!(condition)) {                                                              \
+#define FUZZ_CHECK(condition, what)                                                            \
+    do {                                                                                       \
+        if (!(condition)) {                                                                    \
             std::fprintf(stderr, "FUZZ_CHECK failed: %s (%s:%d)\n", what, __FILE__, __LINE__); \
-            std::abort();                                                                \
-        }                                                                                \
+            std::abort();                                                                      \
+        }                                                                                      \
     } while (0)
 
 // Decoded pictures larger than this are only decoded, not also re-encoded and compared,
@@ -30,8 +30,9 @@ inline Bitmap SmallPicture() {
     Bitmap picture(7, 5);
     for (int y = 0; y < picture.Height(); ++y)
         for (int x = 0; x < picture.Width(); ++x)
-            picture.SetColor(x, y, PackColor(std::uint8_t(x * 42 + y), std::uint8_t(255 - y * 63 - x),
-                                             std::uint8_t((x * y * 29 + 7) & 255)));
+            picture.SetColor(x, y,
+                             PackColor(std::uint8_t(x * 42 + y), std::uint8_t(255 - y * 63 - x),
+                                       std::uint8_t((x * y * 29 + 7) & 255)));
     picture.SetColor(0, 0, PackColor(0, 0, 0));
     picture.SetColor(6, 4, PackColor(255, 255, 255));
     return picture;

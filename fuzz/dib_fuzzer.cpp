@@ -25,8 +25,8 @@ void TryDecode(const std::uint8_t* data, std::size_t size, DibContainer containe
         FUZZ_CHECK(layout.width > 0 && layout.height > 0, "layout has a size");
         FUZZ_CHECK(layout.pixelOffset <= size, "pixels start inside the data");
         if (CostlyPicture(layout.width, layout.height)) return;
-        const Bitmap picture = container == DibContainer::File ? DecodeBmpFile(data, size)
-                                                               : DecodePackedDib(data, size);
+        const Bitmap picture =
+            container == DibContainer::File ? DecodeBmpFile(data, size) : DecodePackedDib(data, size);
         FUZZ_CHECK(picture.Width() == layout.width && picture.Height() == layout.height,
                    "decoded size is the declared size");
         CheckRoundTrip(picture);

@@ -57,9 +57,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const TRect selections[] = {{0, 0, 6, 4}, {-2, 1, 8, 6}, {3, -1, 4, 2}};
     {
         const TRect& selection = selections[size % 3];
-        const TResult fast = Apply([](Bitmap& picture, const TRect& where, const TFilterFormulas& rules) {
-            CustomFilter(picture, where, rules);
-        }, selection, formulas);
+        const TResult fast = Apply([](Bitmap& picture, const TRect& where,
+                                      const TFilterFormulas& rules) { CustomFilter(picture, where, rules); },
+                                   selection, formulas);
         const TResult plain = Apply(PlainCustomFilter, selection, formulas);
         FUZZ_CHECK(fast.thrown == plain.thrown, "both filters fail alike");
         FUZZ_CHECK(fast.picture == plain.picture, "both filters give the same picture");

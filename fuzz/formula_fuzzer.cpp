@@ -41,8 +41,15 @@ TOutcome Catch(Run run) {
 }
 
 const std::vector<std::string> Names{"X", "Y"};
-const long double Extremes[] = {0, 2.5L, -3, 255, 1e4000L, 1e-4000L, std::numeric_limits<long double>::max(),
-                                std::numeric_limits<long double>::infinity(), std::numeric_limits<long double>::quiet_NaN()};
+const long double Extremes[] = {0,
+                                2.5L,
+                                -3,
+                                255,
+                                1e4000L,
+                                1e-4000L,
+                                std::numeric_limits<long double>::max(),
+                                std::numeric_limits<long double>::infinity(),
+                                std::numeric_limits<long double>::quiet_NaN()};
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -47,10 +47,12 @@ void TForms::Connect(TUserInterface& ui) {
     custom->SaveFilterDialog = [&ui] { return ui.SaveFilterFile(); };
     PrintForm->OnPrint = [main](QPageLayout::Orientation orientation) {
         bool printed = false;
-        main->RunCommand([&] {
-            main->Print(orientation);
-            printed = true;
-        }, TMainForm::Cursor::Busy);
+        main->RunCommand(
+            [&] {
+                main->Print(orientation);
+                printed = true;
+            },
+            TMainForm::Cursor::Busy);
         return printed;
     };
 }

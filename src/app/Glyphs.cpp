@@ -5,8 +5,8 @@
 #include <QPixmap>
 
 namespace {
-const QColor Ink(40, 40, 40), Paper(250, 250, 245), Blue(40, 90, 200), Yellow(240, 200, 40),
-    Red(200, 40, 40), Green(40, 150, 60), Grey(150, 150, 150);
+const QColor Ink(40, 40, 40), Paper(250, 250, 245), Blue(40, 90, 200), Yellow(240, 200, 40), Red(200, 40, 40),
+    Green(40, 150, 60), Grey(150, 150, 150);
 
 void Page(QPainter& p, int x, int y, int w, int h) {
     p.setPen(Ink);
@@ -17,8 +17,7 @@ void Page(QPainter& p, int x, int y, int w, int h) {
 void Draw(QPainter& p, Glyph glyph) {
     p.setRenderHint(QPainter::Antialiasing, false);
     switch (glyph) {
-        case Glyph::None:
-            break;
+        case Glyph::None: break;
         case Glyph::Open:  // open: a folder
             p.setPen(Ink);
             p.setBrush(Yellow);

@@ -38,8 +38,7 @@ protected:
                 const auto* widget = qobject_cast<const QWidget*>(target);
                 return !(widget && allowed_ && (widget == allowed_ || allowed_->isAncestorOf(widget)));
             }
-            default:
-                return false;
+            default: return false;
         }
     }
 
@@ -106,7 +105,8 @@ void RunLongCommand(QWidget* parent, const TLongCommandOptions& options,
             failure = std::current_exception();
         }
         finished = true;
-        QMetaObject::invokeMethod(&loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            &loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
     });
     loop.exec();
     // The loop also ends early when the program is told to exit: the work is then cancelled.

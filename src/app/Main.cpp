@@ -23,13 +23,9 @@
 #include "View.h"
 
 TMainForm::TMainForm(TUserInterface& ui, TForms& forms, const std::string& firstArgument)
-    : QMainWindow(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                               Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                               Qt::WindowCloseButtonHint),
-      ui_(ui),
-      forms_(forms),
-      clientArea_(new TClientArea(*this, WorkingImage)),
-      scrollArea_(new QScrollArea) {
+    : QMainWindow(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                               Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      ui_(ui), forms_(forms), clientArea_(new TClientArea(*this, WorkingImage)), scrollArea_(new QScrollArea) {
     ProgramFolder = QCoreApplication::applicationDirPath().toStdString();
     PicturesFolder = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation).toStdString();
     setFont(WindowFont());
@@ -81,12 +77,8 @@ void TMainForm::CreateMenus() {
                 open.push_back(current()->addMenu(caption));
                 actions_[entry.Name] = open.back()->menuAction();
                 break;
-            case MenuEntryKind::EndSubmenu:
-                open.pop_back();
-                break;
-            case MenuEntryKind::Separator:
-                current()->addSeparator();
-                break;
+            case MenuEntryKind::EndSubmenu: open.pop_back(); break;
+            case MenuEntryKind::Separator: current()->addSeparator(); break;
             case MenuEntryKind::Item: {
                 QAction* action = current()->addAction(caption);
                 if (entry.Shortcut) action->setShortcut(QKeySequence(QString::fromLatin1(entry.Shortcut)));

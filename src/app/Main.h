@@ -163,7 +163,6 @@ private:
     void FitWindow();
     void ToggleZoom();
 
-
     TUserInterface& ui_;
     TForms& forms_;
     TClientArea* clientArea_;

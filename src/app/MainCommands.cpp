@@ -13,21 +13,23 @@
 // it was, and a cancelled or failed change leaves the picture, the selection and Undo alone.
 bool TMainForm::RunPictureCommand(const PictureChange& change, UndoSnapshot undo) {
     bool changed = false;
-    RunCommand([&] {
-        Bitmap picture = WorkingImage;
-        TRect selection = Selection;
-        RunLongCommand(this, LongCommands,
-                       [&](const ProgressCallback& progress) { change(picture, selection, progress); });
-        if (undo == UndoSnapshot::Take) {
-            UndoImage = std::move(WorkingImage);
-            UndoMetadata = WorkingMetadata;
-            MenuState.UndoEnabled = true;
-        }
-        WorkingImage = std::move(picture);
-        Selection = selection;
-        ReDraw();
-        changed = true;
-    }, Cursor::Busy);
+    RunCommand(
+        [&] {
+            Bitmap picture = WorkingImage;
+            TRect selection = Selection;
+            RunLongCommand(this, LongCommands,
+                           [&](const ProgressCallback& progress) { change(picture, selection, progress); });
+            if (undo == UndoSnapshot::Take) {
+                UndoImage = std::move(WorkingImage);
+                UndoMetadata = WorkingMetadata;
+                MenuState.UndoEnabled = true;
+            }
+            WorkingImage = std::move(picture);
+            Selection = selection;
+            ReDraw();
+            changed = true;
+        },
+        Cursor::Busy);
     return changed;
 }
 

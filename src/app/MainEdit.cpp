@@ -25,7 +25,9 @@ void TMainForm::RestoreUndo() {
     ReDraw();
 }
 
-void TMainForm::UndoMenuClick() { RunCommand([&] { RestoreUndo(); }); }
+void TMainForm::UndoMenuClick() {
+    RunCommand([&] { RestoreUndo(); });
+}
 
 void TMainForm::CopyMenuClick() {
     RunCommand([&] {
@@ -37,23 +39,25 @@ void TMainForm::CopyMenuClick() {
 }
 
 void TMainForm::PasteMenuClick() {
-    RunCommand([&] {
-        Bitmap pasted;
-        try {
-            pasted = ClipboardPicture(QApplication::clipboard()->mimeData());
-        } catch (const EPictureTooLarge&) {
-            throw;  // a picture there, but too large: the error box says so
-        } catch (const EInvalidGraphic&) {
-            ui_.Information("No clipboard data available.");
-            return;
-        }
-        WorkingImage = std::move(pasted);
-        WorkingMetadata = {};
-        FileName.clear();
-        SelectAll();
-        ReDraw();
-        MenuState.UnnamedPictureArrived();
-    }, Cursor::Busy);
+    RunCommand(
+        [&] {
+            Bitmap pasted;
+            try {
+                pasted = ClipboardPicture(QApplication::clipboard()->mimeData());
+            } catch (const EPictureTooLarge&) {
+                throw;  // a picture there, but too large: the error box says so
+            } catch (const EInvalidGraphic&) {
+                ui_.Information("No clipboard data available.");
+                return;
+            }
+            WorkingImage = std::move(pasted);
+            WorkingMetadata = {};
+            FileName.clear();
+            SelectAll();
+            ReDraw();
+            MenuState.UnnamedPictureArrived();
+        },
+        Cursor::Busy);
 }
 
 void TMainForm::SelectallMenuClick() {

@@ -38,11 +38,13 @@ bool TMainForm::OpenFile(const std::string& path) {
 // file must not become the name that Save writes to, or Save would overwrite that file with
 // the picture still on screen.
 void TMainForm::OpenNamedFile(const std::string& path) {
-    RunCommand([&] {
-        if (!OpenFile(path)) return;
-        FileName = path;
-        ShowCaption();
-    }, Cursor::Busy);
+    RunCommand(
+        [&] {
+            if (!OpenFile(path)) return;
+            FileName = path;
+            ShowCaption();
+        },
+        Cursor::Busy);
 }
 
 void TMainForm::SaveImage(const std::string& path) {
@@ -70,13 +72,15 @@ void TMainForm::SaveImage(const std::string& path) {
 // Once loaded, the picture it replaced cannot be brought back. A failed load stops there,
 // with the name and Undo as they were.
 void TMainForm::LoadSnapshot(const std::string& path) {
-    RunCommand([&] {
-        if (!OpenFile(path)) return;
-        FileName = path;
-        ShowCaption();
-        MenuState.UndoEnabled = false;
-        UpdateActions();
-    }, Cursor::Busy);
+    RunCommand(
+        [&] {
+            if (!OpenFile(path)) return;
+            FileName = path;
+            ShowCaption();
+            MenuState.UndoEnabled = false;
+            UpdateActions();
+        },
+        Cursor::Busy);
 }
 
 void TMainForm::WebcameraMenuClick() {
@@ -121,9 +125,7 @@ void TMainForm::SaveMenuClick() {
 }
 
 void TMainForm::QuickSaveMenuClick() {
-    RunCommand([&] {
-        SaveUnderName((std::filesystem::path(SaveFolder()) / "quicksave.bmp").string());
-    }, Cursor::Busy);
+    RunCommand([&] { SaveUnderName((std::filesystem::path(SaveFolder()) / "quicksave.bmp").string()); }, Cursor::Busy);
 }
 
 namespace {

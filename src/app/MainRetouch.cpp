@@ -23,33 +23,37 @@ std::string TMainForm::RetouchFileName() {
 }
 
 void TMainForm::RetouchMenuClick() {
-    RunCommand([&] {
-        UpdateUndo();
-        const std::string path = RetouchFileName();
-        SaveImage(path);
-        TRetouchForm& retouch = *forms_.RetouchForm;
-        retouch.Load(path);
-        hide();
-        retouch.show();
-        retouch.MoveWithinScreen(pos());
-        retouch.raise();
-    }, Cursor::Busy);
+    RunCommand(
+        [&] {
+            UpdateUndo();
+            const std::string path = RetouchFileName();
+            SaveImage(path);
+            TRetouchForm& retouch = *forms_.RetouchForm;
+            retouch.Load(path);
+            hide();
+            retouch.show();
+            retouch.MoveWithinScreen(pos());
+            retouch.raise();
+        },
+        Cursor::Busy);
 }
 
 void TMainForm::RetouchOkClick() {
     TRetouchForm& retouch = *forms_.RetouchForm;
-    RunCommand([&] {
-        const std::string path = RetouchFileName();
-        SavePicture(path, retouch.Picture(), PictureFormat::Bitmap);
-        OpenFile(path);  // keeps FileName: the picture keeps its own name
-        // The picture is back by now; a hand-off file that will not go must not keep the
-        // user in the retouch window (the run's folder goes at exit anyway).
-        std::error_code ignored;
-        std::filesystem::remove(path, ignored);
-        move(retouch.pos());
-        retouch.hide();
-        show();
-    }, Cursor::Busy);
+    RunCommand(
+        [&] {
+            const std::string path = RetouchFileName();
+            SavePicture(path, retouch.Picture(), PictureFormat::Bitmap);
+            OpenFile(path);  // keeps FileName: the picture keeps its own name
+            // The picture is back by now; a hand-off file that will not go must not keep the
+            // user in the retouch window (the run's folder goes at exit anyway).
+            std::error_code ignored;
+            std::filesystem::remove(path, ignored);
+            move(retouch.pos());
+            retouch.hide();
+            show();
+        },
+        Cursor::Busy);
 }
 
 void TMainForm::RetouchCancelClick() {
@@ -63,9 +67,11 @@ void TMainForm::RetouchCancelClick() {
 
 void TMainForm::PaletteOkClick(PackedColor color) {
     // The snapshot for Undo was taken when the palette window opened.
-    RunPictureCommand([&](Bitmap& picture, TRect& selection, const ProgressCallback& progress) {
-        FilterContext context{picture, selection};
-        context.Progress = progress;
-        RunFeather(context, color);
-    }, UndoSnapshot::AlreadyTaken);
+    RunPictureCommand(
+        [&](Bitmap& picture, TRect& selection, const ProgressCallback& progress) {
+            FilterContext context{picture, selection};
+            context.Progress = progress;
+            RunFeather(context, color);
+        },
+        UndoSnapshot::AlreadyTaken);
 }

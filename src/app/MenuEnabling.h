@@ -3,11 +3,11 @@
 
 // The groups of items that are enabled together.
 enum class MenuGroup {
-    Always,        // Open, Exit, Paste, Help
-    Sources,       // the Sources menu: closed while a scanner acquisition runs
-    Picture,       // Save as, QuickSave, Print, Copy, Select all, the Filters and Deform menus
-    Save,          // Save
-    Undo,          // Undo
+    Always,   // Open, Exit, Paste, Help
+    Sources,  // the Sources menu: closed while a scanner acquisition runs
+    Picture,  // Save as, QuickSave, Print, Copy, Select all, the Filters and Deform menus
+    Save,     // Save
+    Undo,     // Undo
 };
 
 // What the enabling depends on. The flags follow events, not the picture itself: a pasted

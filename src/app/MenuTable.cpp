@@ -20,6 +20,8 @@ constexpr TMenuEntry Filter(const char* name, const char* caption, const char* c
     return {.Name = name, .Caption = caption, .FilterCommand = command, .Group = G::Picture};
 }
 
+// One row per item, kept on one line each so the table reads as a table.
+// clang-format off
 const TMenuEntry entries[] = {
     Menu("FileMenu", "&File"),
     {.Name = "OpenMenu", .Caption = "&Open", .Handler = &F::OpenMenuClick, .Shortcut = "Ctrl+O", .Glyph = Glyph::Open},
@@ -129,6 +131,7 @@ const TMenuEntry entries[] = {
     Menu("HelpMenu", "&Help"),
     {.Name = "AboutMenu", .Caption = "&About", .Handler = &F::AboutMenuClick, .Glyph = Glyph::About},
 };
+// clang-format on
 }  // namespace
 
 std::span<const TMenuEntry> MainMenuEntries() { return entries; }

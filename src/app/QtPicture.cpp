@@ -16,7 +16,6 @@ Bitmap BitmapFromImage(const QImage& image) {
     CheckPictureSize(image.width(), image.height());
     const QImage rows = image.convertToFormat(QImage::Format_BGR888);
     Bitmap picture(rows.width(), rows.height());
-    for (int y = 0; y < picture.Height(); ++y)
-        std::memcpy(picture.Row(y), rows.constScanLine(y), picture.RowBytes());
+    for (int y = 0; y < picture.Height(); ++y) std::memcpy(picture.Row(y), rows.constScanLine(y), picture.RowBytes());
     return picture;
 }

@@ -35,7 +35,8 @@ std::optional<std::string> RunPictureDialog(QFileDialog::AcceptMode mode, const 
     if (mode == QFileDialog::AcceptSave && QFileInfo(path).suffix().isEmpty()) {
         const QString filter = dialog.selectedNameFilter();
         const qsizetype star = filter.indexOf(QLatin1String("*."));
-        path += star < 0 ? QStringLiteral(".bmp") : filter.mid(star + 1, filter.indexOf(QLatin1Char(')'), star) - star - 1);
+        path +=
+            star < 0 ? QStringLiteral(".bmp") : filter.mid(star + 1, filter.indexOf(QLatin1Char(')'), star) - star - 1);
     }
     return path.toStdString();
 }
@@ -46,8 +47,7 @@ void QtUserInterface::Information(const std::string& text) {
 }
 
 bool QtUserInterface::Confirm(const std::string& text) {
-    return ShowBox(QMessageBox::Question, "Confirm", text, QMessageBox::Yes | QMessageBox::No) ==
-           QMessageBox::Yes;
+    return ShowBox(QMessageBox::Question, "Confirm", text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
 void QtUserInterface::Error(const std::string& text) {
@@ -59,13 +59,13 @@ void QtUserInterface::Warning(const std::string& caption, const std::string& tex
 }
 
 std::optional<std::string> QtUserInterface::OpenPictureFile() {
-    return RunPictureDialog(QFileDialog::AcceptOpen, {QStringLiteral("Images (*.bmp *.jpg *.jpeg *.jpe *.jfif *.png *.tif *.tiff)")});
+    return RunPictureDialog(QFileDialog::AcceptOpen,
+                            {QStringLiteral("Images (*.bmp *.jpg *.jpeg *.jpe *.jfif *.png *.tif *.tiff)")});
 }
 
 std::optional<std::string> QtUserInterface::SavePictureFile() {
-    return RunPictureDialog(QFileDialog::AcceptSave,
-                            {QStringLiteral("Bitmap (*.bmp)"), QStringLiteral("JPEG (*.jpg)"),
-                             QStringLiteral("PNG (*.png)"), QStringLiteral("TIFF (*.tif)")});
+    return RunPictureDialog(QFileDialog::AcceptSave, {QStringLiteral("Bitmap (*.bmp)"), QStringLiteral("JPEG (*.jpg)"),
+                                                      QStringLiteral("PNG (*.png)"), QStringLiteral("TIFF (*.tif)")});
 }
 
 std::optional<std::string> QtUserInterface::OpenFilterFile() { return RunFilterFileDialog(FilterDialogKind::Open); }

@@ -86,9 +86,7 @@ void PaintFrame(QPainter& painter, const TRect& selection, const QRect& area) {
 }
 }  // namespace
 
-QSize ClientSizeFor(const Bitmap& picture) {
-    return {std::max(picture.Width(), MinimumClientWidth), picture.Height()};
-}
+QSize ClientSizeFor(const Bitmap& picture) { return {std::max(picture.Width(), MinimumClientWidth), picture.Height()}; }
 
 QFont WindowFont() {
     QFont font(QStringLiteral("Sans Serif"));

@@ -30,7 +30,8 @@ std::vector<std::int64_t> Integers(const std::string& name, const std::string& a
         ++p;
     }
     if (values.size() != count)
-        throw EBatchUsage(name + ": expects " + std::to_string(count) + " values, got " + std::to_string(values.size()));
+        throw EBatchUsage(name + ": expects " + std::to_string(count) + " values, got " +
+                          std::to_string(values.size()));
     return values;
 }
 

@@ -99,7 +99,8 @@ int RunBatch(const std::vector<std::string>& arguments, std::ostream& out, std::
         if (!line.help)
             for (const std::string& step : line.steps) steps.push_back(ParseStep(step));
     } catch (const std::exception& error) {
-        err << "corvalux-batch: " << error.what() << "\n" << "Try 'corvalux-batch --help'.\n";
+        err << "corvalux-batch: " << error.what() << "\n"
+            << "Try 'corvalux-batch --help'.\n";
         return 2;
     }
     TProgressLine progressLine(err);
@@ -114,11 +115,10 @@ int RunBatch(const std::vector<std::string>& arguments, std::ostream& out, std::
         session.Out = &out;
         session.FileName = line.input;
         const PictureFormat outputFormat =
-            line.output.empty() ? PictureFormat::Bitmap
-                                : CheckedFormat(line.output, SaveNameRefusal);
-        LoadedPicture loaded = LoadPictureFile(
-            line.input, CheckedFormat(line.input, OpenNameRefusal),
-            line.keepOrientation ? OrientationRule::AsStored : OrientationRule::Upright);
+            line.output.empty() ? PictureFormat::Bitmap : CheckedFormat(line.output, SaveNameRefusal);
+        LoadedPicture loaded =
+            LoadPictureFile(line.input, CheckedFormat(line.input, OpenNameRefusal),
+                            line.keepOrientation ? OrientationRule::AsStored : OrientationRule::Upright);
         session.Picture = std::move(loaded.Picture);
         session.SelectAll();
         // One percentage over all the steps, each an equal share.

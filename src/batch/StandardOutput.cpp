@@ -14,8 +14,10 @@ bool TFileOutputBuffer::WriteOut() {
     while (error_ == 0 && next < end) {
         const ssize_t n = ::write(fd_, next, std::size_t(end - next));
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) error_ = errno;
-        else next += n;
+        if (n < 0)
+            error_ = errno;
+        else
+            next += n;
     }
     setp(buffer_, buffer_ + sizeof buffer_);  // after a failure the rest is dropped
     return error_ == 0;

@@ -51,8 +51,8 @@ BOOL capGetDriverDescriptionA(UINT driverIndex, char* name, int nameSize, char* 
     return true;
 }
 
-HWND capCreateCaptureWindowA(const char* windowName, DWORD style, int x, int y, int width, int height,
-                             HWND parent, int id) {
+HWND capCreateCaptureWindowA(const char* windowName, DWORD style, int x, int y, int width, int height, HWND parent,
+                             int id) {
     const std::shared_ptr<CaptureBackend> backend = CurrentCaptureBackend();
     backend->Observe({"capCreateCaptureWindowA(" + std::string(windowName ? windowName : "") + ", " +
                       std::to_string(x) + ", " + std::to_string(y) + ", " + std::to_string(width) + ", " +

@@ -23,8 +23,8 @@ using CAPWAVECALLBACK = LRESULT (*)(HWND window, WAVEHDR* header);
 BOOL capGetDriverDescriptionA(UINT driverIndex, char* name, int nameSize, char* version, int versionSize);
 
 // Creates a capture window. WS_CHILD windows need a parent. 0 on failure.
-HWND capCreateCaptureWindowA(const char* windowName, DWORD style, int x, int y, int width, int height,
-                             HWND parent, int id);
+HWND capCreateCaptureWindowA(const char* windowName, DWORD style, int x, int y, int width, int height, HWND parent,
+                             int id);
 
 // Sends a message to a capture window; 0 for a handle that is not a live capture window.
 LRESULT SendMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -45,24 +45,13 @@ TCaptureWindow* TCaptureWindow::FromHandle(HWND window) {
 
 LRESULT TCaptureWindow::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-        case WM_CAP_SET_CALLBACK_STATUSA:
-            statusCallback_ = reinterpret_cast<CAPSTATUSCALLBACK>(lParam);
-            return true;
-        case WM_CAP_SET_CALLBACK_VIDEOSTREAM:
-            videoCallback_ = reinterpret_cast<CAPVIDEOCALLBACK>(lParam);
-            return true;
-        case WM_CAP_SET_CALLBACK_WAVESTREAM:
-            waveCallback_ = reinterpret_cast<CAPWAVECALLBACK>(lParam);
-            return true;
-        case WM_CAP_GET_USER_DATA:
-            return userData_;
-        case WM_CAP_SET_USER_DATA:
-            userData_ = lParam;
-            return true;
-        case WM_CAP_DRIVER_CONNECT:
-            return Connect(int(wParam & 0xFFFF));
-        case WM_CAP_DRIVER_DISCONNECT:
-            return Disconnect();
+        case WM_CAP_SET_CALLBACK_STATUSA: statusCallback_ = reinterpret_cast<CAPSTATUSCALLBACK>(lParam); return true;
+        case WM_CAP_SET_CALLBACK_VIDEOSTREAM: videoCallback_ = reinterpret_cast<CAPVIDEOCALLBACK>(lParam); return true;
+        case WM_CAP_SET_CALLBACK_WAVESTREAM: waveCallback_ = reinterpret_cast<CAPWAVECALLBACK>(lParam); return true;
+        case WM_CAP_GET_USER_DATA: return userData_;
+        case WM_CAP_SET_USER_DATA: userData_ = lParam; return true;
+        case WM_CAP_DRIVER_CONNECT: return Connect(int(wParam & 0xFFFF));
+        case WM_CAP_DRIVER_DISCONNECT: return Disconnect();
         case WM_CAP_DRIVER_GET_CAPS: {
             if (!Connected() || lParam == 0) return false;
             CAPDRIVERCAPS caps;
@@ -74,27 +63,22 @@ LRESULT TCaptureWindow::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
             if (lParam == 0) return false;
             CAPSTATUS status;
             FillStatus(status);
-            std::memcpy(reinterpret_cast<void*>(lParam), &status, std::min<std::size_t>(wParam & 0xFFFF, sizeof status));
+            std::memcpy(reinterpret_cast<void*>(lParam), &status,
+                        std::min<std::size_t>(wParam & 0xFFFF, sizeof status));
             return true;
         }
-        case WM_CAP_FILE_SAVEDIBA:
-            return SaveDib(reinterpret_cast<const char*>(lParam));
-        case WM_CAP_SET_PREVIEW:
-            return SetPreview(wParam != 0);
+        case WM_CAP_FILE_SAVEDIBA: return SaveDib(reinterpret_cast<const char*>(lParam));
+        case WM_CAP_SET_PREVIEW: return SetPreview(wParam != 0);
         case WM_CAP_SET_OVERLAY:
             // There is no overlay hardware: switching it off is all that succeeds.
             return wParam == 0;
-        case WM_CAP_SET_PREVIEWRATE:
-            previewTimer_->setInterval(std::max<int>(1, int(wParam & 0xFFFF)));
-            return true;
+        case WM_CAP_SET_PREVIEWRATE: previewTimer_->setInterval(std::max<int>(1, int(wParam & 0xFFFF))); return true;
         case WM_CAP_SET_SCALE:
             scale_ = wParam != 0;
             update();
             return true;
-        case WM_CAP_GRAB_FRAME:
-            return Grab();
-        default:
-            return false;
+        case WM_CAP_GRAB_FRAME: return Grab();
+        default: return false;
     }
 }
 

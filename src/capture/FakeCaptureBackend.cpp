@@ -65,13 +65,14 @@ bool FakeCaptureBackend::Pump(int count) {
 int FakeCaptureBackend::ConnectedIndex() const { return live_ ? live_->Index() : -1; }
 
 Bitmap FakeFrame(int width, int height, unsigned number) {
-    static constexpr PackedColor Bars[8] = {
-        PackColor(255, 255, 255), PackColor(255, 255, 0), PackColor(0, 255, 255), PackColor(0, 255, 0),
-        PackColor(255, 0, 255),   PackColor(255, 0, 0),   PackColor(0, 0, 255),   PackColor(0, 0, 0)};
+    static constexpr PackedColor Bars[8] = {PackColor(255, 255, 255), PackColor(255, 255, 0), PackColor(0, 255, 255),
+                                            PackColor(0, 255, 0),     PackColor(255, 0, 255), PackColor(255, 0, 0),
+                                            PackColor(0, 0, 255),     PackColor(0, 0, 0)};
     Bitmap frame(width, height);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) frame.SetColor(x, y, Bars[std::size_t(x) * 8 / std::size_t(width)]);
-    if (width > 0 && height > 0) frame.SetColor(0, 0, PackColor((number >> 16) & 0xFF, (number >> 8) & 0xFF, number & 0xFF));
+    if (width > 0 && height > 0)
+        frame.SetColor(0, 0, PackColor((number >> 16) & 0xFF, (number >> 8) & 0xFF, number & 0xFF));
     return frame;
 }
 

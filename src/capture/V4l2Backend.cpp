@@ -130,9 +130,9 @@ FrameResult V4l2Stream::TakeFrame(Bitmap& frame) {
     // Some drivers leave bytesused at 0 for a full buffer; never read past the mapping.
     std::size_t used = buffer.bytesused != 0 ? buffer.bytesused : mapped.Length;
     if (used > mapped.Length) used = mapped.Length;
-    const bool copied = !(buffer.flags & V4L2_BUF_FLAG_ERROR) &&
-                        CopyBgrFrame(static_cast<const std::uint8_t*>(mapped.Start), used, width_, height_,
-                                     bytesPerLine_, frame);
+    const bool copied =
+        !(buffer.flags & V4L2_BUF_FLAG_ERROR) &&
+        CopyBgrFrame(static_cast<const std::uint8_t*>(mapped.Start), used, width_, height_, bytesPerLine_, frame);
     if (Ioctl(VIDIOC_QBUF, &buffer) < 0) {
         Fail("VIDIOC_QBUF");
         return FrameResult::Failed;

@@ -34,8 +34,8 @@ TDriverDescription DescribeDriver(const v4l2_capability& caps) {
                 std::to_string((v >> 8) & 0xFF) + "." + std::to_string(v & 0xFF)};
 }
 
-bool CopyBgrFrame(const std::uint8_t* data, std::size_t available, int width, int height,
-                  std::size_t bytesPerLine, Bitmap& frame) {
+bool CopyBgrFrame(const std::uint8_t* data, std::size_t available, int width, int height, std::size_t bytesPerLine,
+                  Bitmap& frame) {
     if (width <= 0 || height <= 0 || !PictureSizeAllowed(width, height)) return false;
     const std::size_t rowBytes = std::size_t(width) * 3;
     if (bytesPerLine < rowBytes) return false;

@@ -27,5 +27,5 @@ TDriverDescription DescribeDriver(const v4l2_capability& caps);
 
 // Copies a BGR24 buffer whose rows are bytesPerLine apart into `frame`. False, with `frame`
 // untouched, when the buffer holds less than the picture needs.
-bool CopyBgrFrame(const std::uint8_t* data, std::size_t available, int width, int height,
-                  std::size_t bytesPerLine, Bitmap& frame);
+bool CopyBgrFrame(const std::uint8_t* data, std::size_t available, int width, int height, std::size_t bytesPerLine,
+                  Bitmap& frame);

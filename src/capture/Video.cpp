@@ -71,8 +71,10 @@ bool TVideo::ConnectDriver() {
     }
     Send(WM_CAP_SET_USER_DATA, 0, reinterpret_cast<LPARAM>(this));
     if (onStatusCallback_) Register(WM_CAP_SET_CALLBACK_STATUSA, true, reinterpret_cast<LPARAM>(&StatusCallbackProc));
-    if (onVideoStream_) Register(WM_CAP_SET_CALLBACK_VIDEOSTREAM, true, reinterpret_cast<LPARAM>(&VideoStreamCallbackProc));
-    if (onAudioStream_) Register(WM_CAP_SET_CALLBACK_WAVESTREAM, true, reinterpret_cast<LPARAM>(&WaveStreamCallbackProc));
+    if (onVideoStream_)
+        Register(WM_CAP_SET_CALLBACK_VIDEOSTREAM, true, reinterpret_cast<LPARAM>(&VideoStreamCallbackProc));
+    if (onAudioStream_)
+        Register(WM_CAP_SET_CALLBACK_WAVESTREAM, true, reinterpret_cast<LPARAM>(&WaveStreamCallbackProc));
     // The index goes over as 16 bits, as the library takes it.
     if (!Succeeded(Send(WM_CAP_DRIVER_CONNECT, WPARAM(std::uint16_t(driverIndex_))))) {
         ENotConnectException error;
@@ -198,9 +200,7 @@ void TVideo::SetFrameRate(std::uint16_t rate) { microSecPerFrame_ = MicroSecPerF
 
 void TVideo::SetCapIndexSize(std::uint32_t size) { capIndexSize_ = ClampCapIndexSize(size); }
 
-void TVideo::Register(UINT message, bool assigned, LPARAM callback) const {
-    Send(message, 0, assigned ? callback : 0);
-}
+void TVideo::Register(UINT message, bool assigned, LPARAM callback) const { Send(message, 0, assigned ? callback : 0); }
 
 void TVideo::SetOnStatusCallback(TCapStatusCallback handler) {
     onStatusCallback_ = std::move(handler);
@@ -211,13 +211,15 @@ void TVideo::SetOnStatusCallback(TCapStatusCallback handler) {
 void TVideo::SetOnVideoStream(TVideoStream handler) {
     onVideoStream_ = std::move(handler);
     if (DriverOpen())
-        Register(WM_CAP_SET_CALLBACK_VIDEOSTREAM, bool(onVideoStream_), reinterpret_cast<LPARAM>(&VideoStreamCallbackProc));
+        Register(WM_CAP_SET_CALLBACK_VIDEOSTREAM, bool(onVideoStream_),
+                 reinterpret_cast<LPARAM>(&VideoStreamCallbackProc));
 }
 
 void TVideo::SetOnAudioStream(TAudioStream handler) {
     onAudioStream_ = std::move(handler);
     if (DriverOpen())
-        Register(WM_CAP_SET_CALLBACK_WAVESTREAM, bool(onAudioStream_), reinterpret_cast<LPARAM>(&WaveStreamCallbackProc));
+        Register(WM_CAP_SET_CALLBACK_WAVESTREAM, bool(onAudioStream_),
+                 reinterpret_cast<LPARAM>(&WaveStreamCallbackProc));
 }
 
 LRESULT TVideo::StatusCallbackProc(HWND window, int nID, const char* text) {

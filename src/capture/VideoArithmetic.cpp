@@ -29,7 +29,9 @@ std::uint32_t MicroSecPerFrameOf(std::uint16_t frameRate) {
     return RoundTo<std::uint32_t>(1.0L / rate * 1000000.0L);
 }
 
-std::uint32_t ClampMicroSecPerFrame(std::uint32_t microSecPerFrame) { return std::max<std::uint32_t>(microSecPerFrame, 33333); }
+std::uint32_t ClampMicroSecPerFrame(std::uint32_t microSecPerFrame) {
+    return std::max<std::uint32_t>(microSecPerFrame, 33333);
+}
 
 std::uint32_t ClampCapIndexSize(std::uint32_t size) {
     return size == 0 ? 0 : std::clamp<std::uint32_t>(size, 1800, 324000);
@@ -41,8 +43,8 @@ std::uint16_t PreviewMilliseconds(std::uint16_t rate) {
     return RoundTo<std::uint16_t>(1.0L / static_cast<long double>(std::max<std::uint16_t>(rate, 1)) * 1000.0L);
 }
 
-TCaptureSize FitCaptureSize(int imageWidth, int imageHeight, int controlWidth, int controlHeight,
-                            PreviewScale scale, PreviewAspect aspect) {
+TCaptureSize FitCaptureSize(int imageWidth, int imageHeight, int controlWidth, int controlHeight, PreviewScale scale,
+                            PreviewAspect aspect) {
     if (scale == PreviewScale::Unscaled) return {imageWidth, imageHeight};
     // Without an image size or a control height the ratios mean nothing: fill the control.
     if (aspect == PreviewAspect::Free || imageWidth <= 0 || imageHeight <= 0 || controlHeight <= 0)

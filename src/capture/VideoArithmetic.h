@@ -25,5 +25,5 @@ enum class PreviewScale { Unscaled, ToWindow };
 enum class PreviewAspect { Free, Proportional };
 
 // The capture window's size for an image iw x ih in a control cw x ch.
-TCaptureSize FitCaptureSize(int imageWidth, int imageHeight, int controlWidth, int controlHeight,
-                            PreviewScale scale, PreviewAspect aspect);
+TCaptureSize FitCaptureSize(int imageWidth, int imageHeight, int controlWidth, int controlHeight, PreviewScale scale,
+                            PreviewAspect aspect);

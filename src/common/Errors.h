@@ -23,8 +23,8 @@ public:
 class EPictureTooLarge : public EInvalidGraphic {
 public:
     EPictureTooLarge(long long width, long long height)
-        : EInvalidGraphic("The picture is too large: " + std::to_string(width) + " \u00D7 " +
-                          std::to_string(height) + " pixels.") {}
+        : EInvalidGraphic("The picture is too large: " + std::to_string(width) + " \u00D7 " + std::to_string(height) +
+                          " pixels.") {}
 
 protected:
     explicit EPictureTooLarge(const std::string& message) : EInvalidGraphic(message) {}

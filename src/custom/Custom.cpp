@@ -70,7 +70,7 @@ TCustomFilterForm::TCustomFilterForm(QWidget* owner)
     LoadButton = Button(GroupBox1, "&Load", "Load filter file", {80, 24});
     SaveButton = Button(GroupBox1, "&Save", "Save filter file", {80, 24});
     ClearButton = Button(GroupBox1, "&Clear", nullptr, {80, 24});
-    for (int i = 0; QPushButton* button : {LoadButton, SaveButton, ClearButton}) options->addWidget(button, i++, 2);
+    for (int i = 0; QPushButton * button : {LoadButton, SaveButton, ClearButton}) options->addWidget(button, i++, 2);
     // Outside the layout: it sits on the group's frame, at its top right.
     HelpButton = Button(GroupBox1, "?", "Help", {20, 18});
     HelpButton->setMaximumSize(20, 18);

@@ -101,7 +101,9 @@ public:
             return Values[Red[r] | Green[g] | Blue[b]];
         }
     };
-    Lookup LookupIn(const std::uint8_t* values) const { return {keys_[0].data(), keys_[1].data(), keys_[2].data(), values}; }
+    Lookup LookupIn(const std::uint8_t* values) const {
+        return {keys_[0].data(), keys_[1].data(), keys_[2].data(), values};
+    }
 
 private:
     unsigned channels_;

@@ -28,19 +28,19 @@ std::string NameBefore(const std::string& formula, int position) {
 std::string Problem(const std::string& formula, int code, int position) {
     const std::string at = " at position " + std::to_string(position);
     switch (code) {
-    case TMathParser::StackFull: return "the formula is nested too deeply" + at;
-    case TMathParser::OperandExpected: {
-        const std::string name = NameBefore(formula, position);
-        if (!name.empty())
-            return "\"" + name + "\" is not a known name" + " at position " +
-                   std::to_string(position - int(name.size()));
-        return "a number, R1, G1, B1, a function or ( is expected" + at;
-    }
-    case TMathParser::OperatorExpected: return "an operator or the end of the formula is expected" + at;
-    case TMathParser::ParenExpected: return "( is expected after the function name" + at;
-    case TMathParser::CloseExpected: return "an operator or ) is expected" + at;
-    case TMathParser::BadNumber: return "a number is not written correctly" + at;
-    default: return "the formula cannot be read" + at;
+        case TMathParser::StackFull: return "the formula is nested too deeply" + at;
+        case TMathParser::OperandExpected: {
+            const std::string name = NameBefore(formula, position);
+            if (!name.empty())
+                return "\"" + name + "\" is not a known name" + " at position " +
+                       std::to_string(position - int(name.size()));
+            return "a number, R1, G1, B1, a function or ( is expected" + at;
+        }
+        case TMathParser::OperatorExpected: return "an operator or the end of the formula is expected" + at;
+        case TMathParser::ParenExpected: return "( is expected after the function name" + at;
+        case TMathParser::CloseExpected: return "an operator or ) is expected" + at;
+        case TMathParser::BadNumber: return "a number is not written correctly" + at;
+        default: return "the formula cannot be read" + at;
     }
 }
 

@@ -27,8 +27,7 @@ bool Contains(std::string_view text, std::string_view part) { return text.find(p
 
 }  // namespace
 
-void SubstituteChannels(std::string_view formula, std::uint8_t r, std::uint8_t g, std::uint8_t b,
-                        std::string& result) {
+void SubstituteChannels(std::string_view formula, std::uint8_t r, std::uint8_t g, std::uint8_t b, std::string& result) {
     std::string afterRed, afterGreen;
     ReplaceName(formula, 'R', r, afterRed);
     ReplaceName(afterRed, 'G', g, afterGreen);
@@ -52,14 +51,12 @@ unsigned ChannelsOf(std::string_view formula) {
     unsigned channels = NoChannel;
     if (Contains(formula, "R1")) channels |= RedChannel;
     if (Contains(formula, "G1") || Contains(formula, "GR1")) channels |= GreenChannel;
-    if (Contains(formula, "B1") || Contains(formula, "BR1") || Contains(formula, "BG1") ||
-        Contains(formula, "BGR1"))
+    if (Contains(formula, "B1") || Contains(formula, "BR1") || Contains(formula, "BG1") || Contains(formula, "BGR1"))
         channels |= BlueChannel;
     return channels;
 }
 
-TPixelFormula::TPixelFormula(std::string formula)
-    : formula_(std::move(formula)), channels_(ChannelsOf(formula_)) {}
+TPixelFormula::TPixelFormula(std::string formula) : formula_(std::move(formula)), channels_(ChannelsOf(formula_)) {}
 
 std::uint8_t TPixelFormula::Evaluate(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
     // The scratch strings and the parse string keep their capacity from pixel to pixel.

@@ -12,8 +12,7 @@
 // boundaries: "R10" on r = 3 reads "30", "r1" stays. Each pass is a single scan, so text
 // that a replacement forms is not replaced again by the same pass ("GR1" on r = 15 gives
 // "G15", which the "G1" pass does replace).
-void SubstituteChannels(std::string_view formula, std::uint8_t r, std::uint8_t g, std::uint8_t b,
-                        std::string& result);
+void SubstituteChannels(std::string_view formula, std::uint8_t r, std::uint8_t g, std::uint8_t b, std::string& result);
 
 // A parse result as a channel value: rounded to the nearest integer, halves to even, then
 // clamped to 0..255 whatever its magnitude.

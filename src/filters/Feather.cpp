@@ -21,10 +21,10 @@ std::vector<long double> AxisTerms(int count, int centre) {
     return terms;
 }
 
-// v truncated, for v in 0..255 (never negative here: t and 1 - t both lie in [0, 1]). The conversion to double and SSE's truncating conversion need
-// no switch of the x87 rounding mode, which a direct cast makes twice per value and which
-// stalls the loop. Rounding to double can lift a v just below an integer onto it; the
-// comparison puts such a value back, so the result is trunc(v) exactly.
+// v truncated, for v in 0..255 (never negative here: t and 1 - t both lie in [0, 1]). The conversion to double and
+// SSE's truncating conversion need no switch of the x87 rounding mode, which a direct cast makes twice per value and
+// which stalls the loop. Rounding to double can lift a v just below an integer onto it; the comparison puts such a
+// value back, so the result is trunc(v) exactly.
 inline std::uint8_t TruncatedByte(long double v) {
     int i = static_cast<int>(static_cast<double>(v));
     if (static_cast<long double>(i) > v) --i;
@@ -39,29 +39,33 @@ void Feather(Bitmap& picture, const TRect& selection, PackedColor color, const P
         const int width = region.Width(), height = region.Height();
         const std::vector<long double> xTerms = AxisTerms(width, width / 2);
         const std::vector<long double> yTerms = AxisTerms(height, height / 2);
-        ParallelBands(height, BandRows, [&](std::int64_t firstRow, std::int64_t endRow) {
-            // Locals, not the captured ones: the byte stores below could alias anything the
-            // closure reaches, which would reload it for every channel.
-            const int target[3] = {BlueOf(color), GreenOf(color), RedOf(color)};
-            const long double* const xs = xTerms.data();
-            const int columns = width;
-            for (int y = int(firstRow); y < endRow; ++y) {
-                const long double yTerm = yTerms[std::size_t(y)];
-                std::uint8_t* p = region.Row(y);
-                for (int x = 0; x < columns; ++x, p += 3) {
-                    // Past the ellipse (q > 1) the pixel takes the colour. That needs no root:
-                    // the rounded root is then at least 1, and at exactly 1 the fade gives the
-                    // colour too.
-                    const long double q = xs[x] + yTerm;
-                    if (q > 1) {
-                        p[0] = std::uint8_t(target[0]), p[1] = std::uint8_t(target[1]), p[2] = std::uint8_t(target[2]);
-                        continue;
+        ParallelBands(
+            height, BandRows,
+            [&](std::int64_t firstRow, std::int64_t endRow) {
+                // Locals, not the captured ones: the byte stores below could alias anything the
+                // closure reaches, which would reload it for every channel.
+                const int target[3] = {BlueOf(color), GreenOf(color), RedOf(color)};
+                const long double* const xs = xTerms.data();
+                const int columns = width;
+                for (int y = int(firstRow); y < endRow; ++y) {
+                    const long double yTerm = yTerms[std::size_t(y)];
+                    std::uint8_t* p = region.Row(y);
+                    for (int x = 0; x < columns; ++x, p += 3) {
+                        // Past the ellipse (q > 1) the pixel takes the colour. That needs no root:
+                        // the rounded root is then at least 1, and at exactly 1 the fade gives the
+                        // colour too.
+                        const long double q = xs[x] + yTerm;
+                        if (q > 1) {
+                            p[0] = std::uint8_t(target[0]), p[1] = std::uint8_t(target[1]),
+                            p[2] = std::uint8_t(target[2]);
+                            continue;
+                        }
+                        const double d = std::sqrt(q);
+                        const long double t = static_cast<long double>(static_cast<double>(1.0L - d));
+                        for (int c = 0; c < 3; ++c) p[c] = TruncatedByte(target[c] * (1 - t) + p[c] * t);
                     }
-                    const double d = std::sqrt(q);
-                    const long double t = static_cast<long double>(static_cast<double>(1.0L - d));
-                    for (int c = 0; c < 3; ++c) p[c] = TruncatedByte(target[c] * (1 - t) + p[c] * t);
                 }
-            }
-        }, progress ? &meter : nullptr);
+            },
+            progress ? &meter : nullptr);
     });
 }

@@ -28,6 +28,7 @@ FilterStep ReflectionStep(MirrorAxis axis) { return {FilterRoutine::Reflection, 
 
 const std::vector<FilterCommand>& FilterCommands() {
     using enum ChannelSelector;
+    // clang-format off
     static const std::vector<FilterCommand> commands = {
         {"black-and-white", {BlackAndWhiteStep()}},
         {"brightness-increase", {AdjustChannelsStep(25, 25, 25)}},
@@ -75,6 +76,7 @@ const std::vector<FilterCommand>& FilterCommands() {
          {ReflectionStep(MirrorAxis::Vertical), OptimizeStep()}},
         {"swap-channels", {SwapChannelsStep()}},
     };
+    // clang-format on
     return commands;
 }
 
@@ -90,27 +92,28 @@ void RunFilterStep(const FilterStep& step, FilterContext& context) {
     const ProgressCallback& progress = context.Progress;
     const auto& args = step.Args;
     switch (step.Routine) {
-    case FilterRoutine::AdjustChannels: AdjustChannels(picture, selection, args[0], args[1], args[2], progress); return;
-    case FilterRoutine::BlackAndWhite: BlackAndWhite(picture, selection, progress); return;
-    case FilterRoutine::Grayscale: Grayscale(picture, selection, progress); return;
-    case FilterRoutine::Invert: Invert(picture, selection, ChannelSelector(args[0]), progress); return;
-    case FilterRoutine::SwapChannels: SwapChannels(picture, selection, progress); return;
-    case FilterRoutine::Logaritmize: Logaritmize(picture, selection, ChannelSelector(args[0]), progress); return;
-    case FilterRoutine::Contrast: Contrast(picture, selection, ContrastStep(args[0]), progress); return;
-    case FilterRoutine::Optimize: Optimize(picture, selection, progress); return;
-    case FilterRoutine::Mean: Mean(picture, selection, args[0], progress); return;
-    case FilterRoutine::AddNoise: AddNoise(picture, selection, args[0], context.NoiseSeed(), progress); return;
-    case FilterRoutine::Sharpness: Sharpness(picture, selection, SharpnessStep(args[0]), progress); return;
-    case FilterRoutine::FindEdges: FindEdges(picture, selection, progress); return;
-    case FilterRoutine::Mirror: Mirror(picture, selection, MirrorAxis(args[0]), progress); return;
-    case FilterRoutine::Reflection: Reflection(picture, selection, MirrorAxis(args[0]), progress); return;
+        case FilterRoutine::AdjustChannels:
+            AdjustChannels(picture, selection, args[0], args[1], args[2], progress);
+            return;
+        case FilterRoutine::BlackAndWhite: BlackAndWhite(picture, selection, progress); return;
+        case FilterRoutine::Grayscale: Grayscale(picture, selection, progress); return;
+        case FilterRoutine::Invert: Invert(picture, selection, ChannelSelector(args[0]), progress); return;
+        case FilterRoutine::SwapChannels: SwapChannels(picture, selection, progress); return;
+        case FilterRoutine::Logaritmize: Logaritmize(picture, selection, ChannelSelector(args[0]), progress); return;
+        case FilterRoutine::Contrast: Contrast(picture, selection, ContrastStep(args[0]), progress); return;
+        case FilterRoutine::Optimize: Optimize(picture, selection, progress); return;
+        case FilterRoutine::Mean: Mean(picture, selection, args[0], progress); return;
+        case FilterRoutine::AddNoise: AddNoise(picture, selection, args[0], context.NoiseSeed(), progress); return;
+        case FilterRoutine::Sharpness: Sharpness(picture, selection, SharpnessStep(args[0]), progress); return;
+        case FilterRoutine::FindEdges: FindEdges(picture, selection, progress); return;
+        case FilterRoutine::Mirror: Mirror(picture, selection, MirrorAxis(args[0]), progress); return;
+        case FilterRoutine::Reflection: Reflection(picture, selection, MirrorAxis(args[0]), progress); return;
     }
     throw std::logic_error("unknown filter routine");
 }
 
 void RunFilterCommand(const FilterCommand& command, FilterContext& context) {
-    if (command.Kind == CommandKind::Feather)
-        throw std::logic_error("Feather needs a colour: use RunFeather");
+    if (command.Kind == CommandKind::Feather) throw std::logic_error("Feather needs a colour: use RunFeather");
     if (!context.Progress) {
         for (const FilterStep& step : command.Steps) RunFilterStep(step, context);
         return;

@@ -18,17 +18,17 @@ enum class FilterRoutine {
     AdjustChannels,  // Args: dR, dG, dB
     BlackAndWhite,
     Grayscale,
-    Invert,          // Args[0]: ChannelSelector
+    Invert,  // Args[0]: ChannelSelector
     SwapChannels,
-    Logaritmize,     // Args[0]: ChannelSelector
-    Contrast,        // Args[0]: ContrastStep
+    Logaritmize,  // Args[0]: ChannelSelector
+    Contrast,     // Args[0]: ContrastStep
     Optimize,
-    Mean,            // Args[0]: radius
-    AddNoise,        // Args[0]: amplitude
-    Sharpness,       // Args[0]: SharpnessStep
+    Mean,       // Args[0]: radius
+    AddNoise,   // Args[0]: amplitude
+    Sharpness,  // Args[0]: SharpnessStep
     FindEdges,
-    Mirror,          // Args[0]: MirrorAxis
-    Reflection,      // Args[0]: MirrorAxis
+    Mirror,      // Args[0]: MirrorAxis
+    Reflection,  // Args[0]: MirrorAxis
 };
 
 // One complete pass of a routine over the picture.
@@ -60,7 +60,7 @@ enum class CommandKind {
 };
 
 struct FilterCommand {
-    std::string_view Name;     // batch step name: "brightness-increase"
+    std::string_view Name;  // batch step name: "brightness-increase"
     std::vector<FilterStep> Steps;
     CommandKind Kind = CommandKind::Steps;
 };

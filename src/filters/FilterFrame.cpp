@@ -34,11 +34,14 @@ void ApplyChannelTables(Bitmap& picture, const TRect& selection, const ChannelTa
     const std::uint8_t* const blue = tables.Blue.data();
     const std::uint8_t* const green = tables.Green.data();
     const std::uint8_t* const red = tables.Red.data();
-    ApplyPointRule(picture, selection, [=](std::uint8_t* p) {
-        p[0] = blue[p[0]];
-        p[1] = green[p[1]];
-        p[2] = red[p[2]];
-    }, meter);
+    ApplyPointRule(
+        picture, selection,
+        [=](std::uint8_t* p) {
+            p[0] = blue[p[0]];
+            p[1] = green[p[1]];
+            p[2] = red[p[2]];
+        },
+        meter);
 }
 
 BlockPattern ChannelPattern(std::uint8_t blue, std::uint8_t green, std::uint8_t red) {

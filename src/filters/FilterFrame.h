@@ -15,9 +15,7 @@
 #include "Region.h"
 
 // Written with min and max so that it compiles without branches: filters clamp noisy data.
-constexpr std::uint8_t ClampByte(std::int32_t v) {
-    return std::uint8_t(std::min(std::max(v, 0), 255));
-}
+constexpr std::uint8_t ClampByte(std::int32_t v) { return std::uint8_t(std::min(std::max(v, 0), 255)); }
 
 // The unweighted grey of a pixel: (R + G + B) div 3, truncating.
 constexpr std::uint8_t PixelGray(const std::uint8_t* pixel) {

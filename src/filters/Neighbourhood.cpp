@@ -42,8 +42,7 @@ public:
     // the picture.
     const std::uint8_t* Row(int y) const {
         if (y < first_ && y >= aboveFrom_) return copies_.data() + std::size_t(y - aboveFrom_) * rowBytes_;
-        if (y >= end_ && y < belowTo_)
-            return copies_.data() + std::size_t(first_ - aboveFrom_ + y - end_) * rowBytes_;
+        if (y >= end_ && y < belowTo_) return copies_.data() + std::size_t(first_ - aboveFrom_ + y - end_) * rowBytes_;
         return rows_.Row(y);
     }
 
@@ -65,8 +64,8 @@ void InBands(const PixelRows& rows, int from, int to, int reach, std::int64_t ba
     for (std::int64_t first = from; first < to; first += bandRows)
         sources.emplace_back(rows, int(first), int(std::min<std::int64_t>(first + bandRows, to)), reach);
     ParallelBands(
-        to - from, bandRows,
-        [&](std::int64_t first, std::int64_t) { pass(sources[std::size_t(first / bandRows)]); }, meter);
+        to - from, bandRows, [&](std::int64_t first, std::int64_t) { pass(sources[std::size_t(first / bandRows)]); },
+        meter);
 }
 
 // ---- Mean ---------------------------------------------------------------------------------
@@ -305,7 +304,7 @@ private:
     };
     static constexpr Affine Step1{NoiseGenerator::Multiplier, 1};
     static constexpr Affine Step3{Step1.Multiplier * Step1.Multiplier * Step1.Multiplier,
-                                  Step1.Multiplier * Step1.Multiplier + Step1.Multiplier + 1};
+                                  Step1.Multiplier* Step1.Multiplier + Step1.Multiplier + 1};
     std::uint32_t states_[3];
 };
 
@@ -357,16 +356,15 @@ namespace {
 void NeighbourMeans(const std::uint8_t* up, const std::uint8_t* mid, const std::uint8_t* down, int width,
                     std::uint8_t* means) {
     for (int x = 1; x < width - 1; ++x)
-        means[x] = std::uint8_t((up[x - 1] + up[x] + up[x + 1] + mid[x - 1] + mid[x + 1] + down[x - 1] +
-                                 down[x] + down[x + 1]) / 8);
+        means[x] = std::uint8_t(
+            (up[x - 1] + up[x] + up[x + 1] + mid[x - 1] + mid[x + 1] + down[x - 1] + down[x] + down[x + 1]) / 8);
 }
 
 // One row's channels side by side (red, green, blue), so that the grey and the per-pixel chain
 // below run as plain loops over columns, which the compiler vectorises; on the interleaved
 // pixels they would go one pixel at a time.
 struct ChannelRows {
-    explicit ChannelRows(int width)
-        : Red(std::size_t(width)), Green(std::size_t(width)), Blue(std::size_t(width)) {}
+    explicit ChannelRows(int width) : Red(std::size_t(width)), Green(std::size_t(width)), Blue(std::size_t(width)) {}
     std::vector<std::uint8_t> Red, Green, Blue;
     // Local pointers: a byte store could alias the vectors' own pointers, which would make the
     // compiler reload them for every byte.
@@ -407,47 +405,48 @@ void SharpenBand(const PixelRows& rows, const BandSource& source, SharpnessStep 
 }
 
 void Sharpness(Bitmap& picture, const TRect& selection, SharpnessStep step, const ProgressCallback& progress) {
-    RunCancellable(picture, progress, std::max<std::int64_t>(selection.Height() - 2, 0), [&](Bitmap& target, ProgressMeter* meter) {
-        FilterInPlace(target, selection, [step, meter](const PixelRows& rows) {
-            if (rows.Width < 3 || rows.Height < 3) return;
-            InBands(rows, 1, rows.Height - 1, 1, BandRowsFor(rows.Height - 2, rows.Width, 1), meter,
-                    [&](const BandSource& source) { SharpenBand(rows, source, step); });
-        });
-    });
+    RunCancellable(picture, progress, std::max<std::int64_t>(selection.Height() - 2, 0),
+                   [&](Bitmap& target, ProgressMeter* meter) {
+                       FilterInPlace(target, selection, [step, meter](const PixelRows& rows) {
+                           if (rows.Width < 3 || rows.Height < 3) return;
+                           InBands(rows, 1, rows.Height - 1, 1, BandRowsFor(rows.Height - 2, rows.Width, 1), meter,
+                                   [&](const BandSource& source) { SharpenBand(rows, source, step); });
+                       });
+                   });
 }
 
 namespace {
 // The interior rows of one band.
 void SharpenBand(const PixelRows& rows, const BandSource& source, SharpnessStep step) {
-        const int width = rows.Width;
-        // Rows y - 1, y and y + 1 as they were before the pass: each row is split into its
-        // channels, and its grey taken, before it is rewritten, so three rows are all that is kept.
-        std::vector<std::uint8_t> grayRing(3 * static_cast<std::size_t>(width));
-        std::vector<std::uint8_t> means(static_cast<std::size_t>(width));
-        std::vector<ChannelRows> pixelRing(3, ChannelRows(width));
-        auto gray = [&](int y) { return grayRing.data() + std::size_t(y % 3) * std::size_t(width); };
-        auto take = [&](int y) {
-            ChannelRows& pixels = pixelRing[std::size_t(y % 3)];
-            pixels.Split(source.Row(y), width);
-            pixels.Gray(width, gray(y));
-        };
-        take(source.First() - 1);
-        take(source.First());
-        // New v = Trunc(d * k + old v) with k = 2 or -0.5. Both products are exact, so in
-        // integers: v + 2d, and (2v - d) / 2 truncated toward zero, which is what an
-        // arithmetic shift gives wherever the result is not negative (and there both clamp to 0).
-        auto sharpen = [](int d, int v) { return ClampByte(v + 2 * d); };
-        auto soften = [](int d, int v) { return ClampByte((2 * v - d) >> 1); };
-        for (int y = source.First(); y < source.End(); ++y) {
-            take(y + 1);
-            NeighbourMeans(gray(y - 1), gray(y), gray(y + 1), width, means.data());
-            ChannelRows& pixels = pixelRing[std::size_t(y % 3)];
-            if (step == SharpnessStep::Increase)
-                SharpenRow(pixels, means.data(), 1, width - 1, sharpen);
-            else
-                SharpenRow(pixels, means.data(), 1, width - 1, soften);
-            pixels.Join(rows.Row(y), 1, width - 1);
-        }
+    const int width = rows.Width;
+    // Rows y - 1, y and y + 1 as they were before the pass: each row is split into its
+    // channels, and its grey taken, before it is rewritten, so three rows are all that is kept.
+    std::vector<std::uint8_t> grayRing(3 * static_cast<std::size_t>(width));
+    std::vector<std::uint8_t> means(static_cast<std::size_t>(width));
+    std::vector<ChannelRows> pixelRing(3, ChannelRows(width));
+    auto gray = [&](int y) { return grayRing.data() + std::size_t(y % 3) * std::size_t(width); };
+    auto take = [&](int y) {
+        ChannelRows& pixels = pixelRing[std::size_t(y % 3)];
+        pixels.Split(source.Row(y), width);
+        pixels.Gray(width, gray(y));
+    };
+    take(source.First() - 1);
+    take(source.First());
+    // New v = Trunc(d * k + old v) with k = 2 or -0.5. Both products are exact, so in
+    // integers: v + 2d, and (2v - d) / 2 truncated toward zero, which is what an
+    // arithmetic shift gives wherever the result is not negative (and there both clamp to 0).
+    auto sharpen = [](int d, int v) { return ClampByte(v + 2 * d); };
+    auto soften = [](int d, int v) { return ClampByte((2 * v - d) >> 1); };
+    for (int y = source.First(); y < source.End(); ++y) {
+        take(y + 1);
+        NeighbourMeans(gray(y - 1), gray(y), gray(y + 1), width, means.data());
+        ChannelRows& pixels = pixelRing[std::size_t(y % 3)];
+        if (step == SharpnessStep::Increase)
+            SharpenRow(pixels, means.data(), 1, width - 1, sharpen);
+        else
+            SharpenRow(pixels, means.data(), 1, width - 1, soften);
+        pixels.Join(rows.Row(y), 1, width - 1);
+    }
 }
 }  // namespace
 
@@ -494,8 +493,8 @@ void EdgeBand(const PixelRows& rows, const BandSource& source) {
         for (int x = 1; x < width - 1; ++x) {
             const int c = mid[x];
             const int sum = std::abs(up[x - 1] - c) + std::abs(up[x] - c) + std::abs(up[x + 1] - c) +
-                            std::abs(mid[x - 1] - c) + std::abs(mid[x + 1] - c) +
-                            std::abs(down[x - 1] - c) + std::abs(down[x] - c) + std::abs(down[x + 1] - c);
+                            std::abs(mid[x - 1] - c) + std::abs(mid[x + 1] - c) + std::abs(down[x - 1] - c) +
+                            std::abs(down[x] - c) + std::abs(down[x + 1] - c);
             edges[std::size_t(x)] = std::uint8_t(sum / 8);
         }
         std::uint8_t* p = rows.Row(y) + 3;

@@ -30,8 +30,7 @@ void AddNoise(Bitmap& picture, const TRect& selection, std::int32_t a, std::uint
 
 // Pushes each interior pixel away from (Increase) or towards (Decrease) the mean grey of its
 // eight neighbours; the selection's outermost rows and columns stay as they are.
-void Sharpness(Bitmap& picture, const TRect& selection, SharpnessStep step,
-               const ProgressCallback& progress = {});
+void Sharpness(Bitmap& picture, const TRect& selection, SharpnessStep step, const ProgressCallback& progress = {});
 
 // Edge map: each interior pixel becomes the mean absolute grey difference to its eight
 // neighbours, the selection's edge repeats its inner neighbour, the picture's outermost rows

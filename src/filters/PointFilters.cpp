@@ -39,7 +39,8 @@ void BlackAndWhite(Bitmap& picture, const TRect& selection, const ProgressCallba
 
 void Grayscale(Bitmap& picture, const TRect& selection, const ProgressCallback& progress) {
     RunCancellable(picture, progress, VisibleRows(picture, selection), [&](Bitmap& target, ProgressMeter* meter) {
-        ApplyPointRule(target, selection, [](std::uint8_t* p) { p[0] = p[1] = p[2] = PixelGray(p); }, meter);
+        ApplyPointRule(
+            target, selection, [](std::uint8_t* p) { p[0] = p[1] = p[2] = PixelGray(p); }, meter);
     });
 }
 
@@ -50,7 +51,8 @@ void Invert(Bitmap& picture, const TRect& selection, ChannelSelector channels, c
     // 255 - v is v with every bit flipped.
     const BlockPattern flip = ChannelPattern(blue ? 255 : 0, green ? 255 : 0, red ? 255 : 0);
     RunCancellable(picture, progress, VisibleRows(picture, selection), [&](Bitmap& target, ProgressMeter* meter) {
-        ApplyVectorRule(target, selection, [&](Bytes16 v, int part) { return v ^ flip.Part[part]; }, meter);
+        ApplyVectorRule(
+            target, selection, [&](Bytes16 v, int part) { return v ^ flip.Part[part]; }, meter);
     });
 }
 

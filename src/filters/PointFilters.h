@@ -10,8 +10,8 @@
 #include "Rect.h"
 
 // Adds the amounts to the channels, clamped to 0..255.
-void AdjustChannels(Bitmap& picture, const TRect& selection, std::int32_t dR, std::int32_t dG,
-                    std::int32_t dB, const ProgressCallback& progress = {});
+void AdjustChannels(Bitmap& picture, const TRect& selection, std::int32_t dR, std::int32_t dG, std::int32_t dB,
+                    const ProgressCallback& progress = {});
 
 // White where the grey is above 127, else black.
 void BlackAndWhite(Bitmap& picture, const TRect& selection, const ProgressCallback& progress = {});

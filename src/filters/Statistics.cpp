@@ -32,14 +32,8 @@ std::string StatisticsReport(const Bitmap& picture, const std::string& fileName)
         return std::string(name) + ": " + std::to_string(low) + " to " + std::to_string(high);
     };
     const char* const nl = "\r\n";
-    return "File: " + fileName + nl +
-           "Dimensions: " + std::to_string(picture.Width()) + " X " + std::to_string(picture.Height()) + nl +
-           nl +
-           "Optimized: " + (optimized ? "yes" : "no") + nl +
-           nl +
-           range("R", minR, maxR) + nl +
-           range("G", minG, maxG) + nl +
-           range("B", minB, maxB) + nl +
-           nl +
+    return "File: " + fileName + nl + "Dimensions: " + std::to_string(picture.Width()) + " X " +
+           std::to_string(picture.Height()) + nl + nl + "Optimized: " + (optimized ? "yes" : "no") + nl + nl +
+           range("R", minR, maxR) + nl + range("G", minG, maxG) + nl + range("B", minB, maxB) + nl + nl +
            "Average luminance: " + std::to_string(average) + " %";
 }

@@ -43,16 +43,23 @@ void Mirror(Bitmap& picture, TRect& selection, MirrorAxis axis, const ProgressCa
         const int width = target.Width();
         if (horizontal) {
             if (width > 0)
-                ParallelBands(height, BandRows, [&](std::int64_t first, std::int64_t end) {
-                    RowCopy copy(target.RowBytes());
-                    for (int y = int(first); y < end; ++y) ReversePixels(copy.Of(target.Row(y)), width, target.Row(y));
-                }, meter);
+                ParallelBands(
+                    height, BandRows,
+                    [&](std::int64_t first, std::int64_t end) {
+                        RowCopy copy(target.RowBytes());
+                        for (int y = int(first); y < end; ++y)
+                            ReversePixels(copy.Of(target.Row(y)), width, target.Row(y));
+                    },
+                    meter);
         } else {
             // Each band swaps its rows of the upper half with their partners.
-            ParallelBands(height / 2, BandRows, [&](std::int64_t first, std::int64_t end) {
-                for (int y = int(first); y < end; ++y)
-                    std::swap_ranges(target.Row(y), target.Row(y) + target.RowBytes(), target.Row(height - 1 - y));
-            }, meter);
+            ParallelBands(
+                height / 2, BandRows,
+                [&](std::int64_t first, std::int64_t end) {
+                    for (int y = int(first); y < end; ++y)
+                        std::swap_ranges(target.Row(y), target.Row(y) + target.RowBytes(), target.Row(height - 1 - y));
+                },
+                meter);
         }
     });
     selection = WholePicture(picture);
@@ -72,18 +79,24 @@ void Reflection(Bitmap& picture, TRect& selection, MirrorAxis axis, const Progre
             // Each pixel and its partner both become their mean: the row averaged with its
             // mirror image, byte by byte.
             if (width > 0)
-                ParallelBands(height, BandRows, [&](std::int64_t first, std::int64_t end) {
-                    RowCopy copy(rowBytes);
-                    std::vector<std::uint8_t> mirrored(rowBytes);
-                    for (int y = int(first); y < end; ++y) {
-                        ReversePixels(copy.Of(target.Row(y)), width, mirrored.data());
-                        average(target.Row(y), mirrored.data(), rowBytes);
-                    }
-                }, meter);
+                ParallelBands(
+                    height, BandRows,
+                    [&](std::int64_t first, std::int64_t end) {
+                        RowCopy copy(rowBytes);
+                        std::vector<std::uint8_t> mirrored(rowBytes);
+                        for (int y = int(first); y < end; ++y) {
+                            ReversePixels(copy.Of(target.Row(y)), width, mirrored.data());
+                            average(target.Row(y), mirrored.data(), rowBytes);
+                        }
+                    },
+                    meter);
         } else {
-            ParallelBands(height / 2, BandRows, [&](std::int64_t first, std::int64_t end) {
-                for (int y = int(first); y < end; ++y) average(target.Row(y), target.Row(height - 1 - y), rowBytes);
-            }, meter);
+            ParallelBands(
+                height / 2, BandRows,
+                [&](std::int64_t first, std::int64_t end) {
+                    for (int y = int(first); y < end; ++y) average(target.Row(y), target.Row(height - 1 - y), rowBytes);
+                },
+                meter);
         }
     });
     selection = WholePicture(picture);

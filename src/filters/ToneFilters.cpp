@@ -27,7 +27,8 @@ void Contrast(Bitmap& picture, const TRect& selection, ContrastStep step, const 
                 },
                 meter);
         else
-            ApplyVectorRule(target, selection, [&](Bytes16 v, int) { return (v >> 1) + quarter; }, meter);
+            ApplyVectorRule(
+                target, selection, [&](Bytes16 v, int) { return (v >> 1) + quarter; }, meter);
     });
 }
 
@@ -105,26 +106,23 @@ ChannelTables OptimizeTables(const Bitmap& picture, const TRect& selection) {
 
 void Optimize(Bitmap& picture, const TRect& selection, const ProgressCallback& progress) {
     const ChannelTables tables = OptimizeTables(picture, selection);
-    RunCancellable(picture, progress, VisibleRows(picture, selection), [&](Bitmap& target, ProgressMeter* meter) {
-        ApplyChannelTables(target, selection, tables, meter);
-    });
+    RunCancellable(picture, progress, VisibleRows(picture, selection),
+                   [&](Bitmap& target, ProgressMeter* meter) { ApplyChannelTables(target, selection, tables, meter); });
 }
 
 ChannelTables LogaritmizeTables(ChannelSelector channels) {
     ChannelTable curve;
     for (int v = 0; v < 256; ++v)
-        curve[v] = static_cast<std::uint8_t>(
-            std::llrint(std::log10(static_cast<long double>(v + 1)) * 105.88L));
+        curve[v] = static_cast<std::uint8_t>(std::llrint(std::log10(static_cast<long double>(v + 1)) * 105.88L));
     const ChannelTable same = IdentityTable();
     const bool all = channels == ChannelSelector::All;
-    return {all || channels == ChannelSelector::Red ? curve : same, all || channels == ChannelSelector::Green ? curve : same,
+    return {all || channels == ChannelSelector::Red ? curve : same,
+            all || channels == ChannelSelector::Green ? curve : same,
             all || channels == ChannelSelector::Blue ? curve : same};
 }
 
-void Logaritmize(Bitmap& picture, const TRect& selection, ChannelSelector channels,
-                 const ProgressCallback& progress) {
+void Logaritmize(Bitmap& picture, const TRect& selection, ChannelSelector channels, const ProgressCallback& progress) {
     const ChannelTables tables = LogaritmizeTables(channels);
-    RunCancellable(picture, progress, VisibleRows(picture, selection), [&](Bitmap& target, ProgressMeter* meter) {
-        ApplyChannelTables(target, selection, tables, meter);
-    });
+    RunCancellable(picture, progress, VisibleRows(picture, selection),
+                   [&](Bitmap& target, ProgressMeter* meter) { ApplyChannelTables(target, selection, tables, meter); });
 }

@@ -117,9 +117,11 @@ void TResizeForm::FormActivate() {
     const std::int64_t maximum = std::int64_t(pictureHeight_) * WidthScrollBar->maximum() / pictureWidth_;
     if (maximum < HeightScrollBar->minimum()) {
         if (Inform)
-            Inform("This picture is too wide to keep its aspect ratio within the size limits: the new height "
-                   "could be at most " + std::to_string(maximum) + " pixels, and the least is " +
-                   std::to_string(HeightScrollBar->minimum()) + ".");
+            Inform(
+                "This picture is too wide to keep its aspect ratio within the size limits: the new height "
+                "could be at most " +
+                std::to_string(maximum) + " pixels, and the least is " + std::to_string(HeightScrollBar->minimum()) +
+                ".");
         return;  // the height bar keeps its previous maximum
     }
     HeightScrollBar->setMaximum(int(std::min<std::int64_t>(maximum, INT32_MAX)));

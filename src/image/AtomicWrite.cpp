@@ -154,8 +154,9 @@ void WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t
     WriteFileAtomically(path, [&](const auto& write) { write(bytes.data(), bytes.size()); });
 }
 
-void WriteFileAtomically(const std::string& path,
-                         const std::function<void(const std::function<void(const std::uint8_t*, std::size_t)>&)>& produce) {
+void WriteFileAtomically(
+    const std::string& path,
+    const std::function<void(const std::function<void(const std::uint8_t*, std::size_t)>&)>& produce) {
     // The temporary file sits in the target's folder so that the rename stays on one file system.
     const std::string target = FollowLinks(path);
     const mode_t mode = ModeForReplacing(path, target);

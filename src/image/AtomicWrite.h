@@ -22,8 +22,9 @@
 void WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes);
 
 // The same, for a file produced piece by piece through the sink `produce` is handed.
-void WriteFileAtomically(const std::string& path,
-                         const std::function<void(const std::function<void(const std::uint8_t*, std::size_t)>&)>& produce);
+void WriteFileAtomically(
+    const std::string& path,
+    const std::function<void(const std::function<void(const std::uint8_t*, std::size_t)>&)>& produce);
 
 // A seam for tests: called before each step of an atomic write; a non-zero answer makes that
 // step fail with that error number, as a full disk or a lost permission would. EOPNOTSUPP at

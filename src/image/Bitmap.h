@@ -50,9 +50,7 @@ public:
         p[1] = GreenOf(c);
         p[2] = RedOf(c);
     }
-    bool Contains(std::int64_t x, std::int64_t y) const {
-        return x >= 0 && y >= 0 && x < width_ && y < height_;
-    }
+    bool Contains(std::int64_t x, std::int64_t y) const { return x >= 0 && y >= 0 && x < width_ && y < height_; }
 
     // Releases the pixel memory; the picture becomes 0 x 0.
     void Clear();

@@ -10,8 +10,7 @@
 namespace {
 // Calls decodeRow(stored row, picture row) for each row in stored order.
 template <typename DecodeRow>
-void ForEachRow(const DibLayout& layout, const std::uint8_t* pixels, Bitmap& picture,
-                DecodeRow decodeRow) {
+void ForEachRow(const DibLayout& layout, const std::uint8_t* pixels, Bitmap& picture, DecodeRow decodeRow) {
     for (int r = 0; r < layout.height; ++r) {
         const int y = layout.order == RowOrder::BottomUp ? layout.height - 1 - r : r;
         decodeRow(pixels + std::size_t(r) * layout.stride, picture.Row(y));
@@ -68,9 +67,8 @@ void DecodeRows(const DibLayout& layout, const std::uint8_t* pixels, Bitmap& pic
         case 16: return DecodeMaskedRows<2>(layout, pixels, picture);
         case 24: {
             const std::size_t rowBytes = picture.RowBytes();
-            return ForEachRow(layout, pixels, picture, [&](const std::uint8_t* src, std::uint8_t* dst) {
-                std::memcpy(dst, src, rowBytes);
-            });
+            return ForEachRow(layout, pixels, picture,
+                              [&](const std::uint8_t* src, std::uint8_t* dst) { std::memcpy(dst, src, rowBytes); });
         }
         default:
             if (!IsPlainX8R8G8B8(layout)) return DecodeMaskedRows<4>(layout, pixels, picture);
@@ -102,9 +100,8 @@ void WriteDib(const Bitmap& picture, const ByteSink& write) {
     const std::size_t imageSize = stride * std::size_t(picture.Height());
     std::uint8_t header[InfoHeaderSize];
     WriteFields(header, InfoHeaderWidths,
-                {std::uint32_t(InfoHeaderSize), std::uint32_t(picture.Width()),
-                 std::uint32_t(picture.Height()), 1, 24, std::uint32_t(DibCompression::Rgb),
-                 std::uint32_t(imageSize), PelsPerMeter, PelsPerMeter, 0, 0});
+                {std::uint32_t(InfoHeaderSize), std::uint32_t(picture.Width()), std::uint32_t(picture.Height()), 1, 24,
+                 std::uint32_t(DibCompression::Rgb), std::uint32_t(imageSize), PelsPerMeter, PelsPerMeter, 0, 0});
     write(header, sizeof header);
     const std::uint8_t padding[3] = {0, 0, 0};
     for (int y = picture.Height() - 1; y >= 0; --y) {
@@ -125,9 +122,7 @@ std::vector<std::uint8_t> Collect(const std::function<void(const ByteSink&)>& pr
 }
 }  // namespace
 
-Bitmap DecodeBmpFile(const std::uint8_t* data, std::size_t size) {
-    return DecodeDib(data, size, DibContainer::File);
-}
+Bitmap DecodeBmpFile(const std::uint8_t* data, std::size_t size) { return DecodeDib(data, size, DibContainer::File); }
 
 Bitmap DecodePackedDib(const std::uint8_t* data, std::size_t size) {
     return DecodeDib(data, size, DibContainer::Packed);

@@ -17,24 +17,23 @@ constexpr std::uint32_t V5HeaderSize = 124;
 // OS/2 v2 headers are 16 to 64 bytes long; a 40-byte one reads the same as Windows'. Their
 // compression values 3 and 4 mean Huffman 1D and RLE24, not bit fields and JPEG.
 bool IsOs2InfoHeader(std::uint32_t headerSize) {
-    return headerSize >= 16 && headerSize <= 64 && headerSize != InfoHeaderSize &&
-           headerSize != V2HeaderSize && headerSize != V3HeaderSize;
+    return headerSize >= 16 && headerSize <= 64 && headerSize != InfoHeaderSize && headerSize != V2HeaderSize &&
+           headerSize != V3HeaderSize;
 }
 
 bool KnownHeaderSize(std::uint32_t headerSize) {
-    return headerSize == CoreHeaderSize || (headerSize >= 16 && headerSize <= 64) ||
-           headerSize == V4HeaderSize || headerSize == V5HeaderSize;
+    return headerSize == CoreHeaderSize || (headerSize >= 16 && headerSize <= 64) || headerSize == V4HeaderSize ||
+           headerSize == V5HeaderSize;
 }
 
 bool KnownBitCount(int bitCount) {
-    return bitCount == 1 || bitCount == 2 || bitCount == 4 || bitCount == 8 || bitCount == 16 ||
-           bitCount == 24 || bitCount == 32;
+    return bitCount == 1 || bitCount == 2 || bitCount == 4 || bitCount == 8 || bitCount == 16 || bitCount == 24 ||
+           bitCount == 32;
 }
 
 void CheckCompression(const DibLayout& layout, std::uint32_t headerSize) {
     switch (layout.compression) {
-        case DibCompression::Rgb:
-            return;
+        case DibCompression::Rgb: return;
         case DibCompression::Rle8:
         case DibCompression::Rle4:
             // Run-length data is bottom-up by definition: a top-down RLE header is broken.
@@ -44,8 +43,7 @@ void CheckCompression(const DibLayout& layout, std::uint32_t headerSize) {
             return;
         case DibCompression::Bitfields:
         case DibCompression::AlphaBitfields:
-            if (IsOs2InfoHeader(headerSize) || (layout.bitCount != 16 && layout.bitCount != 32))
-                Invalid();
+            if (IsOs2InfoHeader(headerSize) || (layout.bitCount != 16 && layout.bitCount != 32)) Invalid();
             return;
         default:  // embedded JPEG or PNG, OS/2 RLE24, unknown
             Invalid();
@@ -154,8 +152,9 @@ std::size_t ReadMasks(const std::uint8_t* data, std::size_t size, const HeaderFa
 // where the pixels start.
 void ReadPalette(const std::uint8_t* data, std::size_t size, DibContainer container, const HeaderFacts& facts,
                  std::size_t tableStart, DibLayout& layout) {
-    const std::uint64_t claimed =
-        facts.colorsUsed != 0 ? facts.colorsUsed : layout.bitCount <= 8 ? 1u << layout.bitCount : 0;
+    const std::uint64_t claimed = facts.colorsUsed != 0  ? facts.colorsUsed
+                                  : layout.bitCount <= 8 ? 1u << layout.bitCount
+                                                         : 0;
     if (container == DibContainer::Packed) {
         const std::uint64_t end = tableStart + claimed * facts.entrySize;
         if (end > size) Invalid();

@@ -21,16 +21,34 @@ constexpr std::size_t CoreHeaderSize = 12;
 
 // BITMAPINFOHEADER, then the four masks of the V2 to V5 headers.
 enum InfoField {
-    InfoSize, InfoWidth, InfoHeight, InfoPlanes, InfoBitCount, InfoCompression, InfoSizeImage,
-    InfoXPelsPerMeter, InfoYPelsPerMeter, InfoClrUsed, InfoClrImportant,
-    InfoRedMask, InfoGreenMask, InfoBlueMask, InfoAlphaMask, InfoFieldCount
+    InfoSize,
+    InfoWidth,
+    InfoHeight,
+    InfoPlanes,
+    InfoBitCount,
+    InfoCompression,
+    InfoSizeImage,
+    InfoXPelsPerMeter,
+    InfoYPelsPerMeter,
+    InfoClrUsed,
+    InfoClrImportant,
+    InfoRedMask,
+    InfoGreenMask,
+    InfoBlueMask,
+    InfoAlphaMask,
+    InfoFieldCount
 };
-constexpr FieldWidths<InfoFieldCount> InfoHeaderWidths = {4, 4, 4, 2, 2, 4, 4, 4, 4, 4, 4,
-                                                          4, 4, 4, 4};
+constexpr FieldWidths<InfoFieldCount> InfoHeaderWidths = {4, 4, 4, 2, 2, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4};
 constexpr std::size_t InfoHeaderSize = 40;
 
 enum class DibCompression : std::uint32_t {
-    Rgb = 0, Rle8 = 1, Rle4 = 2, Bitfields = 3, Jpeg = 4, Png = 5, AlphaBitfields = 6
+    Rgb = 0,
+    Rle8 = 1,
+    Rle4 = 2,
+    Bitfields = 3,
+    Jpeg = 4,
+    Png = 5,
+    AlphaBitfields = 6
 };
 
 enum class RowOrder { BottomUp, TopDown };
@@ -67,8 +85,7 @@ DibLayout ReadDibLayout(const std::uint8_t* data, std::size_t size, DibContainer
 
 // Little-endian field access by width table.
 template <std::size_t N>
-std::array<std::uint32_t, N> ReadFields(const std::uint8_t* data, std::size_t available,
-                                        const FieldWidths<N>& widths) {
+std::array<std::uint32_t, N> ReadFields(const std::uint8_t* data, std::size_t available, const FieldWidths<N>& widths) {
     std::array<std::uint32_t, N> values{};
     std::size_t offset = 0;
     for (std::size_t i = 0; i < N; ++i) {

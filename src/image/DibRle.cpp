@@ -13,8 +13,7 @@ enum Escape : std::uint8_t { EndOfLine = 0, EndOfBitmap = 1, Delta = 2 };
 // Anything a run or a delta puts outside the picture is dropped, so a hostile stream can
 // move the position anywhere without writing out of bounds; once it moves above the top row
 // the picture is complete.
-void DecodeRle(const DibLayout& layout, const std::uint8_t* stream, std::size_t size,
-               Bitmap& picture) {
+void DecodeRle(const DibLayout& layout, const std::uint8_t* stream, std::size_t size, Bitmap& picture) {
     const bool fourBit = layout.compression == DibCompression::Rle4;
     const std::int64_t width = layout.width, height = layout.height;
     std::int64_t x = 0, y = 0;  // y counts rows from the bottom, as the stream does
@@ -33,8 +32,7 @@ void DecodeRle(const DibLayout& layout, const std::uint8_t* stream, std::size_t 
         const std::uint8_t count = stream[pos], value = stream[pos + 1];
         pos += 2;
         if (count > 0) {  // a run of one index, or of two alternating nibbles
-            for (int i = 0; i < count; ++i)
-                put(fourBit ? (i & 1 ? value & 0x0F : value >> 4) : value);
+            for (int i = 0; i < count; ++i) put(fourBit ? (i & 1 ? value & 0x0F : value >> 4) : value);
         } else if (value == EndOfLine) {
             x = 0;
             ++y;

@@ -75,8 +75,8 @@ std::vector<std::uint8_t> FitExif(const std::vector<std::uint8_t>& bytes, int wi
     ExifEntry* pixelsX = Find(block, EXIF_IFD_EXIF, EXIF_TAG_PIXEL_X_DIMENSION);
     ExifEntry* pixelsY = Find(block, EXIF_IFD_EXIF, EXIF_TAG_PIXEL_Y_DIMENSION);
     const bool turned = orientation && EntryValue(orientation, order) != stored;
-    const bool resized = (pixelsX && EntryValue(pixelsX, order) != width) ||
-                         (pixelsY && EntryValue(pixelsY, order) != height);
+    const bool resized =
+        (pixelsX && EntryValue(pixelsX, order) != width) || (pixelsY && EntryValue(pixelsY, order) != height);
     if (!turned && !resized && !HasThumbnail(block)) return bytes;
 
     if (orientation) SetEntryValue(block, orientation, stored);

@@ -136,10 +136,9 @@ Outcome RunDecoder(DecodeSession& s) {
     jpeg_start_decompress(&cinfo);
 
     const std::size_t rowBytes = std::size_t(cinfo.output_width) * 3;
-    JSAMPARRAY cmykRow =
-        cmyk ? (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE,
-                                          cinfo.output_width * 4, 1)
-             : nullptr;
+    JSAMPARRAY cmykRow = cmyk ? (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE,
+                                                           cinfo.output_width * 4, 1)
+                              : nullptr;
     enum { RowsPerCall = 16 };
     JSAMPROW rows[RowsPerCall];
     while (cinfo.output_scanline < cinfo.output_height) {
@@ -305,13 +304,11 @@ Bitmap Decode(const std::uint8_t* data, std::size_t size, PictureMetadata* metad
         case Outcome::Done:
             if (metadata) *metadata = std::move(target.metadata);
             return std::move(target.picture);
-        case Outcome::Refused:
-            std::rethrow_exception(target.failure);
+        case Outcome::Refused: std::rethrow_exception(target.failure);
         case Outcome::TooManyScans:
             throw EInvalidGraphic("The JPEG file has more than " + std::to_string(MaxScans) +
                                   " scans; it is refused as damaged.");
-        default:
-            ThrowJpegError(session.errorCode);
+        default: ThrowJpegError(session.errorCode);
     }
 }
 
@@ -330,10 +327,8 @@ std::vector<std::uint8_t> Encode(const Bitmap& picture, int quality, const Pictu
             const std::unique_ptr<unsigned char, FreeDeleter> owned(session.dest.buffer);
             return std::vector<std::uint8_t>(owned.get(), owned.get() + session.written);
         }
-        case Outcome::Refused:
-            throw std::bad_alloc();
-        default:
-            ThrowJpegError(session.errorCode);
+        case Outcome::Refused: throw std::bad_alloc();
+        default: ThrowJpegError(session.errorCode);
     }
 }
 }  // namespace

@@ -20,8 +20,7 @@ PictureFormat FormatOfName(const std::string& path) {
     // Folders may be called anything: "pics.bmp/photo.jpg" is a JPEG.
     const std::size_t slash = path.rfind('/');
     std::string upper = slash == std::string::npos ? path : path.substr(slash + 1);
-    std::transform(upper.begin(), upper.end(), upper.begin(),
-                   [](unsigned char c) { return char(std::toupper(c)); });
+    std::transform(upper.begin(), upper.end(), upper.begin(), [](unsigned char c) { return char(std::toupper(c)); });
     if (upper.find(".BMP") != std::string::npos) return PictureFormat::Bitmap;
     if (upper.find(".JPG") != std::string::npos) return PictureFormat::Jpeg;
     auto endsWith = [&](std::string_view end) { return upper.ends_with(end); };
@@ -88,9 +87,7 @@ LoadedPicture LoadPictureFile(const std::string& path, PictureFormat format, Ori
             loaded.Picture = DecodeJpeg(file.Data(), file.Size(), loaded.Metadata);
             orientation = ExifOrientation(loaded.Metadata);
             break;
-        case PictureFormat::Png:
-            loaded.Picture = DecodePng(file.Data(), file.Size(), &loaded.Metadata);
-            break;
+        case PictureFormat::Png: loaded.Picture = DecodePng(file.Data(), file.Size(), &loaded.Metadata); break;
         case PictureFormat::Tiff: {
             StoredTiff stored = ReadTiff(file.Data(), file.Size());
             loaded.Picture = std::move(stored.Picture);
@@ -98,8 +95,7 @@ LoadedPicture LoadPictureFile(const std::string& path, PictureFormat format, Ori
             orientation = stored.Orientation;
             break;
         }
-        default:
-            loaded.Picture = DecodeBmpFile(file.Data(), file.Size());
+        default: loaded.Picture = DecodeBmpFile(file.Data(), file.Size());
     }
     if (rule == OrientationRule::Upright)
         loaded.Picture = UprightPicture(std::move(loaded.Picture), orientation);
@@ -108,32 +104,23 @@ LoadedPicture LoadPictureFile(const std::string& path, PictureFormat format, Ori
     return loaded;
 }
 
-Bitmap LoadPicture(const std::string& path, PictureFormat format) {
-    return LoadPictureFile(path, format).Picture;
-}
+Bitmap LoadPicture(const std::string& path, PictureFormat format) { return LoadPictureFile(path, format).Picture; }
 
 void SavePicture(const std::string& path, const Bitmap& picture, PictureFormat format) {
     SavePicture(path, picture, format, PictureMetadata{});
 }
 
-void SavePicture(const std::string& path, const Bitmap& picture, PictureFormat format,
-                 const PictureMetadata& metadata, const ProgressCallback& progress) {
+void SavePicture(const std::string& path, const Bitmap& picture, PictureFormat format, const PictureMetadata& metadata,
+                 const ProgressCallback& progress) {
     // Two steps: the contents, then the file. A bitmap is written as it is produced, so its
     // only chance to stop comes before it starts.
     std::vector<std::uint8_t> bytes;
     bool streamed = false;
     switch (format) {
-        case PictureFormat::Jpeg:
-            bytes = EncodeJpeg(picture, 90, metadata);
-            break;
-        case PictureFormat::Png:
-            bytes = EncodePng(picture, metadata);
-            break;
-        case PictureFormat::Tiff:
-            bytes = EncodeTiff(picture, metadata);
-            break;
-        default:
-            streamed = true;
+        case PictureFormat::Jpeg: bytes = EncodeJpeg(picture, 90, metadata); break;
+        case PictureFormat::Png: bytes = EncodePng(picture, metadata); break;
+        case PictureFormat::Tiff: bytes = EncodeTiff(picture, metadata); break;
+        default: streamed = true;
     }
     if (progress && !progress.Report(1, 2)) throw ECancelled();
     if (streamed)

@@ -21,7 +21,8 @@ PictureFormat FormatOfName(const std::string& path);
 
 // What the window and the batch tool say when FormatOfName refuses a name to open or to save.
 inline constexpr const char* OpenNameRefusal = "You must specify a BMP, JPG, PNG or TIFF file.";
-inline constexpr const char* SaveNameRefusal = "You must specify a .BMP, .JPG, .PNG or .TIF file.\r\nexample: MyPic.bmp";
+inline constexpr const char* SaveNameRefusal =
+    "You must specify a .BMP, .JPG, .PNG or .TIF file.\r\nexample: MyPic.bmp";
 
 // A picture with what its file says besides the pixels.
 struct LoadedPicture {
@@ -46,10 +47,9 @@ void SavePicture(const std::string& path, const Bitmap& picture, PictureFormat f
 // (see EncodeJpeg), PNG and TIFF its resolution; BMP has no place for it. `progress` is asked
 // once the file's contents are ready and before the file is touched: a cancel there throws
 // ECancelled with the old file as it was.
-void SavePicture(const std::string& path, const Bitmap& picture, PictureFormat format,
-                 const PictureMetadata& metadata, const ProgressCallback& progress = {});
+void SavePicture(const std::string& path, const Bitmap& picture, PictureFormat format, const PictureMetadata& metadata,
+                 const ProgressCallback& progress = {});
 
 // The whole file; throws EFileError with the system's message, or for anything that is not a
 // regular file (a FIFO or device is refused without waiting on it).
 std::vector<std::uint8_t> ReadWholeFile(const std::string& path);
-

@@ -4,8 +4,8 @@
 #include <cstring>
 
 namespace {
-constexpr char ExifHeader[] = "Exif\0";       // with its terminator: six bytes
-constexpr char IccHeader[] = "ICC_PROFILE";  // with its terminator: twelve bytes
+constexpr char ExifHeader[] = "Exif\0";                      // with its terminator: six bytes
+constexpr char IccHeader[] = "ICC_PROFILE";                  // with its terminator: twelve bytes
 constexpr std::size_t IccHeaderSize = sizeof IccHeader + 2;  // then chunk number and count
 // A segment holds at most 65533 bytes after its length field.
 constexpr std::size_t IccChunkData = 65533 - IccHeaderSize;

@@ -232,10 +232,8 @@ Bitmap DecodePng(const std::uint8_t* data, std::size_t size, PictureMetadata* me
                 metadata->ResolutionY = session.resolutionY;
             }
             return std::move(target.picture);
-        case Outcome::Refused:
-            std::rethrow_exception(target.failure);
-        default:
-            ThrowPngError(session.message[0] ? session.message : "out of memory");
+        case Outcome::Refused: std::rethrow_exception(target.failure);
+        default: ThrowPngError(session.message[0] ? session.message : "out of memory");
     }
 }
 
@@ -251,9 +249,7 @@ std::vector<std::uint8_t> EncodePng(const Bitmap& picture, const PictureMetadata
             const std::unique_ptr<unsigned char, FreeDeleter> owned(session.buffer);
             return std::vector<std::uint8_t>(owned.get(), owned.get() + session.size);
         }
-        case Outcome::Refused:
-            throw std::bad_alloc();
-        default:
-            throw EPictureFileInvalid(std::string("The PNG file cannot be written: ") + session.message);
+        case Outcome::Refused: throw std::bad_alloc();
+        default: throw EPictureFileInvalid(std::string("The PNG file cannot be written: ") + session.message);
     }
 }

@@ -52,7 +52,7 @@ void SilenceGlobalHandlers() {
 
 // A file in memory: read in place, or grown as it is written.
 struct MemoryStream {
-    const std::uint8_t* data = nullptr;  // reading
+    const std::uint8_t* data = nullptr;          // reading
     std::vector<std::uint8_t>* grown = nullptr;  // writing
     std::uint64_t size = 0, position = 0;
 };
@@ -122,8 +122,7 @@ TiffFile OpenStream(MemoryStream& stream, ErrorLog& log, const char* mode) {
 }
 
 [[noreturn]] void Fail(const ErrorLog& log, const char* otherwise) {
-    throw EPictureFileInvalid(std::string("The TIFF file is not valid: ") +
-                              (log.message[0] ? log.message : otherwise));
+    throw EPictureFileInvalid(std::string("The TIFF file is not valid: ") + (log.message[0] ? log.message : otherwise));
 }
 
 [[noreturn]] void FailWriting(const ErrorLog& log, const char* otherwise) {
@@ -229,13 +228,16 @@ bool ReadExifField(TIFF* tif, std::uint32_t tag, ExifField& field) {
     field.Type = std::uint16_t(type);
     field.Values.clear();
     switch (type) {
-        case TIFF_BYTE: case TIFF_ASCII: case TIFF_UNDEFINED: return take(std::uint8_t{});
+        case TIFF_BYTE:
+        case TIFF_ASCII:
+        case TIFF_UNDEFINED: return take(std::uint8_t{});
         case TIFF_SBYTE: return take(std::int8_t{});
         case TIFF_SHORT: return take(std::uint16_t{});
         case TIFF_SSHORT: return take(std::int16_t{});
         case TIFF_LONG: return take(std::uint32_t{});
         case TIFF_SLONG: return take(std::int32_t{});
-        case TIFF_RATIONAL: case TIFF_SRATIONAL: {
+        case TIFF_RATIONAL:
+        case TIFF_SRATIONAL: {
             if (size != 4 && size != 8) return false;
             for (std::uint32_t i = 0; i < count; ++i) {
                 const unsigned char* at = static_cast<const unsigned char*>(values) + i * std::size_t(size);
@@ -262,7 +264,7 @@ bool ReadExifField(TIFF* tif, std::uint32_t tag, ExifField& field) {
 std::size_t BytesInBlock(const ExifField& field) {
     const std::size_t perValue = field.Type == TIFF_SHORT || field.Type == TIFF_SSHORT ? 2
                                  : field.Type == TIFF_LONG || field.Type == TIFF_SLONG || field.Type == TIFF_RATIONAL ||
-                                           field.Type == TIFF_SRATIONAL
+                                         field.Type == TIFF_SRATIONAL
                                      ? 4
                                      : 1;
     return 12 + field.Values.size() * perValue;
@@ -307,8 +309,8 @@ void ReadExifBlock(TIFF* tif, int orientation, std::uint32_t width, std::uint32_
             field.Place = place;
             const std::uint32_t tag = TIFFGetTagListEntry(tif, i);
             // The dimensions are the picture's (above); libexif makes the directory pointers.
-            if (tag == EXIFTAG_PIXELXDIMENSION || tag == EXIFTAG_PIXELYDIMENSION || tag == TIFFTAG_INTEROPERABILITYIFD ||
-                tag > 0xFFFF)
+            if (tag == EXIFTAG_PIXELXDIMENSION || tag == EXIFTAG_PIXELYDIMENSION ||
+                tag == TIFFTAG_INTEROPERABILITYIFD || tag > 0xFFFF)
                 continue;
             if (ReadExifField(tif, tag, field)) add(std::move(field));
         }
@@ -327,8 +329,10 @@ enum class Alpha { None, Straight, Premultiplied };
 template <typename Sample, int Colours, Alpha Kind>
 void ConvertRowAs(const Sample* in, std::uint8_t* out, std::uint32_t width, int samples) {
     auto level = [](Sample v) -> unsigned {
-        if constexpr (sizeof(Sample) == 1) return v;
-        else return Reduce16To8(v);
+        if constexpr (sizeof(Sample) == 1)
+            return v;
+        else
+            return Reduce16To8(v);
     };
     for (std::uint32_t x = 0; x < width; ++x, in += samples, out += 3) {
         const unsigned r = level(in[0]);
@@ -428,7 +432,8 @@ bool ReadPlainStrips(TIFF* tif, const PlainLayout& layout, std::uint32_t width, 
         const std::uint32_t rows = std::min(rowsPerStrip, height - y);
         const tmsize_t wanted = tmsize_t(rowBytes * rows);
         if (TIFFReadEncodedStrip(tif, index, strip.data(), wanted) != wanted) Fail(log, "a strip cannot be read");
-        for (std::uint32_t r = 0; r < rows; ++r) layout.Convert(strip.data() + r * rowBytes, picture.Row(int(y + r)), width);
+        for (std::uint32_t r = 0; r < rows; ++r)
+            layout.Convert(strip.data() + r * rowBytes, picture.Row(int(y + r)), width);
     }
     return true;
 }
@@ -509,8 +514,8 @@ StoredTiff ReadTiff(const std::uint8_t* data, std::size_t size) {
     const TiffFile tif = OpenStream(stream, log, "r");
     if (!tif) Fail(log, "not a TIFF file");
     std::uint32_t width = 0, height = 0;
-    if (!TIFFGetField(tif.get(), TIFFTAG_IMAGEWIDTH, &width) || !TIFFGetField(tif.get(), TIFFTAG_IMAGELENGTH, &height) ||
-        width == 0 || height == 0)
+    if (!TIFFGetField(tif.get(), TIFFTAG_IMAGEWIDTH, &width) ||
+        !TIFFGetField(tif.get(), TIFFTAG_IMAGELENGTH, &height) || width == 0 || height == 0)
         Fail(log, "the picture has no size");
     CheckPictureSize(width, height);
 
@@ -546,7 +551,8 @@ std::vector<std::uint8_t> EncodeTiff(const Bitmap& picture, const PictureMetadat
         const std::size_t rowBytes = picture.RowBytes();
         // Strips of about 256 KB: few enough to keep the directory small, small enough to
         // decode a piece at a time.
-        const std::uint32_t rowsPerStrip = std::uint32_t(std::max<std::size_t>(1, (std::size_t(1) << 18) / std::max<std::size_t>(rowBytes, 1)));
+        const std::uint32_t rowsPerStrip =
+            std::uint32_t(std::max<std::size_t>(1, (std::size_t(1) << 18) / std::max<std::size_t>(rowBytes, 1)));
         TIFFSetField(tif.get(), TIFFTAG_IMAGEWIDTH, width);
         TIFFSetField(tif.get(), TIFFTAG_IMAGELENGTH, height);
         TIFFSetField(tif.get(), TIFFTAG_BITSPERSAMPLE, 8);

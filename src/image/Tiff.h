@@ -10,7 +10,7 @@
 // The first page of a TIFF as stored, with what the file says about it.
 struct StoredTiff {
     Bitmap Picture;
-    int Orientation = 1;  // the orientation tag, 1 to 8
+    int Orientation = 1;       // the orientation tag, 1 to 8
     PictureMetadata Metadata;  // resolution and ICC profile
 };
 

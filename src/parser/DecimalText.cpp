@@ -13,7 +13,9 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 // 10^0 .. 10^27 are exact in long double (5^27 < 2^64).
 constexpr int MaxExactPower = 27;
 constexpr auto PowersOfTen = [] {
-    struct { long double Value[MaxExactPower + 1]; } table{};
+    struct {
+        long double Value[MaxExactPower + 1];
+    } table{};
     long double p = 1;
     for (int k = 0; k <= MaxExactPower; ++k, p *= 10) table.Value[k] = p;
     return table;
@@ -24,8 +26,7 @@ constexpr int MaxExactDigits = 19;
 
 // glibc's strtold is correctly rounded; the explicit "C" locale keeps "." the decimal point
 // whatever the program's locale. Only reached for long mantissas or large exponents.
-long double ConvertSlowly(std::string_view text)
-{
+long double ConvertSlowly(std::string_view text) {
     static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t(nullptr));
     char buffer[128];
     std::string longText;
@@ -42,15 +43,14 @@ long double ConvertSlowly(std::string_view text)
 
 }  // namespace
 
-TDecimalResult ConvertDecimal(std::string_view text)
-{
+TDecimalResult ConvertDecimal(std::string_view text) {
     const std::size_t length = text.size();
     std::size_t i = 0;
     std::uint64_t mantissa = 0;
-    int digits = 0;            // significant digits gathered into mantissa
-    int scale = 0;             // power of ten that mantissa is to be multiplied by
+    int digits = 0;  // significant digits gathered into mantissa
+    int scale = 0;   // power of ten that mantissa is to be multiplied by
     bool anyDigit = false;
-    bool exact = true;         // false once a significant digit did not fit in mantissa
+    bool exact = true;  // false once a significant digit did not fit in mantissa
 
     auto takeDigit = [&](int d, bool fraction) {
         anyDigit = true;

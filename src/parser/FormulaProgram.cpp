@@ -48,7 +48,8 @@ public:
             step.Left = Operands.back();
         }
         Operands.back() = Emit(step);
-        if ((op == TOp::Divide || op == TOp::Power || op == TOp::Function) && domainSteps_.insert(Operands.back()).second)
+        if ((op == TOp::Divide || op == TOp::Power || op == TOp::Function) &&
+            domainSteps_.insert(Operands.back()).second)
             formula_->DomainSteps.push_back(Operands.back());
     }
 
@@ -128,15 +129,15 @@ void TFormulaProgram::Evaluate(const long double* values, long double* results) 
         bool& mathError = errors[i];
         mathError = false;
         switch (step.Op) {
-        case TOp::Number: v[i] = step.Value; break;
-        case TOp::Variable: v[i] = values[step.Arg]; break;
-        case TOp::Add: v[i] = Add(v[step.Left], v[step.Right]); break;
-        case TOp::Subtract: v[i] = Subtract(v[step.Left], v[step.Right]); break;
-        case TOp::Multiply: v[i] = Multiply(v[step.Left], v[step.Right]); break;
-        case TOp::Divide: v[i] = Divide(v[step.Left], v[step.Right], mathError); break;
-        case TOp::Power: v[i] = Power(v[step.Left], v[step.Right], mathError); break;
-        case TOp::Negate: v[i] = -v[step.Left]; break;
-        case TOp::Function: v[i] = ApplyFunction(TFunction(step.Arg), v[step.Left], mathError); break;
+            case TOp::Number: v[i] = step.Value; break;
+            case TOp::Variable: v[i] = values[step.Arg]; break;
+            case TOp::Add: v[i] = Add(v[step.Left], v[step.Right]); break;
+            case TOp::Subtract: v[i] = Subtract(v[step.Left], v[step.Right]); break;
+            case TOp::Multiply: v[i] = Multiply(v[step.Left], v[step.Right]); break;
+            case TOp::Divide: v[i] = Divide(v[step.Left], v[step.Right], mathError); break;
+            case TOp::Power: v[i] = Power(v[step.Left], v[step.Right], mathError); break;
+            case TOp::Negate: v[i] = -v[step.Left]; break;
+            case TOp::Function: v[i] = ApplyFunction(TFunction(step.Arg), v[step.Left], mathError); break;
         }
     }
     for (std::size_t f = 0; f < formulas_.size(); ++f) {

@@ -10,8 +10,7 @@
 //
 // Entries are copied field by field: a whole-record copy moves the long double as 16 bytes
 // right after the floating unit stored it as 10, which defeats store forwarding.
-inline bool TMathParser::Push(int state, const TTokenRecord& token)
-{
+inline bool TMathParser::Push(int state, const TTokenRecord& token) {
     if (FStackTop == StackSize) {
         FTokenError = StackFull;
         return false;
@@ -25,8 +24,7 @@ inline bool TMathParser::Push(int state, const TTokenRecord& token)
 
 // Pushes the lookahead in `state` and scans the next token.
 template <bool Record>
-inline void TMathParser::Shift(int state, TParseRecorder* recorder)
-{
+inline void TMathParser::Shift(int state, TParseRecorder* recorder) {
     if constexpr (Record) {
         if (FToken == tkNumber && FStackTop < StackSize) recorder->Operand(FCurrToken);
     }
@@ -38,8 +36,7 @@ inline void TMathParser::Shift(int state, TParseRecorder* recorder)
 // stays. The new entry takes the place of the first popped one, so the productions with
 // one symbol on the right leave the value where it is.
 template <bool Record>
-[[gnu::always_inline]] inline int TMathParser::Reduce(int production, TParseRecorder* recorder)
-{
+[[gnu::always_inline]] inline int TMathParser::Reduce(int production, TParseRecorder* recorder) {
     const TProduction& rule = FindProduction(production);
     if (FStackTop <= rule.Length) ParserTables::InvalidReduction();
     TTokenRecord* rhs = &FStack[FStackTop - rule.Length];
@@ -48,40 +45,41 @@ template <bool Record>
     if constexpr (Record) {
         using enum TFormulaOperation;
         switch (production) {
-        case 1: recorder->Operation(Add, {}); break;
-        case 2: recorder->Operation(Subtract, {}); break;
-        case 4: recorder->Operation(Multiply, {}); break;
-        case 5: recorder->Operation(Divide, {}); break;
-        case 7: recorder->Operation(Power, {}); break;
-        case 9: recorder->Operation(Negate, {}); break;
-        case 16: recorder->Operation(Function, rhs[0].Func); break;
-        default: break;
+            case 1: recorder->Operation(Add, {}); break;
+            case 2: recorder->Operation(Subtract, {}); break;
+            case 4: recorder->Operation(Multiply, {}); break;
+            case 5: recorder->Operation(Divide, {}); break;
+            case 7: recorder->Operation(Power, {}); break;
+            case 9: recorder->Operation(Negate, {}); break;
+            case 16: recorder->Operation(Function, rhs[0].Func); break;
+            default: break;
         }
-    } else switch (production) {
-    // Expr -> Expr "+" Term
-    case 1: result = Add(rhs[0].Value, rhs[2].Value); break;
-    // Expr -> Expr "-" Term
-    case 2: result = Subtract(rhs[0].Value, rhs[2].Value); break;
-    // Term -> Term "*" Factor
-    case 4: result = Multiply(rhs[0].Value, rhs[2].Value); break;
-    // Term -> Term "/" Factor
-    case 5: result = Divide(rhs[0].Value, rhs[2].Value, FMathError); break;
-    // Factor -> Signed "^" Factor
-    case 7: result = Power(rhs[0].Value, rhs[2].Value, FMathError); break;
-    // Signed -> "-" Primary
-    case 9: result = -rhs[1].Value; break;
-    // Atom -> "(" Expr ")"
-    case 14: result = rhs[1].Value; break;
-    // Atom -> FUNCTION "(" Expr ")"
-    case 16: result = ApplyFunction(rhs[0].Func, rhs[2].Value, FMathError); break;
-    // Expr -> Term
-    // Term -> Factor
-    // Factor -> Signed
-    // Signed -> Primary
-    // Primary -> Atom
-    // Atom -> number
-    default: break;  // 3, 6, 8, 10, 12, 15: the value is already in place
-    }
+    } else
+        switch (production) {
+            // Expr -> Expr "+" Term
+            case 1: result = Add(rhs[0].Value, rhs[2].Value); break;
+            // Expr -> Expr "-" Term
+            case 2: result = Subtract(rhs[0].Value, rhs[2].Value); break;
+            // Term -> Term "*" Factor
+            case 4: result = Multiply(rhs[0].Value, rhs[2].Value); break;
+            // Term -> Term "/" Factor
+            case 5: result = Divide(rhs[0].Value, rhs[2].Value, FMathError); break;
+            // Factor -> Signed "^" Factor
+            case 7: result = Power(rhs[0].Value, rhs[2].Value, FMathError); break;
+            // Signed -> "-" Primary
+            case 9: result = -rhs[1].Value; break;
+            // Atom -> "(" Expr ")"
+            case 14: result = rhs[1].Value; break;
+            // Atom -> FUNCTION "(" Expr ")"
+            case 16: result = ApplyFunction(rhs[0].Func, rhs[2].Value, FMathError); break;
+            // Expr -> Term
+            // Term -> Factor
+            // Factor -> Signed
+            // Signed -> Primary
+            // Primary -> Atom
+            // Atom -> number
+            default: break;  // 3, 6, 8, 10, 12, 15: the value is already in place
+        }
 
     FStackTop -= rule.Length - 1;
     const int state = FindGoto(rule.Lhs, rhs[-1].State);
@@ -90,8 +88,7 @@ template <bool Record>
 }
 
 // Syntax error: the position goes back to the start of the offending token.
-inline void TMathParser::Error(int code)
-{
+inline void TMathParser::Error(int code) {
     FTokenError = code;
     FPosition -= FTokenLength;
 }
@@ -100,8 +97,7 @@ void TMathParser::Parse() { Parse(nullptr); }
 
 void TMathParser::Record(TParseRecorder& recorder) { Parse(&recorder); }
 
-void TMathParser::Parse(TParseRecorder* recorder)
-{
+void TMathParser::Parse(TParseRecorder* recorder) {
     FPosition = 1;
     FStackTop = 0;
     FTokenError = 0;
@@ -130,8 +126,7 @@ void TMathParser::Parse(TParseRecorder* recorder)
 void TMathParser::RunAutomaton() { Run<false>(nullptr); }
 
 template <bool Record>
-void TMathParser::Run(TParseRecorder* recorder)
-{
+void TMathParser::Run(TParseRecorder* recorder) {
     int state = FStack[FStackTop - 1].State;  // of the top entry, kept in step with it
     // A number that does not convert sets its code while scanning, and so stops the loop
     // before its token is looked at.

@@ -53,9 +53,7 @@ public:
     // Asked for every identifier that is not a function name, with the name as written and
     // Value 0, Found false. A handler that knows the name sets both. It must not call Parse
     // on the same parser.
-    std::function<void(TMathParser& Sender, const std::string& VarName, long double& Value,
-                       bool& Found)>
-        OnGetVar;
+    std::function<void(TMathParser& Sender, const std::string& VarName, long double& Value, bool& Found)> OnGetVar;
     // Called once at the end of a parse that set an error code, with the code.
     std::function<void(TMathParser& Sender, int ParseError)> OnParseError;
 

@@ -15,8 +15,7 @@
 [[gnu::noinline]] void CheckNonFinite(long double result, long double left, long double right);
 
 // The four operations are inline: a compiled formula (FormulaProgram.h) runs little else.
-inline long double Checked(long double result, long double left, long double right)
-{
+inline long double Checked(long double result, long double left, long double right) {
     if (!std::isfinite(result)) [[unlikely]]
         CheckNonFinite(result, left, right);
     return result;
@@ -25,8 +24,7 @@ inline long double Checked(long double result, long double left, long double rig
 inline long double Add(long double left, long double right) { return Checked(left + right, left, right); }
 inline long double Subtract(long double left, long double right) { return Checked(left - right, left, right); }
 inline long double Multiply(long double left, long double right) { return Checked(left * right, left, right); }
-inline long double Divide(long double left, long double right, bool& mathError)
-{
+inline long double Divide(long double left, long double right, bool& mathError) {
     if (right == 0) {
         mathError = true;
         return left;

@@ -4,8 +4,8 @@
 
 namespace {
 
-constexpr std::string_view FunctionNames[FunctionCount] = {
-    "ABS", "ATAN", "COS", "EXP", "LN", "ROUND", "SIN", "SQRT", "SQR", "TRUNC"};
+constexpr std::string_view FunctionNames[FunctionCount] = {"ABS",   "ATAN", "COS",  "EXP", "LN",
+                                                           "ROUND", "SIN",  "SQRT", "SQR", "TRUNC"};
 
 constexpr int MaxExponentDigits = 4;
 
@@ -14,8 +14,7 @@ bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 bool IsIdentifierChar(char c) { return IsDigit(c) || IsLetter(c) || c == '_'; }
 char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c; }
 
-bool EqualsUpper(std::string_view identifier, std::string_view upperName)
-{
+bool EqualsUpper(std::string_view identifier, std::string_view upperName) {
     if (identifier.size() != upperName.size()) return false;
     for (std::size_t i = 0; i < identifier.size(); ++i)
         if (AsciiUpper(identifier[i]) != upperName[i]) return false;
@@ -24,8 +23,7 @@ bool EqualsUpper(std::string_view identifier, std::string_view upperName)
 
 }  // namespace
 
-TToken TMathParser::NextToken()
-{
+TToken TMathParser::NextToken() {
     // Re-read on every call: a variable handler may have replaced the text.
     const std::string_view text = ParseString;
     const int length = int(text.size());
@@ -47,14 +45,14 @@ TToken TMathParser::NextToken()
 
     TToken token;
     switch (c) {
-    case '+': token = tkPlus; break;
-    case '-': token = tkMinus; break;
-    case '*': token = tkTimes; break;
-    case '/': token = tkDivide; break;
-    case '^': token = tkPower; break;
-    case '(': token = tkOpenParen; break;
-    case ')': token = tkCloseParen; break;
-    default: FTokenLength = 0; return tkBad;  // Position stays on the character
+        case '+': token = tkPlus; break;
+        case '-': token = tkMinus; break;
+        case '*': token = tkTimes; break;
+        case '/': token = tkDivide; break;
+        case '^': token = tkPower; break;
+        case '(': token = tkOpenParen; break;
+        case ')': token = tkCloseParen; break;
+        default: FTokenLength = 0; return tkBad;  // Position stays on the character
     }
     ++FPosition;
     FTokenLength = 1;
@@ -63,15 +61,13 @@ TToken TMathParser::NextToken()
 
 // A literal: digits with at most one ".", then an optional exponent "E", sign and at most
 // four digits. No sign leads a number: a minus before it is the parser's.
-TToken TMathParser::ScanNumber(std::string_view text)
-{
+TToken TMathParser::ScanNumber(std::string_view text) {
     const std::size_t length = text.size();
     const int start = FPosition;
     std::size_t i = std::size_t(start - 1);
     bool point = false;
     bool digit = false;
-    for (; i < length && (IsDigit(text[i]) || (text[i] == '.' && !point)); ++i)
-        (text[i] == '.' ? point : digit) = true;
+    for (; i < length && (IsDigit(text[i]) || (text[i] == '.' && !point)); ++i) (text[i] == '.' ? point : digit) = true;
     if (!digit) {  // a lone "."
         FTokenLength = 0;
         return tkBad;
@@ -100,8 +96,7 @@ TToken TMathParser::ScanNumber(std::string_view text)
 
 // A name: the whole run of letters, digits and "_" is a function name or a variable, so
 // "SINX" is not SIN and "sqrt2" is not SQRT.
-TToken TMathParser::ScanIdentifier(std::string_view text)
-{
+TToken TMathParser::ScanIdentifier(std::string_view text) {
     const int start = FPosition;
     std::size_t end = std::size_t(start - 1);
     while (end < text.size() && IsIdentifierChar(text[end])) ++end;

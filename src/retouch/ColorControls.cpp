@@ -14,14 +14,10 @@ QScrollBar* ChannelBar(QWidget* parent, const char* hint) {
 }  // namespace
 
 TColorControls::TColorControls(QWidget* parent)
-    : RScrollBar(ChannelBar(parent, "Red channel")),
-      GScrollBar(ChannelBar(parent, "Green channel")),
-      BScrollBar(ChannelBar(parent, "Blue channel")),
-      RLabel(new QLabel(QStringLiteral("0"), parent)),
-      GLabel(new QLabel(QStringLiteral("0"), parent)),
-      BLabel(new QLabel(QStringLiteral("0"), parent)),
-      ColorShape(new QFrame(parent)),
-      ColorGrid(new TColorGrid(parent)) {
+    : RScrollBar(ChannelBar(parent, "Red channel")), GScrollBar(ChannelBar(parent, "Green channel")),
+      BScrollBar(ChannelBar(parent, "Blue channel")), RLabel(new QLabel(QStringLiteral("0"), parent)),
+      GLabel(new QLabel(QStringLiteral("0"), parent)), BLabel(new QLabel(QStringLiteral("0"), parent)),
+      ColorShape(new QFrame(parent)), ColorGrid(new TColorGrid(parent)) {
     ColorShape->setToolTip(QStringLiteral("Current color"));
     ColorShape->setMinimumSize(32, 32);
     ColorShape->setFrameShape(QFrame::Box);
@@ -30,7 +26,8 @@ TColorControls::TColorControls(QWidget* parent)
     for (QLabel* label : {RLabel, GLabel, BLabel}) label->setMinimumWidth(24);
     const std::pair<QScrollBar*, QLabel*> pairs[] = {{RScrollBar, RLabel}, {GScrollBar, GLabel}, {BScrollBar, BLabel}};
     for (auto [bar, label] : pairs)
-        QObject::connect(bar, &QScrollBar::valueChanged, bar, [this, bar = bar, label = label] { ScrollBarChange(bar, label); });
+        QObject::connect(bar, &QScrollBar::valueChanged, bar,
+                         [this, bar = bar, label = label] { ScrollBarChange(bar, label); });
     ColorGrid->OnChange = [this] { ColorGridChange(); };
 }
 

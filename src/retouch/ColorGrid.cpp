@@ -6,10 +6,10 @@
 
 namespace {
 constexpr PackedColor Cells[16] = {
-    PackColor(0, 0, 0),     PackColor(128, 0, 0),   PackColor(0, 128, 0),   PackColor(128, 128, 0),
-    PackColor(0, 0, 128),   PackColor(128, 0, 128), PackColor(0, 128, 128), PackColor(192, 192, 192),
-    PackColor(128, 128, 128), PackColor(255, 0, 0), PackColor(0, 255, 0),   PackColor(255, 255, 0),
-    PackColor(0, 0, 255),   PackColor(255, 0, 255), PackColor(0, 255, 255), PackColor(255, 255, 255),
+    PackColor(0, 0, 0),       PackColor(128, 0, 0),   PackColor(0, 128, 0),   PackColor(128, 128, 0),
+    PackColor(0, 0, 128),     PackColor(128, 0, 128), PackColor(0, 128, 128), PackColor(192, 192, 192),
+    PackColor(128, 128, 128), PackColor(255, 0, 0),   PackColor(0, 255, 0),   PackColor(255, 255, 0),
+    PackColor(0, 0, 255),     PackColor(255, 0, 255), PackColor(0, 255, 255), PackColor(255, 255, 255),
 };
 }  // namespace
 

@@ -10,8 +10,7 @@
 
 #include "WindowFit.h"
 
-TPaletteForm::TPaletteForm(QWidget* owner)
-    : QDialog(owner, Qt::Tool | Qt::WindowStaysOnTopHint), Colors(this) {
+TPaletteForm::TPaletteForm(QWidget* owner) : QDialog(owner, Qt::Tool | Qt::WindowStaysOnTopHint), Colors(this) {
     setWindowTitle(QStringLiteral("Palette"));
     auto* group = new QGroupBox(QStringLiteral("Color option"));
     Colors.ColorShape->setFixedSize(28, 56);

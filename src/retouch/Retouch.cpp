@@ -137,8 +137,12 @@ TRetouchForm::TRetouchForm()
     side->addWidget(OKButton);
     side->addWidget(CancelButton);
 
-    connect(OKButton, &QPushButton::clicked, this, [this] { if (OnOk) OnOk(); });
-    connect(CancelButton, &QPushButton::clicked, this, [this] { if (OnCancel) OnCancel(); });
+    connect(OKButton, &QPushButton::clicked, this, [this] {
+        if (OnOk) OnOk();
+    });
+    connect(CancelButton, &QPushButton::clicked, this, [this] {
+        if (OnCancel) OnCancel();
+    });
     connect(ReloadButton, &QPushButton::clicked, this, [this] { ReloadButtonClick(); });
     setFixedSize(482, MinimumClientHeight);
     Layout();

@@ -20,8 +20,7 @@ void ForDisc(Bitmap& picture, int x, int y, int size, Dab dab) {
 }
 }  // namespace
 
-void AirbrushAt(Bitmap& picture, int x, int y, int size, int opacityPosition, int opacityMaximum,
-                PackedColor color) {
+void AirbrushAt(Bitmap& picture, int x, int y, int size, int opacityPosition, int opacityMaximum, PackedColor color) {
     if (size <= 0 || opacityMaximum <= 0) return;
     const double opacity = static_cast<long double>(opacityPosition) / opacityMaximum;
     const std::uint8_t target[3] = {BlueOf(color), GreenOf(color), RedOf(color)};
@@ -29,8 +28,8 @@ void AirbrushAt(Bitmap& picture, int x, int y, int size, int opacityPosition, in
         const double w = (1.0L - dist / static_cast<long double>(size)) * opacity;
         const double m = 1.0L - static_cast<long double>(w);
         for (int c = 0; c < 3; ++c)
-            pixel[c] = std::uint8_t(std::trunc(static_cast<long double>(w) * target[c] +
-                                               static_cast<long double>(m) * pixel[c]));
+            pixel[c] = std::uint8_t(
+                std::trunc(static_cast<long double>(w) * target[c] + static_cast<long double>(m) * pixel[c]));
     });
 }
 

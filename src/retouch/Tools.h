@@ -7,8 +7,7 @@
 
 // Moves each pixel of the disc towards `color` by (1 - dist / size) * opacity, where opacity
 // is the bar's position over its maximum: the centre by the full opacity, the rim not at all.
-void AirbrushAt(Bitmap& picture, int x, int y, int size, int opacityPosition, int opacityMaximum,
-                PackedColor color);
+void AirbrushAt(Bitmap& picture, int x, int y, int size, int opacityPosition, int opacityMaximum, PackedColor color);
 
 // Adds (1 - dist / size) * amount to every channel of the disc's pixels, clamped to 0..255:
 // a positive amount lightens, a negative one darkens.

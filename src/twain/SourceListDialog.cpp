@@ -24,8 +24,9 @@ TSourceListDialog::TSourceListDialog(QWidget* parent, const std::vector<TTwainSo
     list_->setHeaderLabels({"Source", "Manufacturer", "Family"});
     list_->setMinimumSize(420, 160);
     for (const TTwainSourceEntry& source : sources)
-        new QTreeWidgetItem(list_, {QString::fromStdString(source.ProductName), QString::fromStdString(source.Manufacturer),
-                                    QString::fromStdString(source.ProductFamily)});
+        new QTreeWidgetItem(list_,
+                            {QString::fromStdString(source.ProductName), QString::fromStdString(source.Manufacturer),
+                             QString::fromStdString(source.ProductFamily)});
     list_->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     auto* buttons = new QDialogButtonBox(this);
     ok_ = buttons->addButton(QDialogButtonBox::Ok);

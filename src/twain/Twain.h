@@ -53,8 +53,7 @@ std::string TWAIN_ImageProblem(TW_HANDLE dib);
 // (x, y) of `surface`, clipped to both. Source coordinates count from the picture's top-left
 // corner whatever the DIB's row order. False when the handle does not lock or the image is
 // not one the program's decoders read.
-bool TWAIN_PaintImage(Bitmap& surface, int x, int y, int width, int height, TW_HANDLE dib,
-                      int sourceX, int sourceY);
+bool TWAIN_PaintImage(Bitmap& surface, int x, int y, int width, int height, TW_HANDLE dib, int sourceX, int sourceY);
 
 // The fixed report of a failure to open or enable the source.
 void TWAIN_ReportLastError();

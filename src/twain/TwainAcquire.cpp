@@ -114,8 +114,8 @@ bool NoSourceFound = false;
 bool PickFromList(const TSourceList& list, TWindowHandle window) {
     std::vector<TTwainSourceEntry> entries;
     for (const TW_IDENTITY& source : list.Sources)
-        entries.push_back({SourceText(source.ProductName), SourceText(source.Manufacturer),
-                           SourceText(source.ProductFamily)});
+        entries.push_back(
+            {SourceText(source.ProductName), SourceText(source.Manufacturer), SourceText(source.ProductFamily)});
     const std::optional<int> picked = Ui ? Ui->ChooseSource(entries, list.Default, WidgetOf(window)) : std::nullopt;
     NoSourceFound = entries.empty();
     if (!picked || *picked < 0 || *picked >= int(entries.size())) return false;

@@ -73,12 +73,11 @@ std::size_t PackedDibExtent(const std::uint8_t* dib) {
             if (compression == std::uint32_t(DibCompression::AlphaBitfields)) maskBytes = 16;
         }
     }
-    if (bitCount == 0 || bitCount > 32 || !PictureSizeAllowed(std::int64_t(width), std::int64_t(height)))
-        return 0;
+    if (bitCount == 0 || bitCount > 32 || !PictureSizeAllowed(std::int64_t(width), std::int64_t(height))) return 0;
     const std::uint64_t entries = colorsUsed != 0 ? colorsUsed : bitCount <= 8 ? 1u << bitCount : 0;
     if (entries > 1u << 16) return 0;
-    const bool runLength = compression == std::uint32_t(DibCompression::Rle8) ||
-                           compression == std::uint32_t(DibCompression::Rle4);
+    const bool runLength =
+        compression == std::uint32_t(DibCompression::Rle8) || compression == std::uint32_t(DibCompression::Rle4);
     const std::uint64_t stride = (width * bitCount + 31) / 32 * 4;
     const std::uint64_t pixels = runLength ? sizeImage : stride * height;
     return std::size_t(headerSize + maskBytes + entries * entrySize + pixels);
@@ -100,9 +99,8 @@ std::string DescribeOther(const std::uint8_t* data) {
         const char* signature;
         std::size_t length;
         const char* name;
-    } known[] = {{"\x89PNG", 4, "a PNG file"},      {"\xFF\xD8\xFF", 3, "a JPEG file"},
-                 {"BM", 2, "a BMP file"},           {"%PDF", 4, "a PDF file"},
-                 {"II+\0", 4, "a BigTIFF file"},    {"MM\0+", 4, "a BigTIFF file"}};
+    } known[] = {{"\x89PNG", 4, "a PNG file"}, {"\xFF\xD8\xFF", 3, "a JPEG file"}, {"BM", 2, "a BMP file"},
+                 {"%PDF", 4, "a PDF file"},    {"II+\0", 4, "a BigTIFF file"},     {"MM\0+", 4, "a BigTIFF file"}};
     std::string what;
     for (const auto& k : known)
         if (std::memcmp(data, k.signature, k.length) == 0) what = k.name;
@@ -111,7 +109,8 @@ std::string DescribeOther(const std::uint8_t* data) {
         std::snprintf(bytes, sizeof bytes, "%02X %02X %02X %02X", data[0], data[1], data[2], data[3]);
         what = std::string("data beginning with the bytes ") + bytes;
     }
-    return "The scanner sent " + what + ", but the program takes a scanned image only as a Windows bitmap (DIB) "
+    return "The scanner sent " + what +
+           ", but the program takes a scanned image only as a Windows bitmap (DIB) "
            "or a TIFF file";
 }
 
@@ -150,8 +149,7 @@ const Bitmap& DecodedPicture(TW_HANDLE dib) {
             picture = DecodeTiff(data, extent);
             break;
         }
-        case TImageKind::Other:
-            throw EInvalidGraphic(DescribeOther(data));
+        case TImageKind::Other: throw EInvalidGraphic(DescribeOther(data));
     }
     Decoded = {dib, std::move(picture)};
     return Decoded.Picture;
@@ -200,8 +198,7 @@ TW_HANDLE TWAIN_ImageAt(int index) {
 void TWAIN_ReleaseImage(TW_HANDLE dib) {
     if (!dib) return;
     // The list keeps no handle to a freed block.
-    std::replace(twain::ImageList.begin(), twain::ImageList.begin() + twain::ImageCount, dib,
-                 TW_HANDLE(nullptr));
+    std::replace(twain::ImageList.begin(), twain::ImageList.begin() + twain::ImageCount, dib, TW_HANDLE(nullptr));
     if (twain::ResultHandle == dib) twain::ResultHandle = nullptr;
     twain::Forget(dib);
     FreeHandle(dib);
@@ -225,15 +222,14 @@ std::string TWAIN_ImageProblem(TW_HANDLE dib) {
     }
 }
 
-bool TWAIN_PaintImage(Bitmap& surface, int x, int y, int width, int height, TW_HANDLE dib,
-                      int sourceX, int sourceY) {
+bool TWAIN_PaintImage(Bitmap& surface, int x, int y, int width, int height, TW_HANDLE dib, int sourceX, int sourceY) {
     const Bitmap* decoded = twain::TryDecodedPicture(dib);
     if (!decoded) return false;
     const Bitmap& picture = *decoded;
     // The whole picture onto a surface of its size, the scan command's case: no copy, and
     // the kept picture goes to the surface.
-    if (x == 0 && y == 0 && sourceX == 0 && sourceY == 0 && width == picture.Width() &&
-        height == picture.Height() && surface.Width() == width && surface.Height() == height) {
+    if (x == 0 && y == 0 && sourceX == 0 && sourceY == 0 && width == picture.Width() && height == picture.Height() &&
+        surface.Width() == width && surface.Height() == height) {
         surface = std::move(twain::Decoded.Picture);
         twain::Decoded = {};
         return true;
@@ -241,12 +237,12 @@ bool TWAIN_PaintImage(Bitmap& surface, int x, int y, int width, int height, TW_H
     // Clip the block to the picture, then to the surface.
     const std::int64_t left = std::max<std::int64_t>({0, -std::int64_t(sourceX), -std::int64_t(x)});
     const std::int64_t top = std::max<std::int64_t>({0, -std::int64_t(sourceY), -std::int64_t(y)});
-    const std::int64_t right = std::min<std::int64_t>(
-        {width, std::int64_t(picture.Width()) - sourceX, std::int64_t(surface.Width()) - x});
-    const std::int64_t bottom = std::min<std::int64_t>(
-        {height, std::int64_t(picture.Height()) - sourceY, std::int64_t(surface.Height()) - y});
+    const std::int64_t right =
+        std::min<std::int64_t>({width, std::int64_t(picture.Width()) - sourceX, std::int64_t(surface.Width()) - x});
+    const std::int64_t bottom =
+        std::min<std::int64_t>({height, std::int64_t(picture.Height()) - sourceY, std::int64_t(surface.Height()) - y});
     for (std::int64_t row = top; row < bottom && left < right; ++row)
-        std::memcpy(surface.Pixel(int(x + left), int(y + row)),
-                    picture.Pixel(int(sourceX + left), int(sourceY + row)), std::size_t(right - left) * 3);
+        std::memcpy(surface.Pixel(int(x + left), int(y + row)), picture.Pixel(int(sourceX + left), int(sourceY + row)),
+                    std::size_t(right - left) * 3);
     return true;
 }

@@ -101,8 +101,7 @@ bool DoOpenDSM(TWindowHandle window) {
             Manager2 = (AppIdentity.SupportedGroups & DF_DSM2) != 0;
             TW_ENTRYPOINT entryPoint{};
             entryPoint.Size = sizeof entryPoint;
-            if (Manager2 && CallManager(DG_CONTROL, DAT_ENTRYPOINT, MSG_GET, &entryPoint))
-                UseManagerMemory(entryPoint);
+            if (Manager2 && CallManager(DG_CONTROL, DAT_ENTRYPOINT, MSG_GET, &entryPoint)) UseManagerMemory(entryPoint);
         }
     }
     return SessionState >= 3;
@@ -145,8 +144,7 @@ bool DoEnableDS(TWindowHandle window) {
 }
 
 bool DoDisableDS() {
-    if (SessionState == 5 && CallSource(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &UserInterface))
-        SessionState = 4;
+    if (SessionState == 5 && CallSource(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &UserInterface)) SessionState = 4;
     return SessionState <= 4;
 }
 
@@ -156,16 +154,14 @@ bool DoDisableDS() {
 bool DoEndTransfers() {
     if (SessionState == 7 && CallSource(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, &PendingTransfers))
         SetStateFromPending();
-    if (SessionState == 6 && CallSource(DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &PendingTransfers))
-        SessionState = 5;
+    if (SessionState == 6 && CallSource(DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &PendingTransfers)) SessionState = 5;
     return SessionState <= 5;
 }
 
 bool DoCloseDS() {
     LastReturnCode = 0;
     if (SessionState == 5) DoDisableDS();
-    if (SessionState == 4 && CallManager(DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &SourceIdentity))
-        SessionState = 3;
+    if (SessionState == 4 && CallManager(DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &SourceIdentity)) SessionState = 3;
     return SessionState <= 3;
 }
 
@@ -175,8 +171,7 @@ bool DoCloseDSM(TWindowHandle window) {
     if (SessionState <= 3) {
         // In state 2 the manager is not open and refuses; nothing changes then.
         TWindowHandle parent = window;
-        if (CallManager(DG_CONTROL, DAT_PARENT, MSG_CLOSEDSM, &parent) && SessionState == 3)
-            SessionState = 2;
+        if (CallManager(DG_CONTROL, DAT_PARENT, MSG_CLOSEDSM, &parent) && SessionState == 3) SessionState = 2;
     }
     return SessionState <= 2;
 }
@@ -222,8 +217,7 @@ void ActOnSourceMessage(TW_UINT16 message) {
             DoEndTransfers();  // only after a failed MSG_ENDXFER or MSG_RESET
             DoDisableDS();
             break;
-        default:
-            break;
+        default: break;
     }
 }
 
@@ -240,9 +234,7 @@ void TransferNativeImages() {
                 // A source that claims a transfer without a block has delivered nothing.
                 ResultHandle = handle ? KeepImage(handle) : nullptr;
                 break;
-            case TWRC_CANCEL:
-                SessionState = 7;
-                break;
+            case TWRC_CANCEL: SessionState = 7; break;
             default:
                 failed = true;  // the state stays 6
                 break;

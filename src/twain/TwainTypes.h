@@ -178,10 +178,9 @@ constexpr TW_BOOL TW_FALSE = 0;
 // The manager's single entry point, and its memory functions where a manager exports them.
 // The program reaches them through dlsym; a manager library defines them.
 extern "C" {
-TW_UINT16 DSM_Entry(pTW_IDENTITY origin, pTW_IDENTITY dest, TW_UINT32 DG, TW_UINT16 DAT,
-                    TW_UINT16 MSG, TW_MEMREF data);
-typedef TW_UINT16 (*DSMENTRYPROC)(pTW_IDENTITY origin, pTW_IDENTITY dest, TW_UINT32 DG,
-                                  TW_UINT16 DAT, TW_UINT16 MSG, TW_MEMREF data);
+TW_UINT16 DSM_Entry(pTW_IDENTITY origin, pTW_IDENTITY dest, TW_UINT32 DG, TW_UINT16 DAT, TW_UINT16 MSG, TW_MEMREF data);
+typedef TW_UINT16 (*DSMENTRYPROC)(pTW_IDENTITY origin, pTW_IDENTITY dest, TW_UINT32 DG, TW_UINT16 DAT, TW_UINT16 MSG,
+                                  TW_MEMREF data);
 typedef TW_HANDLE (*DSM_MEMALLOCATE)(TW_UINT32 size);
 typedef void (*DSM_MEMFREE)(TW_HANDLE handle);
 typedef TW_MEMREF (*DSM_MEMLOCK)(TW_HANDLE handle);

@@ -22,8 +22,7 @@ public:
     // The program's own list of sources, `chosen` selected first (-1: none); the index the
     // user picks, or nothing for Cancel. An empty list says that no source was found. The
     // default shows a modal Qt dialog over `parent` (a QWidget, or null).
-    virtual std::optional<int> ChooseSource(const std::vector<TTwainSourceEntry>& sources, int chosen,
-                                            void* parent);
+    virtual std::optional<int> ChooseSource(const std::vector<TTwainSourceEntry>& sources, int chosen, void* parent);
 };
 
 // Where the layer's boxes go; null sends them to standard error and picks no source.

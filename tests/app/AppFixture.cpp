@@ -22,9 +22,8 @@ Bitmap TestPicture(int width, int height) {
 void AppTest::SetUp() {
     // No real cameras: the webcam window lists what this empty fake offers.
     vfw::SetCaptureBackend(std::make_shared<FakeCaptureBackend>());
-    folder = std::filesystem::temp_directory_path() /
-             ("corvalux-app-" + std::to_string(::getpid()) + "-" +
-              ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    folder = std::filesystem::temp_directory_path() / ("corvalux-app-" + std::to_string(::getpid()) + "-" +
+                                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
 }
@@ -38,8 +37,8 @@ void AppTest::TearDown() {
 std::string AppTest::WriteBmp(const std::string& name, const Bitmap& picture) {
     const std::string path = (folder / name).string();
     const std::vector<std::uint8_t> bytes = EncodeBmpFile(picture);
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                std::streamsize(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
     return path;
 }
 

@@ -120,7 +120,8 @@ TEST_F(CustomFilterTest, ASyntaxErrorIsReportedAndNothingIsApplied) {
     Main().CustomfilterMenuClick();
     Type("(R1+2", "G1", "B1");
     Click(Form().OKButton);
-    EXPECT_EQ(ui.Take(), (std::vector<TShownBox>{{"Information", "Red formula: an operator or ) is expected at position 6."}}));
+    EXPECT_EQ(ui.Take(),
+              (std::vector<TShownBox>{{"Information", "Red formula: an operator or ) is expected at position 6."}}));
     EXPECT_EQ(Main().WorkingImage, original);
     EXPECT_FALSE(Enabled("UndoMenu"));
     EXPECT_TRUE(Form().isVisible());

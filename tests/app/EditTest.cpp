@@ -117,7 +117,8 @@ TEST_F(AppTest, TooLargePicturesAreRefusedAndThePictureStays) {
     std::vector<std::uint8_t> bytes = EncodeBmpFile(Bitmap(1, 1));
     bytes[18] = 0x70, bytes[19] = 0x11, bytes[20] = 0x01;  // width 70000
     const std::string path = (folder / "huge.bmp").string();
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
     ui.OpenAnswers = {path};
     Main().OpenMenuClick();
     EXPECT_EQ(ui.Take(), (std::vector<TShownBox>{{"Error", "The picture is too large: 70000 \u00D7 1 pixels."}}));
@@ -144,8 +145,10 @@ TEST_F(AppTest, PasteReadsPicturesOtherProgramsOffer) {
     const Case cases[] = {
         {"image/bmp", QByteArray(reinterpret_cast<const char*>(bmp.data()), qsizetype(bmp.size())), {}, 7},
         {"image/png", png, {}, 9},
-        {"image/bmp", QByteArray(reinterpret_cast<const char*>(hugeBmp.data()), qsizetype(hugeBmp.size())),
-         {{"Error", "The picture is too large: 70000 \u00D7 5 pixels."}}, 9},
+        {"image/bmp",
+         QByteArray(reinterpret_cast<const char*>(hugeBmp.data()), qsizetype(hugeBmp.size())),
+         {{"Error", "The picture is too large: 70000 \u00D7 5 pixels."}},
+         9},
         {"image/png", QByteArray("not a picture"), {{"Information", "No clipboard data available."}}, 9},
     };
     for (const Case& c : cases) {

@@ -83,7 +83,11 @@ TEST_F(AppTest, FailedOpensKeepTheNameCaptionAndSave) {
     const std::string refused = (folder / "notes.txt").string();
     std::ofstream(refused) << "text";
     const std::vector<std::pair<const char*, std::function<void(const std::string&)>>> ways = {
-        {"open", [&](const std::string& path) { ui.OpenAnswers = {path}; Main().OpenMenuClick(); }},
+        {"open",
+         [&](const std::string& path) {
+             ui.OpenAnswers = {path};
+             Main().OpenMenuClick();
+         }},
         {"drop", [&](const std::string& path) { Main().DropFiles({path}); }},
         {"snapshot", [&](const std::string& path) { Main().LoadSnapshot(path); }},
     };
@@ -244,10 +248,19 @@ TEST_F(AppTest, CancelledOpensAndSavesChangeNothing) {
         const char* name;
         std::function<void()> run;
     } commands[] = {
-        {"open", [&] { ui.OpenAnswers = {other}; Main().OpenMenuClick(); }},
+        {"open",
+         [&] {
+             ui.OpenAnswers = {other};
+             Main().OpenMenuClick();
+         }},
         {"drop", [&] { Main().DropFiles({other}); }},
-        {"save as new", [&] { ui.SaveAnswers = {fresh}; Main().SaveasMenuClick(); }},
-        {"save as over", [&] {
+        {"save as new",
+         [&] {
+             ui.SaveAnswers = {fresh};
+             Main().SaveasMenuClick();
+         }},
+        {"save as over",
+         [&] {
              ui.SaveAnswers = {existing};
              Main().SaveasMenuClick();
          }},

@@ -9,7 +9,7 @@
 
 namespace {
 QRgb Grey() { return qRgb(128, 128, 128); }
-}
+}  // namespace
 
 TEST_F(AppTest, ClientAreaFollowsThePicture) {
     Start();
@@ -52,8 +52,8 @@ TEST_F(AppTest, ReDrawNormalisesAndFramesTheSelection) {
     const QImage& view = Main().Canvas();
     auto isFrame = [](QRgb c) { return c == qRgb(0, 0, 0) || c == qRgb(255, 255, 0); };
     // The frame covers the border pixels and one pixel either side of them (3-pixel pen).
-    for (const QPoint p : {QPoint(40, 50), QPoint(60, 50), QPoint(50, 30), QPoint(50, 70), QPoint(39, 50),
-                           QPoint(61, 50)})
+    for (const QPoint p :
+         {QPoint(40, 50), QPoint(60, 50), QPoint(50, 30), QPoint(50, 70), QPoint(39, 50), QPoint(61, 50)})
         EXPECT_TRUE(isFrame(view.pixel(p))) << p.x() << "," << p.y();
     // Inside and outside the frame the picture shows through.
     for (const QPoint p : {QPoint(50, 50), QPoint(42, 32), QPoint(63, 50), QPoint(50, 73)}) {
@@ -86,8 +86,8 @@ TEST_F(AppTest, SelectionTextIsWhiteNearTheTopLeft) {
 
 TEST_F(AppTest, MenuStartsWithOnlyTheAlwaysItemsEnabled) {
     Start();
-    for (const char* on : {"OpenMenu", "ExitMenu", "PasteMenu", "SourcesMenu", "WebcameraMenu", "ScanMenu",
-                           "HelpMenu", "AboutMenu"})
+    for (const char* on :
+         {"OpenMenu", "ExitMenu", "PasteMenu", "SourcesMenu", "WebcameraMenu", "ScanMenu", "HelpMenu", "AboutMenu"})
         EXPECT_TRUE(Enabled(on)) << on;
     for (const char* off : {"SaveasMenu", "SaveMenu", "QuickSaveMenu", "PrintMenu", "UndoMenu", "CopyMenu",
                             "SelectallMenu", "FiltersMenu", "DeformMenu"})
@@ -102,11 +102,15 @@ TEST_F(AppTest, MenuCarriesCaptionsShortcutsAndGlyphs) {
         const char* shortcut;
         bool glyph;
     } cases[] = {
-        {"OpenMenu", "&Open", "Ctrl+O", true},       {"SaveasMenu", "&Save as", "", true},
-        {"SaveMenu", "&Save", "Ctrl+S", false},      {"QuickSaveMenu", "Q&uickSave", "Ctrl+Q", false},
-        {"UndoMenu", "&Undo", "Ctrl+Z", true},       {"SelectallMenu", "&Select all", "Ctrl+A", false},
+        {"OpenMenu", "&Open", "Ctrl+O", true},
+        {"SaveasMenu", "&Save as", "", true},
+        {"SaveMenu", "&Save", "Ctrl+S", false},
+        {"QuickSaveMenu", "Q&uickSave", "Ctrl+Q", false},
+        {"UndoMenu", "&Undo", "Ctrl+Z", true},
+        {"SelectallMenu", "&Select all", "Ctrl+A", false},
         {"Early20thCenturyMenu", "&Early 20:th century", "", false},
-        {"ScanMenu", "&Scanner / digital camera", "", true}, {"RetouchMenu", "&Retouch", "", true},
+        {"ScanMenu", "&Scanner / digital camera", "", true},
+        {"RetouchMenu", "&Retouch", "", true},
     };
     for (const Case& c : cases) {
         QAction* action = Main().Action(c.name);
@@ -126,7 +130,7 @@ TEST_F(AppTest, ErrorBoxAppendsFullStopAfterCharactersAboveIt) {
         {"JPEG error #42", "JPEG error #42."},  // '2' is above '.'
         {"Done.", "Done."},
         {"Why?", "Why?."},  // '?' (63) is above '.' (46)
-        {"a-", "a-"},                               // '-' (45) is below
+        {"a-", "a-"},       // '-' (45) is below
         {"a,", "a,"},
         {"", ""},
     };

@@ -12,7 +12,9 @@
 #include "PictureFile.h"
 
 namespace {
-std::string Sample(const std::string& relative) { return (std::filesystem::path(CORVALUX_TESTFILES) / relative).string(); }
+std::string Sample(const std::string& relative) {
+    return (std::filesystem::path(CORVALUX_TESTFILES) / relative).string();
+}
 
 bool HasExif(const PictureMetadata& metadata) {
     for (const MetadataSegment& segment : metadata.Segments)

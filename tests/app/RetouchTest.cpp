@@ -12,7 +12,7 @@
 
 namespace {
 QWidget* ImageWidget(TRetouchForm& form) { return form.Image; }
-}
+}  // namespace
 
 TEST_F(AppTest, RetouchOkTakesThePaintedPictureBack) {
     const std::string path = WriteBmp("start.bmp", Bitmap(60, 40));  // black

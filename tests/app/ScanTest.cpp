@@ -14,8 +14,8 @@
 #include "FakeTiffPattern.h"
 
 namespace {
-const char* const PictureMenus[] = {"SaveasMenu", "QuickSaveMenu", "PrintMenu", "FiltersMenu",
-                                    "DeformMenu", "CopyMenu", "SelectallMenu"};
+const char* const PictureMenus[] = {"SaveasMenu", "QuickSaveMenu", "PrintMenu",    "FiltersMenu",
+                                    "DeformMenu", "CopyMenu",      "SelectallMenu"};
 
 QWidget* TopLevel(const char* objectNameOrTitle) {
     for (QWidget* widget : QApplication::topLevelWidgets())
@@ -71,12 +71,10 @@ TEST_F(ScanMenuTest, FirstImageBecomesAnUnnamedPictureWithUndo) {
 
 TEST_F(ScanMenuTest, EachScanLeavesThePictureAtItsOwnSize) {
     Start();
-    const struct {
-        int width, height, bits;
-    } scans[] = {{300, 4, 24}, {7, 12, 1}};
+    const struct { int width, height, bits; } scans[] = {{300, 4, 24}, {7, 12, 1}};
     for (const auto& s : scans) {
-        fake.Run("event 1 xferready; xfer done " + std::to_string(s.width) + " " + std::to_string(s.height) +
-                 " " + std::to_string(s.bits));
+        fake.Run("event 1 xferready; xfer done " + std::to_string(s.width) + " " + std::to_string(s.height) + " " +
+                 std::to_string(s.bits));
         Main().ScanMenuClick();
         EXPECT_TRUE(IsPattern(Main().WorkingImage, s.width, s.height, s.bits)) << s.width;
         EXPECT_EQ(Main().ClientSize(), QSize(std::max(260, s.width), s.height));
@@ -98,8 +96,7 @@ TEST_F(ScanMenuTest, ScanWithoutAnImageChangesNothing) {
         Main().ScanMenuClick();
         const std::vector<TShownBox> shown = ui.Take();
         if (c.box)
-            EXPECT_EQ(shown, (std::vector<TShownBox>{{"Warning", std::string("TWAIN Error: ") + c.box}}))
-                << c.script;
+            EXPECT_EQ(shown, (std::vector<TShownBox>{{"Warning", std::string("TWAIN Error: ") + c.box}})) << c.script;
         else
             EXPECT_TRUE(shown.empty()) << c.script;
         EXPECT_EQ(Main().WorkingImage, TestPicture(40, 30)) << c.script;
@@ -125,12 +122,14 @@ TEST_F(ScanMenuTest, SourcesMenuIsClosedWhileTheSourceDialogIsUp) {
         std::function<bool(const std::string&)> enabled;
         bool sources = true, scan = true, open = false;
     } seen{[this](const std::string& name) { return Enabled(name); }};
-    fake.OnEvent([](void* context) {
-        auto& s = *static_cast<TSeen*>(context);
-        s.sources = s.enabled("SourcesMenu");
-        s.scan = s.enabled("ScanMenu");
-        s.open = s.enabled("OpenMenu");
-    }, &seen);
+    fake.OnEvent(
+        [](void* context) {
+            auto& s = *static_cast<TSeen*>(context);
+            s.sources = s.enabled("SourcesMenu");
+            s.scan = s.enabled("ScanMenu");
+            s.open = s.enabled("OpenMenu");
+        },
+        &seen);
     fake.Run("event 2 closedsreq");
     Main().ScanMenuClick();
     EXPECT_FALSE(seen.sources);
@@ -161,8 +160,9 @@ TEST_F(ScanMenuTest, TiffFromALinuxSourceBecomesThePicture) {
     const Bitmap before = Main().WorkingImage;
     fake.Run("event 1 xferready; xfer png");
     Main().ScanMenuClick();
-    EXPECT_EQ(ui.Take(), (std::vector<TShownBox>{{"Error", "The scanner sent a PNG file, but the program takes a "
-                                                           "scanned image only as a Windows bitmap (DIB) or a TIFF file."}}));
+    EXPECT_EQ(ui.Take(), (std::vector<TShownBox>{{"Error",
+                                                  "The scanner sent a PNG file, but the program takes a "
+                                                  "scanned image only as a Windows bitmap (DIB) or a TIFF file."}}));
     EXPECT_EQ(Main().WorkingImage, before);
 }
 

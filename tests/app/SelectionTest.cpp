@@ -19,13 +19,13 @@ TEST_F(AppTest, DragSelectsAndBadDragsSelectAll) {
         bool message;
     } cases[] = {
         {{10, 20}, {49, 79}, {10, 20, 49, 79}, false},
-        {{50, 50}, {10, 10}, {0, 0, 149, 99}, true},   // dragged up and left
-        {{30, 30}, {30, 30}, {0, 0, 149, 99}, true},   // a click
-        {{5, 5}, {6, 6}, {5, 5, 6, 6}, false},         // 2 x 2 is enough
+        {{50, 50}, {10, 10}, {0, 0, 149, 99}, true},  // dragged up and left
+        {{30, 30}, {30, 30}, {0, 0, 149, 99}, true},  // a click
+        {{5, 5}, {6, 6}, {5, 5, 6, 6}, false},        // 2 x 2 is enough
         {{5, 5}, {6, 40}, {5, 5, 6, 40}, false},
-        {{5, 5}, {5, 40}, {0, 0, 149, 99}, true},      // one column wide
+        {{5, 5}, {5, 40}, {0, 0, 149, 99}, true},           // one column wide
         {{100, 10}, {240, 90}, {100, 10, 240, 90}, false},  // into the grey strip: not clamped
-        {{20, 20}, {-30, 60}, {0, 0, 149, 99}, true},  // released left of the window
+        {{20, 20}, {-30, 60}, {0, 0, 149, 99}, true},       // released left of the window
     };
     for (const Case& c : cases) {
         Main().FormMouseDown(Qt::LeftButton, c.press.x(), c.press.y());

@@ -55,8 +55,7 @@ TEST(View, AnyPartEqualsTheSameAreaOfTheWhole) {
         const TViewContent view{picture, selection, QPoint(100, 90)};
         const QImage whole = ComposeView(view);
         for (int i = 0; i < 40; ++i) {
-            const QRect area(int(random() % 300), int(random() % 200), int(random() % 120) + 1,
-                             int(random() % 90) + 1);
+            const QRect area(int(random() % 300), int(random() % 200), int(random() % 120) + 1, int(random() % 90) + 1);
             const QRect inside = area & whole.rect();
             ASSERT_EQ(Part(view, inside), whole.copy(inside))
                 << selection.Left << " area " << area.x() << "," << area.y() << " " << area.width() << "x"

@@ -71,9 +71,8 @@ void ExpectFits(const QWidget& window, const std::string& name) {
         for (const QWidget* w = parent; w && w != &window; w = w->parentWidget()) inView = inView || isView(w);
         if (!scrolled)
             EXPECT_TRUE(parent->rect().contains(widget->geometry()))
-                << what << " at " << widget->geometry().x() << "," << widget->geometry().y() << " "
-                << widget->width() << "x" << widget->height() << " outside its parent's "
-                << parent->width() << "x" << parent->height();
+                << what << " at " << widget->geometry().x() << "," << widget->geometry().y() << " " << widget->width()
+                << "x" << widget->height() << " outside its parent's " << parent->width() << "x" << parent->height();
         const QRect inWindow(widget->mapTo(&window, QPoint(0, 0)), widget->size());
         if (!inView)
             EXPECT_TRUE(window.rect().contains(inWindow))
@@ -182,9 +181,9 @@ TEST_F(WindowFitTest, RetouchWindowOnALargePictureScrollsAndKeepsItsControlsOnTh
     EXPECT_TRUE(room.contains(retouch.frameGeometry()))
         << retouch.frameGeometry().x() << "," << retouch.frameGeometry().y() << " " << retouch.frameGeometry().width()
         << "x" << retouch.frameGeometry().height() << " in " << room.width() << "x" << room.height();
-    for (QWidget* control : std::initializer_list<QWidget*>{retouch.OKButton, retouch.CancelButton,
-                                                            retouch.ReloadButton, retouch.PageControl,
-                                                            retouch.SizeScrollBar, retouch.OpacityScrollBar}) {
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{retouch.OKButton, retouch.CancelButton, retouch.ReloadButton,
+                                         retouch.PageControl, retouch.SizeScrollBar, retouch.OpacityScrollBar}) {
         const QRect onScreen(control->mapToGlobal(QPoint(0, 0)), control->size());
         EXPECT_TRUE(control->isVisible() && room.contains(onScreen)) << control->metaObject()->className();
     }

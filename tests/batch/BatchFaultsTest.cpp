@@ -57,8 +57,9 @@ protected:
 TEST_F(BatchFaults, StandardOutputThatCannotBeWrittenFails) {
     RefusingBuffer refusing;
     std::ostream broken(&refusing);
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"--help"}, {input, "statistics", "-o", output}, {input, "statistics", "invert-all", "-o", output}}) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"--help"},
+                                                 {input, "statistics", "-o", output},
+                                                 {input, "statistics", "invert-all", "-o", output}}) {
         EXPECT_EQ(Run(args, broken), 1) << args[0];
         EXPECT_EQ(err.str().rfind("corvalux-batch: cannot write to standard output", 0), 0u) << err.str();
         EXPECT_EQ(Output(), "precious") << "a failed step saves nothing";

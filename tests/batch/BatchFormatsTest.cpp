@@ -47,7 +47,8 @@ TEST_F(BatchFormats, ConvertsBetweenAllFourFormats) {
             const Bitmap converted = LoadPicture(output, FormatOfName(output));
             EXPECT_EQ(converted.Width(), 9) << from << " -> " << to;
             // Lossless all the way: the inverted picture exactly.
-            if (std::string(from).find(".jpg") == std::string::npos && std::string(to).find(".jpg") == std::string::npos)
+            if (std::string(from).find(".jpg") == std::string::npos &&
+                std::string(to).find(".jpg") == std::string::npos)
                 EXPECT_EQ(RedOf(converted.GetColor(8, 5)), 255 - 8 * 28) << from << " -> " << to;
         }
     }

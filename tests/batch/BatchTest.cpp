@@ -47,8 +47,9 @@ protected:
 }  // namespace
 
 TEST_F(BatchTest, EveryStepNameRuns) {
-    std::vector<std::string> names = {"select=2,3,15,12", "select-all", "feather=10,20,30", "statistics",
-                                      "resize=30,20", "resize=5,4,plain", "crop", "rotate-left", "rotate-right"};
+    std::vector<std::string> names = {
+        "select=2,3,15,12", "select-all", "feather=10,20,30", "statistics",  "resize=30,20",
+        "resize=5,4,plain", "crop",       "rotate-left",      "rotate-right"};
     for (const FilterCommand& command : FilterCommands())
         if (command.Kind == CommandKind::Steps) names.emplace_back(command.Name);
     EXPECT_GE(names.size(), 9u + 36u);
@@ -142,7 +143,9 @@ TEST_F(BatchTest, ErrorsExitWithAStatusAndLeaveTheOutputAlone) {
         {{input, "-o"}, 2, "-o needs a value"},
         {{(folder / "missing.bmp").string(), "invert-all"}, 1, "No such file or directory"},
         {{(folder / "in.gif").string()}, 1, "You must specify a BMP, JPG, PNG or TIFF file."},
-        {{input, "-o", (folder / "x.gif").string()}, 1, "You must specify a .BMP, .JPG, .PNG or .TIF file. example: MyPic.bmp"},
+        {{input, "-o", (folder / "x.gif").string()},
+         1,
+         "You must specify a .BMP, .JPG, .PNG or .TIF file. example: MyPic.bmp"},
     };
     for (const Case& c : cases) {
         std::vector<std::string> args = c.args;

@@ -25,7 +25,8 @@ protected:
         input = (folder / "in.bmp").string();
         output = (folder / "out.bmp").string();
         for (int y = 0; y < picture.Height(); ++y)
-            for (int x = 0; x < picture.Width(); ++x) picture.SetColor(x, y, PackColor(x * 30, y * 50 + 1, 200 - x * y));
+            for (int x = 0; x < picture.Width(); ++x)
+                picture.SetColor(x, y, PackColor(x * 30, y * 50 + 1, 200 - x * y));
         SavePicture(input, picture, PictureFormat::Bitmap);
     }
     void TearDown() override { fs::remove_all(folder); }

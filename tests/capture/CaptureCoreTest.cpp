@@ -12,7 +12,12 @@ TEST(VideoArithmetic, FrameRatesAndPeriodsRoundInExtendedPrecision) {
     const struct {
         std::uint32_t period;
         std::uint16_t rate;
-    } reads[] = {{66667, 15}, {33333, 30}, {16667, 60}, {0, 0}, {1000000, 1}, {100000, 10},
+    } reads[] = {{66667, 15},
+                 {33333, 30},
+                 {16667, 60},
+                 {0, 0},
+                 {1000000, 1},
+                 {100000, 10},
                  // A period shorter than 1/65535 s has a rate that a 16-bit value cannot hold.
                  {15, 65535}};
     for (const auto& r : reads) EXPECT_EQ(FrameRateOf(r.period), r.rate) << r.period;
@@ -29,12 +34,16 @@ TEST(VideoArithmetic, SettingsAreClamped) {
     EXPECT_EQ(ClampMicroSecPerFrame(33334), 33334u);
     EXPECT_EQ(ClampMicroSecPerFrame(4000000000u), 4000000000u);
 
-    const std::uint32_t sizes[][2] = {{0, 0}, {1, 1800}, {5, 1800}, {1800, 1800}, {2000, 2000},
-                                      {324000, 324000}, {1000000, 324000}};
+    const std::uint32_t sizes[][2] = {{0, 0},       {1, 1800},        {5, 1800},        {1800, 1800},
+                                      {2000, 2000}, {324000, 324000}, {1000000, 324000}};
     for (const auto& s : sizes) EXPECT_EQ(ClampCapIndexSize(s[0]), s[1]) << s[0];
 
     const std::uint16_t rates[][3] = {// rate, stored, milliseconds sent
-                                      {0, 1, 1000}, {1, 1, 1000}, {15, 15, 67}, {30, 30, 33}, {45, 30, 33}};
+                                      {0, 1, 1000},
+                                      {1, 1, 1000},
+                                      {15, 15, 67},
+                                      {30, 30, 33},
+                                      {45, 30, 33}};
     for (const auto& r : rates) {
         EXPECT_EQ(ClampPreviewRate(r[0]), r[1]) << r[0];
         EXPECT_EQ(PreviewMilliseconds(ClampPreviewRate(r[0])), r[2]) << r[0];
@@ -125,7 +134,7 @@ TEST(V4l2Devices, FrameRowsLoseTheirPadding) {
         for (int i = 0; i < 6; ++i) EXPECT_EQ(frame.Row(y)[i], y * 10 + i);
 
     const Bitmap before = frame;
-    EXPECT_FALSE(CopyBgrFrame(buffer.data(), 8 * 2 + 5, 2, 3, 8, frame));  // one byte short
+    EXPECT_FALSE(CopyBgrFrame(buffer.data(), 8 * 2 + 5, 2, 3, 8, frame));      // one byte short
     EXPECT_FALSE(CopyBgrFrame(buffer.data(), buffer.size(), 2, 3, 5, frame));  // rows overlap
     EXPECT_FALSE(CopyBgrFrame(buffer.data(), buffer.size(), 0, 3, 8, frame));
     EXPECT_FALSE(CopyBgrFrame(nullptr, buffer.size(), 2, 3, 8, frame));

@@ -17,9 +17,9 @@ protected:
         backend->Drivers[0] = FakeCaptureBackend::Driver{"Cam A", "fake 1.0.0", 640, 480};
         backend->Drivers[2] = FakeCaptureBackend::Driver{"Cam B", "uvcvideo 6.1.0", 160, 120};
         vfw::SetCaptureBackend(backend);
-        folder = std::filesystem::temp_directory_path() /
-                 ("corvalux-capture-" + std::to_string(::getpid()) + "-" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        folder =
+            std::filesystem::temp_directory_path() / ("corvalux-capture-" + std::to_string(::getpid()) + "-" +
+                                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::remove_all(folder);
         std::filesystem::create_directories(folder);
     }

@@ -95,8 +95,8 @@ int SimulatedV4l2::Ioctl(int fd, unsigned long request, void* argument) {
         return 0;
     }
     static const std::map<unsigned long, const char*> names = {
-        {VIDIOC_G_FMT, "G_FMT"},     {VIDIOC_S_FMT, "S_FMT"}, {VIDIOC_REQBUFS, "REQBUFS"},
-        {VIDIOC_QUERYBUF, "QUERYBUF"}, {VIDIOC_QBUF, "QBUF"},   {VIDIOC_DQBUF, "DQBUF"},
+        {VIDIOC_G_FMT, "G_FMT"},       {VIDIOC_S_FMT, "S_FMT"},        {VIDIOC_REQBUFS, "REQBUFS"},
+        {VIDIOC_QUERYBUF, "QUERYBUF"}, {VIDIOC_QBUF, "QBUF"},          {VIDIOC_DQBUF, "DQBUF"},
         {VIDIOC_STREAMON, "STREAMON"}, {VIDIOC_STREAMOFF, "STREAMOFF"}};
     calls.push_back(names.count(request) ? names.at(request) : "?");
     if (request == d.failRequest) return Fail(EIO);
@@ -157,9 +157,9 @@ TEST_F(V4l2BackendTest, DriversAreTheCaptureNodesInOrder) {
     io->devices["/dev/video2"].openable = false;
     io->devices["/dev/video4"].card = "Second";
     io->devices["/dev/video9"].card = "Last";
-    const std::optional<TDriverDescription> expected[] = {
-        TDriverDescription{"First", "uvcvideo 6.1.0"}, TDriverDescription{"Second", "uvcvideo 6.1.0"},
-        TDriverDescription{"Last", "uvcvideo 6.1.0"}, std::nullopt};
+    const std::optional<TDriverDescription> expected[] = {TDriverDescription{"First", "uvcvideo 6.1.0"},
+                                                          TDriverDescription{"Second", "uvcvideo 6.1.0"},
+                                                          TDriverDescription{"Last", "uvcvideo 6.1.0"}, std::nullopt};
     for (int index = 0; index < 4; ++index) EXPECT_EQ(backend.Describe(index), expected[index]) << index;
     EXPECT_EQ(backend.Describe(-1), std::nullopt);
     EXPECT_EQ(backend.Describe(10), std::nullopt);

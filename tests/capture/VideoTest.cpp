@@ -108,13 +108,9 @@ TEST_F(VideoTest, ConnectDriverSendsTheMessagesInOrder) {
     EXPECT_TRUE(Calls().empty());  // choosing does not connect
     ASSERT_TRUE(video->ConnectDriver());
     EXPECT_EQ(Calls(), (std::vector<std::string>{
-                           "capCreateCaptureWindowA(VideoSource, 0, 0, 320, 240, 5001)",
-                           "WM_CAP_SET_USER_DATA(0, ptr)",
-                           "WM_CAP_SET_CALLBACK_STATUSA(0, ptr)",
-                           "WM_CAP_SET_CALLBACK_WAVESTREAM(0, ptr)",
-                           "WM_CAP_DRIVER_CONNECT(2, 0)",
-                           "WM_CAP_SET_SCALE(0, 0)",
-                           "WM_CAP_SET_PREVIEWRATE(33, 0)",
+                           "capCreateCaptureWindowA(VideoSource, 0, 0, 320, 240, 5001)", "WM_CAP_SET_USER_DATA(0, ptr)",
+                           "WM_CAP_SET_CALLBACK_STATUSA(0, ptr)", "WM_CAP_SET_CALLBACK_WAVESTREAM(0, ptr)",
+                           "WM_CAP_DRIVER_CONNECT(2, 0)", "WM_CAP_SET_SCALE(0, 0)", "WM_CAP_SET_PREVIEWRATE(33, 0)",
                            "WM_CAP_GET_STATUS(76, ptr)",
                            "MoveWindow(0, 0, 160, 120)",  // unscaled: the image's own size
                        }));
@@ -277,9 +273,9 @@ TEST_F(VideoTest, PreviewShowsTheLatestFrameScaled) {
     EXPECT_EQ(FakeFrameNumber(Window()->ShownFrame()), 2u);
     const QImage shown = Window()->grab().toImage();
     ASSERT_EQ(shown.size(), QSize(320, 240));
-    EXPECT_EQ(QColor(shown.pixel(30, 120)), QColor(255, 255, 255));   // first bar, scaled by half
-    EXPECT_EQ(QColor(shown.pixel(290, 120)), QColor(0, 0, 0));        // last bar
-    EXPECT_EQ(QColor(shown.pixel(210, 120)), QColor(255, 0, 0));      // sixth bar, red
+    EXPECT_EQ(QColor(shown.pixel(30, 120)), QColor(255, 255, 255));  // first bar, scaled by half
+    EXPECT_EQ(QColor(shown.pixel(290, 120)), QColor(0, 0, 0));       // last bar
+    EXPECT_EQ(QColor(shown.pixel(210, 120)), QColor(255, 0, 0));     // sixth bar, red
 }
 
 TEST_F(VideoTest, SaveSingleImageWritesTheHeldFrameBottomUp) {
@@ -377,8 +373,8 @@ TEST_F(VideoTest, CallbacksReachTheHandlers) {
 }
 
 TEST_F(VideoTest, ListsTenDrivers) {
-    EXPECT_EQ(ListCaptureDrivers(), (std::vector<std::string>{"Cam A fake 1.0.0", "", "Cam B uvcvideo 6.1.0", "", "",
-                                                              "", "", "", "", ""}));
+    EXPECT_EQ(ListCaptureDrivers(),
+              (std::vector<std::string>{"Cam A fake 1.0.0", "", "Cam B uvcvideo 6.1.0", "", "", "", "", "", "", ""}));
 }
 
 TEST_F(VideoTest, DestructionDisconnects) {

@@ -19,11 +19,11 @@ TEST(CompiledFormula, NamesStandAloneOnlyWhereTheNumberIsItsOwnToken) {
         bool alone;
     };
     const Case cases[] = {
-        {"R1+G1+B1", true},   {"(R1)", true},       {"-R1", true},       {"255-R1", true},  {"SQRT(B1)*16", true},
-        {"2E1*R1", true},     {"R1^2E-1", true},    {"1+!R1", true},     {"x1+r1", true},   {"", true},
-        {"R12", false},       {"1R1", false},       {"R1.5", false},     {".R1", false},    {"GR1", false},
-        {"2E1R1", false},     {"2E-R1", false},     {"2e+G1", false},    {"R1_", false},    {"_B1", false},
-        {"R1E2", false},      {"R1R1", false},      {"SQRTR1", false},   {"B1x", false},    {"G1+R1G1", false},
+        {"R1+G1+B1", true}, {"(R1)", true},    {"-R1", true},     {"255-R1", true}, {"SQRT(B1)*16", true},
+        {"2E1*R1", true},   {"R1^2E-1", true}, {"1+!R1", true},   {"x1+r1", true},  {"", true},
+        {"R12", false},     {"1R1", false},    {"R1.5", false},   {".R1", false},   {"GR1", false},
+        {"2E1R1", false},   {"2E-R1", false},  {"2e+G1", false},  {"R1_", false},   {"_B1", false},
+        {"R1E2", false},    {"R1R1", false},   {"SQRTR1", false}, {"B1x", false},   {"G1+R1G1", false},
     };
     for (const Case& c : cases) EXPECT_EQ(NamesStandAlone(c.formula), c.alone) << c.formula;
 }
@@ -49,7 +49,8 @@ TEST(CompiledFormula, EqualsThePlainRuleOnRandomFormulas) {
         if (round % 3 == 0) {
             const std::size_t at = formula.find('1');
             if (at != std::string::npos && at > 0)
-                formula.insert(formulas.Below(2) ? at + 1 : at - 1, 1, glue[formulas.Below(std::uint32_t(glue.size()))]);
+                formula.insert(formulas.Below(2) ? at + 1 : at - 1, 1,
+                               glue[formulas.Below(std::uint32_t(glue.size()))]);
         }
         if (!NamesStandAlone(formula)) continue;
         ++compiled;
@@ -58,7 +59,8 @@ TEST(CompiledFormula, EqualsThePlainRuleOnRandomFormulas) {
         for (int pixel = 0; pixel < 6; ++pixel) {
             const std::uint8_t r = std::uint8_t(formulas.Below(256)), g = std::uint8_t(formulas.Below(256)),
                                b = std::uint8_t(pixel == 0 ? 0 : formulas.Below(256));
-            ASSERT_EQ(Outcome([&] { return program.Evaluate(r, g, b); }), Outcome([&] { return plain.Evaluate(r, g, b); }))
+            ASSERT_EQ(Outcome([&] { return program.Evaluate(r, g, b); }),
+                      Outcome([&] { return plain.Evaluate(r, g, b); }))
                 << formula << " at " << int(r) << "," << int(g) << "," << int(b);
         }
     }
@@ -96,7 +98,8 @@ TEST(CompiledFormula, FilterEqualsThePlainRuleOnRandomPictures) {
         const TRect selection{int(random() % 3) - 1, int(random() % 3), picture.Width() - int(random() % 3),
                               picture.Height() - 1 + int(random() % 2)};
         Bitmap fast = picture, plain = picture;
-        const std::string fastError = Filtered(fast, selection, f, false), plainError = Filtered(plain, selection, f, true);
+        const std::string fastError = Filtered(fast, selection, f, false),
+                          plainError = Filtered(plain, selection, f, true);
         EXPECT_EQ(fastError, plainError) << f.Red << " ; " << f.Green << " ; " << f.Blue;
         EXPECT_EQ(fast, plain) << f.Red << " ; " << f.Green << " ; " << f.Blue;
         if (!fastError.empty()) {
@@ -159,8 +162,9 @@ TEST(CustomFilterBands, ReportsProgressAndCancelsBeforeWriting) {
 
         Bitmap cancelled = picture;
         int reports = 0;
-        EXPECT_THROW(CustomFilter(cancelled, all, formulas, {[&](std::int64_t, std::int64_t) { return ++reports < 2; }}),
-                     ECancelled);
+        EXPECT_THROW(
+            CustomFilter(cancelled, all, formulas, {[&](std::int64_t, std::int64_t) { return ++reports < 2; }}),
+            ECancelled);
         EXPECT_EQ(cancelled, picture);
         EXPECT_EQ(reports, 2);  // none after the cancel
     }

@@ -20,11 +20,10 @@ Bitmap Letter() {
 TRect All(const Bitmap& picture) { return {0, 0, picture.Width() - 1, picture.Height() - 1}; }
 
 using FilterRun = void (*)(Bitmap&, const TRect&, const TFilterFormulas&);
-const FilterRun BothRules[] = {
-    [](Bitmap& picture, const TRect& selection, const TFilterFormulas& formulas) {
-        CustomFilter(picture, selection, formulas);
-    },
-    &PlainCustomFilter};
+const FilterRun BothRules[] = {[](Bitmap& picture, const TRect& selection, const TFilterFormulas& formulas) {
+                                   CustomFilter(picture, selection, formulas);
+                               },
+                               &PlainCustomFilter};
 
 // The formulas on a single pixel of old colour (r, g, b), both ways; expects them to agree.
 PackedColor OnePixel(std::uint8_t r, std::uint8_t g, std::uint8_t b, const TFilterFormulas& formulas) {
@@ -48,11 +47,11 @@ const SubstitutionCase SubstitutionCases[] = {
     {"r1+g1", 3, 4, 5, "r1+g1"},
     {"R1R1", 12, 0, 0, "1212"},
     {"RR11", 5, 0, 0, "R51"},
-    {"GR1", 15, 99, 0, "995"},       // "G15": the red text forms a green name
+    {"GR1", 15, 99, 0, "995"},  // "G15": the red text forms a green name
     {"GR1", 25, 99, 0, "G25"},
-    {"BGR1", 1, 17, 42, "427"},      // "BG1" then "B17"
+    {"BGR1", 1, 17, 42, "427"},  // "BG1" then "B17"
     {"GG1", 15, 0, 0, "G0"},
-    {"GG1", 0, 15, 0, "G15"},        // the green pass does not see its own output again
+    {"GG1", 0, 15, 0, "G15"},  // the green pass does not see its own output again
 };
 
 struct ChannelCase {
@@ -62,24 +61,15 @@ struct ChannelCase {
 };
 // The pixel rule's edge cases, on the red formula.
 const ChannelCase ChannelCases[] = {
-    {"R1/2", 5, 0, 0, 2},   // 2.5 goes to the even neighbour
-    {"R1/2", 7, 0, 0, 4},   // 3.5 too
-    {"R1*10", 200, 0, 0, 255},
-    {"R1-300", 200, 0, 0, 0},
-    {"EXP(100)", 0, 0, 0, 255},  // far beyond any integer: still 255
-    {"-EXP(100)", 9, 0, 0, 0},
-    {"R10", 3, 0, 0, 30},
-    {"r1", 77, 0, 0, 0},    // not a channel name: an unknown name gives 0
-    {"R1/0", 77, 0, 0, 0},
-    {"SQRT(-1)", 77, 0, 0, 0},
-    {"R1+", 77, 0, 0, 0},   // no parse: 0
-    {"254.5", 0, 0, 0, 254},
-    {"255.5", 0, 0, 0, 255},
-    {"-0.4", 0, 0, 0, 0},
-    {"0.5", 0, 0, 0, 0},
-    {"1.5", 0, 0, 0, 2},
-    {"G1", 1, 2, 3, 2},
-    {"B1", 1, 2, 3, 3},
+    {"R1/2", 5, 0, 0, 2},                                                              // 2.5 goes to the even neighbour
+    {"R1/2", 7, 0, 0, 4},                                                              // 3.5 too
+    {"R1*10", 200, 0, 0, 255}, {"R1-300", 200, 0, 0, 0},  {"EXP(100)", 0, 0, 0, 255},  // far beyond any integer: still
+                                                                                       // 255
+    {"-EXP(100)", 9, 0, 0, 0}, {"R10", 3, 0, 0, 30},      {"r1", 77, 0, 0, 0},   // not a channel name: an unknown name
+                                                                                 // gives 0
+    {"R1/0", 77, 0, 0, 0},     {"SQRT(-1)", 77, 0, 0, 0}, {"R1+", 77, 0, 0, 0},  // no parse: 0
+    {"254.5", 0, 0, 0, 254},   {"255.5", 0, 0, 0, 255},   {"-0.4", 0, 0, 0, 0},       {"0.5", 0, 0, 0, 0},
+    {"1.5", 0, 0, 0, 2},       {"G1", 1, 2, 3, 2},        {"B1", 1, 2, 3, 3},
 };
 
 }  // namespace
@@ -115,7 +105,8 @@ TEST(CustomFilter, IdentityAndInversionOverTheSelection) {
         for (int x = 0; x < 6; ++x) {
             const PackedColor old = original.GetColor(x, y);
             const bool inside = x >= 2 && y >= 1 && y <= 3;
-            const PackedColor expected = inside ? PackColor(255 - RedOf(old), 255 - GreenOf(old), 255 - BlueOf(old)) : old;
+            const PackedColor expected =
+                inside ? PackColor(255 - RedOf(old), 255 - GreenOf(old), 255 - BlueOf(old)) : old;
             EXPECT_EQ(picture.GetColor(x, y), expected) << x << "," << y;
         }
 }
@@ -164,9 +155,10 @@ TEST(CustomFilter, ChannelsAFormulaCanDependOn) {
 // pieces that touch the rule's corners: names glued to digits and letters, names that a
 // replacement forms, domain errors, halves, large and negative results.
 TEST(CustomFilter, RememberedResultsEqualThePlainRule) {
-    const char* operands[] = {"R1", "G1", "B1", "R10", "G1.5", "B1E1", "GR1", "BGR1", "BR1", "r1", "2",
-                              "0.5", "255", "SQRT(G1)", "LN(B1)", "EXP(R1/40)", "ROUND(R1/2)", "(B1-G1)",
-                              "SIN(R1)*300", "ABS(G1-R1)", "R1^2", "TRUNC(B1/3)", "R1R1", "1E3",
+    const char* operands[] = {"R1",          "G1",         "B1",     "R10",         "G1.5",        "B1E1",
+                              "GR1",         "BGR1",       "BR1",    "r1",          "2",           "0.5",
+                              "255",         "SQRT(G1)",   "LN(B1)", "EXP(R1/40)",  "ROUND(R1/2)", "(B1-G1)",
+                              "SIN(R1)*300", "ABS(G1-R1)", "R1^2",   "TRUNC(B1/3)", "R1R1",        "1E3",
                               "1E4930*G1*G1"};  // overflows once green reaches 11
     const char* operators[] = {"+", "-", "*", "/", "^", ""};
     std::mt19937 random(20240607);
@@ -183,15 +175,24 @@ TEST(CustomFilter, RememberedResultsEqualThePlainRule) {
         const int spread = round % 2 ? 256 : 6;
         for (int y = 0; y < picture.Height(); ++y)
             for (int x = 0; x < picture.Width(); ++x)
-                picture.SetColor(x, y, PackColor(random() % spread * (256 / spread) + random() % 2, random() % spread,
-                                                 255 - random() % spread));
+                picture.SetColor(x, y,
+                                 PackColor(random() % spread * (256 / spread) + random() % 2, random() % spread,
+                                           255 - random() % spread));
         const TFilterFormulas formulas{formula(), formula(), formula()};
         const TRect selection{int(random() % 4) - 1, int(random() % 3), picture.Width() - int(random() % 3),
                               picture.Height() - 1};
         Bitmap fast = picture, plain = picture;
         bool fastThrew = false, plainThrew = false;
-        try { CustomFilter(fast, selection, formulas); } catch (const EMathError&) { fastThrew = true; }
-        try { PlainCustomFilter(plain, selection, formulas); } catch (const EMathError&) { plainThrew = true; }
+        try {
+            CustomFilter(fast, selection, formulas);
+        } catch (const EMathError&) {
+            fastThrew = true;
+        }
+        try {
+            PlainCustomFilter(plain, selection, formulas);
+        } catch (const EMathError&) {
+            plainThrew = true;
+        }
         EXPECT_EQ(fastThrew, plainThrew) << formulas.Red << " ; " << formulas.Green << " ; " << formulas.Blue;
         EXPECT_EQ(fast, plain) << formulas.Red << " ; " << formulas.Green << " ; " << formulas.Blue;
     }

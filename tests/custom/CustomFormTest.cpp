@@ -28,7 +28,7 @@ class CustomFormTest : public ::testing::Test {
 protected:
     fs::path folder = fs::temp_directory_path() / ("corvalux-custom-ui-" + std::to_string(::getpid()));
     TCustomFilterForm form;
-    std::vector<std::string> boxes;                 // "Information: ...", "Confirm: ...", "Error: ..."
+    std::vector<std::string> boxes;  // "Information: ...", "Confirm: ...", "Error: ..."
     std::vector<TFilterFormulas> applied;
     bool applySucceeds = true;
     std::optional<bool> mainEnabled;
@@ -114,8 +114,9 @@ TEST_F(CustomFormTest, StartsAsDesigned) {
         EXPECT_EQ(b.button->toolTip(), b.hint) << b.caption;
         EXPECT_EQ(b.button->isEnabled(), b.enabled) << b.caption;
     }
-    EXPECT_EQ(form.Label4->text(), "Warning! Custom filters are slow due to function parsing. A normal size image "
-                                   "may take minutes to redraw!");
+    EXPECT_EQ(form.Label4->text(),
+              "Warning! Custom filters are slow due to function parsing. A normal size image "
+              "may take minutes to redraw!");
     EXPECT_TRUE(form.Label4->wordWrap());
     EXPECT_EQ(form.Label4->palette().color(QPalette::WindowText), QColor(Qt::red));
 }
@@ -125,9 +126,9 @@ TEST_F(CustomFormTest, ButtonsFollowTheThreeEdits) {
         const char *r, *g, *b;
         bool enabled;
     } steps[] = {
-        {"R1", "G1", "B1", false},       // the identity filter
+        {"R1", "G1", "B1", false},  // the identity filter
         {"R1+0", "G1", "B1", true},
-        {"R1", "G1", "B1 ", true},       // only exactly the identity counts
+        {"R1", "G1", "B1 ", true},  // only exactly the identity counts
         {"R1", "", "B1", false},
         {"255-R1", "255-G1", "", false},
         {"255-R1", "255-G1", "255-B1", true},
@@ -185,7 +186,8 @@ TEST_F(CustomFormTest, OkWithASyntaxErrorSaysWhereAndStaysOpen) {
     form.Open();
     Type("R1", "(G1 + 2", "B1");
     QTest::mouseClick(form.OKButton, Qt::LeftButton);
-    EXPECT_EQ(boxes, std::vector<std::string>{"Information: Green formula: an operator or ) is expected at position 6."});
+    EXPECT_EQ(boxes,
+              std::vector<std::string>{"Information: Green formula: an operator or ) is expected at position 6."});
     EXPECT_TRUE(applied.empty());
     EXPECT_TRUE(form.isVisible());
     EXPECT_EQ(mainEnabled, false);

@@ -27,16 +27,24 @@ const ReadCase ReadCases[] = {
     {"CR alone ends a line", "a\rb\rc\r", {"a", "b", "c"}},
     {"only one LF after a CR is skipped", "a\r\n\nb\r\nc", {"a", "\nb", "c"}},
     {"empty lines in the middle", "\r\n\r\nB1\r\n", {"", "", "B1"}},
-    {"byte 26 ends the text", "R1\r\nG1\x1a" "junk\r\nmore", {"R1", "G1", ""}},
-    {"byte 26 at the start", "\x1a" "R1\r\nG1\r\nB1", {"", "", ""}},
+    {"byte 26 ends the text",
+     "R1\r\nG1\x1a"
+     "junk\r\nmore",
+     {"R1", "G1", ""}},
+    {"byte 26 at the start",
+     "\x1a"
+     "R1\r\nG1\r\nB1",
+     {"", "", ""}},
     {"lines past the third are ignored", "1\r\n2\r\n3\r\n4\r\n", {"1", "2", "3"}},
-    {"spaces and 8-bit bytes kept", std::string(" R1 * 2 \r\n\xe9\0x\r\nB1", 17), {" R1 * 2 ", std::string("\xe9\0x", 3), "B1"}},
+    {"spaces and 8-bit bytes kept",
+     std::string(" R1 * 2 \r\n\xe9\0x\r\nB1", 17),
+     {" R1 * 2 ", std::string("\xe9\0x", 3), "B1"}},
 };
 
 class FilterFileTest : public ::testing::Test {
 protected:
-    std::filesystem::path folder = std::filesystem::temp_directory_path() /
-                                   ("corvalux-fil-" + std::to_string(::getpid()));
+    std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("corvalux-fil-" + std::to_string(::getpid()));
     void SetUp() override { std::filesystem::create_directories(folder); }
     void TearDown() override { std::filesystem::remove_all(folder); }
 };

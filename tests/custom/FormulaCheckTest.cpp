@@ -46,9 +46,7 @@ TEST(FormulaCheck, ReportsEachKindOfSyntaxError) {
     }
 }
 
-TEST(FormulaCheck, OverflowInTheTrialIsLeftToTheRun) {
-    EXPECT_FALSE(FormulaSyntaxError("Red", "1E4000*1E4000"));
-}
+TEST(FormulaCheck, OverflowInTheTrialIsLeftToTheRun) { EXPECT_FALSE(FormulaSyntaxError("Red", "1E4000*1E4000")); }
 
 TEST(FormulaCheck, NamesTheFirstFailingChannel) {
     EXPECT_FALSE(FormulasSyntaxError({"R1", "G1", "B1"}));

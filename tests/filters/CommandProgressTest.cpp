@@ -18,7 +18,8 @@ struct ThreadCount {
 };
 
 // Runs a command by its table entry, Feather with a fixed colour.
-void RunWithProgress(const FilterCommand& command, Bitmap& picture, TRect& selection, const ProgressCallback& progress) {
+void RunWithProgress(const FilterCommand& command, Bitmap& picture, TRect& selection,
+                     const ProgressCallback& progress) {
     FilterContext context{picture, selection, [] { return std::uint32_t(99); }, progress};
     if (command.Kind == CommandKind::Feather)
         RunFeather(context, PackColor(10, 200, 30));

@@ -57,8 +57,8 @@ std::vector<Case> RandomCases() {
 
 void ExpectSame(const Bitmap& expected, const Bitmap& actual, const Case& c, const char* what) {
     EXPECT_EQ(FirstDifference(expected, actual), "")
-        << what << " on " << c.picture.Width() << "x" << c.picture.Height() << " selecting " << c.selection.Left
-        << "," << c.selection.Top << " - " << c.selection.Right << "," << c.selection.Bottom;
+        << what << " on " << c.picture.Width() << "x" << c.picture.Height() << " selecting " << c.selection.Left << ","
+        << c.selection.Top << " - " << c.selection.Right << "," << c.selection.Bottom;
 }
 
 template <class Routine>
@@ -74,10 +74,11 @@ TEST(FastPaths, ChannelTablesMatchTheirRules) {
     for (const Case& c : RandomCases()) {
         // Amounts (blue, green, red) up and down, past the byte range and at its ends.
         for (const std::array<int, 3> amount : {std::array{-300, 7, -25}, {255, -255, 0}, {25, 300, -1}}) {
-            ExpectSame(PlainChannels(c.picture, c.selection,
-                                     [&](int ch, int v) { return std::clamp(v + amount[ch], 0, 255); }),
-                       Applied(c, [&](Bitmap& p, const TRect& s) { AdjustChannels(p, s, amount[2], amount[1], amount[0]); }),
-                       c, "AdjustChannels");
+            ExpectSame(
+                PlainChannels(c.picture, c.selection,
+                              [&](int ch, int v) { return std::clamp(v + amount[ch], 0, 255); }),
+                Applied(c, [&](Bitmap& p, const TRect& s) { AdjustChannels(p, s, amount[2], amount[1], amount[0]); }),
+                c, "AdjustChannels");
         }
         const struct {
             ChannelSelector channels;
@@ -94,16 +95,17 @@ TEST(FastPaths, ChannelTablesMatchTheirRules) {
         for (ContrastStep step : {ContrastStep::Increase, ContrastStep::Decrease}) {
             const double f = step == ContrastStep::Increase ? 2.0 : 0.5;
             const double o = step == ContrastStep::Increase ? -128.0 : 64.0;
-            ExpectSame(PlainChannels(c.picture, c.selection,
-                                     [&](int, int v) { return ClampByte(std::int32_t(std::trunc((long double)v * f + o))); }),
-                       Applied(c, [&](Bitmap& p, const TRect& s) { Contrast(p, s, step); }), c, "Contrast");
+            ExpectSame(
+                PlainChannels(c.picture, c.selection,
+                              [&](int, int v) { return ClampByte(std::int32_t(std::trunc((long double)v * f + o))); }),
+                Applied(c, [&](Bitmap& p, const TRect& s) { Contrast(p, s, step); }), c, "Contrast");
         }
-        ExpectSame(PlainChannels(c.picture, c.selection,
-                                 [](int ch, int v) {
-                                     return ch != 2 ? v : int(std::llrint(std::log10((long double)(v + 1)) * 105.88L)) & 255;
-                                 }),
-                   Applied(c, [](Bitmap& p, const TRect& s) { Logaritmize(p, s, ChannelSelector::Red); }),
-                   c, "Logaritmize");
+        ExpectSame(
+            PlainChannels(c.picture, c.selection,
+                          [](int ch, int v) {
+                              return ch != 2 ? v : int(std::llrint(std::log10((long double)(v + 1)) * 105.88L)) & 255;
+                          }),
+            Applied(c, [](Bitmap& p, const TRect& s) { Logaritmize(p, s, ChannelSelector::Red); }), c, "Logaritmize");
     }
 }
 
@@ -219,7 +221,8 @@ TEST(FastPaths, FindEdgesMatchesTheRegionCopyAndSeparateTonePasses) {
                     const int centre = PixelGray(before.Pixel(x, y));
                     int sum = 0;
                     for (int dy = -1; dy <= 1; ++dy)
-                        for (int dx = -1; dx <= 1; ++dx) sum += std::abs(PixelGray(before.Pixel(x + dx, y + dy)) - centre);
+                        for (int dx = -1; dx <= 1; ++dx)
+                            sum += std::abs(PixelGray(before.Pixel(x + dx, y + dy)) - centre);
                     Put(region, x, y, {sum / 8, sum / 8, sum / 8});
                 }
             for (int y = 1; y < h - 1; ++y) {
@@ -233,7 +236,8 @@ TEST(FastPaths, FindEdgesMatchesTheRegionCopyAndSeparateTonePasses) {
         }
         for (int y = 0; y < expected.Height(); ++y)
             for (int x = 0; x < expected.Width(); ++x)
-                if (x == 0 || y == 0 || x == expected.Width() - 1 || y == expected.Height() - 1) Put(expected, x, y, {0, 0, 0});
+                if (x == 0 || y == 0 || x == expected.Width() - 1 || y == expected.Height() - 1)
+                    Put(expected, x, y, {0, 0, 0});
         if (interior) DrawRegion(expected, region, c.selection.Left, c.selection.Top);
         Optimize(expected, c.selection);
         Logaritmize(expected, c.selection, ChannelSelector::All);
@@ -248,17 +252,20 @@ TEST(FastPaths, MirrorAndReflectionMatchThePixelAccessorVersions) {
             const bool across = axis == MirrorAxis::Horizontal;
             Bitmap mirrored(w, h), reflected = c.picture;
             std::vector<PackedColor> map(std::size_t(w) * std::size_t(h));
-            const auto at = [&](int x, int y) -> PackedColor& { return map[std::size_t(y) * std::size_t(w) + std::size_t(x)]; };
+            const auto at = [&](int x, int y) -> PackedColor& {
+                return map[std::size_t(y) * std::size_t(w) + std::size_t(x)];
+            };
             for (int x = 0; x < w; ++x)
                 for (int y = 0; y < h; ++y) {
                     const PackedColor own = c.picture.GetColor(x, y);
-                    const PackedColor partner = across ? c.picture.GetColor(w - 1 - x, y) : c.picture.GetColor(x, h - 1 - y);
+                    const PackedColor partner =
+                        across ? c.picture.GetColor(w - 1 - x, y) : c.picture.GetColor(x, h - 1 - y);
                     if (across)
                         mirrored.SetColor(w - 1 - x, y, own);
                     else
                         mirrored.SetColor(x, h - 1 - y, own);
                     at(x, y) = PackColor((RedOf(own) + RedOf(partner)) / 2, (GreenOf(own) + GreenOf(partner)) / 2,
-                                             (BlueOf(own) + BlueOf(partner)) / 2);
+                                         (BlueOf(own) + BlueOf(partner)) / 2);
                 }
             for (int x = 0; x < w; ++x)
                 for (int y = 0; y < h; ++y) reflected.SetColor(x, y, at(x, y));
@@ -283,8 +290,10 @@ TEST(FastPaths, FeatherMatchesThePerPixelDistance) {
                     const int target[3] = {BlueOf(colour), GreenOf(colour), RedOf(colour)};
                     const double t = double(1.0L - d);
                     for (int ch = 0; ch < 3; ++ch)
-                        p[ch] = d > 1.0 ? std::uint8_t(target[ch])
-                                        : std::uint8_t(std::trunc(target[ch] * (1 - (long double)t) + p[ch] * (long double)t));
+                        p[ch] =
+                            d > 1.0
+                                ? std::uint8_t(target[ch])
+                                : std::uint8_t(std::trunc(target[ch] * (1 - (long double)t) + p[ch] * (long double)t));
                 }
         });
         ExpectSame(expected, Applied(c, [colour](Bitmap& p, const TRect& s) { Feather(p, s, colour); }), c, "Feather");
@@ -304,9 +313,10 @@ TEST(FastPaths, VectorRulesHoldTheirCurvesOnEveryValueInBlocksAndTails) {
     for (ContrastStep step : {ContrastStep::Increase, ContrastStep::Decrease}) {
         const double f = step == ContrastStep::Increase ? 2.0 : 0.5;
         const double o = step == ContrastStep::Increase ? -128.0 : 64.0;
-        ExpectSame(PlainChannels(picture, c.selection,
-                                 [&](int, int v) { return ClampByte(std::int32_t(std::trunc((long double)v * f + o))); }),
-                   Applied(c, [&](Bitmap& p, const TRect& s) { Contrast(p, s, step); }), c, "Contrast");
+        ExpectSame(
+            PlainChannels(picture, c.selection,
+                          [&](int, int v) { return ClampByte(std::int32_t(std::trunc((long double)v * f + o))); }),
+            Applied(c, [&](Bitmap& p, const TRect& s) { Contrast(p, s, step); }), c, "Contrast");
     }
     ExpectSame(PlainChannels(picture, c.selection, [](int ch, int v) { return ch == 1 ? 255 - v : v; }),
                Applied(c, [](Bitmap& p, const TRect& s) { Invert(p, s, ChannelSelector::Green); }), c, "Invert");

@@ -4,14 +4,18 @@
 #include "PictureSupport.h"
 
 TEST(PixelHelpers, ClampByte) {
-    const struct { std::int32_t in; int out; } cases[] = {
-        {-1, 0}, {256, 255}, {0, 0}, {255, 255}, {128, 128}, {INT32_MIN, 0}, {INT32_MAX, 255}};
+    const struct {
+        std::int32_t in;
+        int out;
+    } cases[] = {{-1, 0}, {256, 255}, {0, 0}, {255, 255}, {128, 128}, {INT32_MIN, 0}, {INT32_MAX, 255}};
     for (const auto& c : cases) EXPECT_EQ(ClampByte(c.in), c.out) << c.in;
 }
 
 TEST(PixelHelpers, PixelGrayTruncates) {
-    const struct { Rgb in; int gray; } cases[] = {
-        {{255, 255, 254}, 254}, {{1, 1, 0}, 0}, {{255, 255, 255}, 255}, {{255, 0, 0}, 85}, {{2, 2, 1}, 1}};
+    const struct {
+        Rgb in;
+        int gray;
+    } cases[] = {{{255, 255, 254}, 254}, {{1, 1, 0}, 0}, {{255, 255, 255}, 255}, {{255, 0, 0}, 85}, {{2, 2, 1}, 1}};
     for (const auto& c : cases) {
         Bitmap picture = Filled(1, 1, c.in);
         EXPECT_EQ(PixelGray(picture.Pixel(0, 0)), c.gray) << c.in;
@@ -25,10 +29,10 @@ TEST(FilterFrame, RegionIsTheSelectionWithBlackOutsideAndIsDrawnBackClipped) {
     FilterFrame(picture, selection, [&](Bitmap& region) {
         ASSERT_EQ(region.Width(), 4);
         ASSERT_EQ(region.Height(), 3);
-        EXPECT_EQ(At(region, 0, 0), (Rgb{0, 0, 0}));           // row -1
+        EXPECT_EQ(At(region, 0, 0), (Rgb{0, 0, 0}));  // row -1
         EXPECT_EQ(At(region, 0, 1), At(before, 3, 0));
         EXPECT_EQ(At(region, 1, 2), At(before, 4, 1));
-        EXPECT_EQ(At(region, 2, 1), (Rgb{0, 0, 0}));           // column 5
+        EXPECT_EQ(At(region, 2, 1), (Rgb{0, 0, 0}));  // column 5
         for (int y = 0; y < region.Height(); ++y)
             for (int x = 0; x < region.Width(); ++x) Put(region, x, y, {1, 2, 3});
     });
@@ -39,7 +43,9 @@ TEST(FilterFrame, RegionIsTheSelectionWithBlackOutsideAndIsDrawnBackClipped) {
 
 TEST(FilterFrame, VisiblePart) {
     const Bitmap picture(6, 4);
-    const struct { TRect selection, part; } cases[] = {
+    const struct {
+        TRect selection, part;
+    } cases[] = {
         {{0, 0, 5, 3}, {0, 0, 5, 3}},
         {{-3, -2, 2, 9}, {0, 0, 2, 3}},
         {{7, 0, 9, 3}, {7, 0, 6, 3}},  // wholly right of the picture: empty

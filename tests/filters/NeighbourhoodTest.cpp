@@ -122,8 +122,10 @@ TEST(AddNoise, SameSeedSameNoiseAndClampedAtTheEnds) {
 }
 
 TEST(Sharpness, WorkedExamples) {
-    const struct { SharpnessStep step; Rgb out; } cases[] = {
-        {SharpnessStep::Increase, {200, 255, 255}}, {SharpnessStep::Decrease, {75, 79, 83}}};
+    const struct {
+        SharpnessStep step;
+        Rgb out;
+    } cases[] = {{SharpnessStep::Increase, {200, 255, 255}}, {SharpnessStep::Decrease, {75, 79, 83}}};
     for (const auto& c : cases) {
         Bitmap picture = Filled(5, 3, {50, 50, 50});
         Put(picture, 2, 1, {100, 100, 100});

@@ -28,7 +28,8 @@ Bitmap Asymmetric(int width, int height) {
     Bitmap picture(width, height);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
-            Put(picture, x, y, {(20 + 31 * x + 7 * y) % 256, (200 - 9 * x + 23 * y) % 256, (5 + 3 * x * y + 41 * y) % 256});
+            Put(picture, x, y,
+                {(20 + 31 * x + 7 * y) % 256, (200 - 9 * x + 23 * y) % 256, (5 + 3 * x * y + 41 * y) % 256});
     return picture;
 }
 
@@ -43,8 +44,8 @@ Bitmap RandomPicture(int width, int height, std::uint32_t seed) {
 std::string FirstDifference(const Bitmap& expected, const Bitmap& actual) {
     std::ostringstream out;
     if (expected.Width() != actual.Width() || expected.Height() != actual.Height()) {
-        out << "size " << actual.Width() << "x" << actual.Height() << ", expected " << expected.Width()
-            << "x" << expected.Height();
+        out << "size " << actual.Width() << "x" << actual.Height() << ", expected " << expected.Width() << "x"
+            << expected.Height();
         return out.str();
     }
     for (int y = 0; y < expected.Height(); ++y)

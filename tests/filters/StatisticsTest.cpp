@@ -16,7 +16,11 @@ TEST(Statistics, OptimizedAndAverage) {
     Put(blackAndWhite, 0, 4, {255, 255, 255});
     Bitmap greenShort = Filled(3, 2, {0, 0, 0});
     Put(greenShort, 2, 1, {255, 254, 255});
-    const struct { Bitmap picture; const char* optimized; const char* average; } cases[] = {
+    const struct {
+        Bitmap picture;
+        const char* optimized;
+        const char* average;
+    } cases[] = {
         {blackAndWhite, "Optimized: yes", nullptr},
         {greenShort, "Optimized: no", nullptr},
         {Filled(5, 3, {255, 255, 255}), "Optimized: no", "Average luminance: 100 %"},
@@ -44,9 +48,7 @@ TEST(Statistics, LuminanceSumDoesNotOverflow32Bits) {
     EXPECT_TRUE(StatisticsReport(Filled(3000, 3000, {255, 255, 255}), "big.bmp").ends_with("luminance: 100 %"));
 }
 
-TEST(Statistics, EmptyPictureIsAnError) {
-    EXPECT_THROW(StatisticsReport(Bitmap(), ""), EInvalidOp);
-}
+TEST(Statistics, EmptyPictureIsAnError) { EXPECT_THROW(StatisticsReport(Bitmap(), ""), EInvalidOp); }
 
 // An average exactly halfway goes to the even whole number: on 4 x 2 pixels a luminance sum
 // of 51 is 2.5 % (not 3), 255 is 12.5 %, 459 is 22.5 % and 663 is 32.5 %.
@@ -55,10 +57,8 @@ TEST(Statistics, AverageHalfwayRoundsToEven) {
         std::vector<int> greys;  // the first pixels' grey levels; the rest are black
         const char* average;
     } cases[] = {
-        {{51}, "Average luminance: 2 %"},
-        {{255}, "Average luminance: 12 %"},
-        {{255, 204}, "Average luminance: 22 %"},
-        {{255, 255, 153}, "Average luminance: 32 %"},
+        {{51}, "Average luminance: 2 %"},        {{255}, "Average luminance: 12 %"},
+        {{255, 204}, "Average luminance: 22 %"}, {{255, 255, 153}, "Average luminance: 32 %"},
         {{52}, "Average luminance: 3 %"},  // 2.55 %: not a tie
     };
     for (const auto& c : cases) {

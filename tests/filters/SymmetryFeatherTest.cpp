@@ -53,13 +53,15 @@ TEST(Feather, FourByFourExamples) {
     const PackedColor colour = PackColor(200, 100, 0);
     Bitmap picture = Filled(6, 6, {40, 80, 120});
     Feather(picture, {1, 1, 4, 4}, colour);  // selection (x, y) is picture (x + 1, y + 1)
-    const struct { int x, y; Rgb out; } cases[] = {
-        {2, 2, {40, 80, 120}},    // the centre keeps its value
-        {0, 2, {200, 100, 0}},    // on the ellipse
-        {2, 0, {200, 100, 0}},
-        {0, 0, {200, 100, 0}},    // outside
-        {3, 3, {153, 94, 35}},    // d = 0.7071..., t = 0.2928...: Trunc(c (1 - t) + v t)
-        {1, 2, {120, 90, 60}},    // d = 0.5: the halfway point
+    const struct {
+        int x, y;
+        Rgb out;
+    } cases[] = {
+        {2, 2, {40, 80, 120}},                         // the centre keeps its value
+        {0, 2, {200, 100, 0}},                         // on the ellipse
+        {2, 0, {200, 100, 0}}, {0, 0, {200, 100, 0}},  // outside
+        {3, 3, {153, 94, 35}},                         // d = 0.7071..., t = 0.2928...: Trunc(c (1 - t) + v t)
+        {1, 2, {120, 90, 60}},                         // d = 0.5: the halfway point
         {3, 2, {120, 90, 60}},
     };
     for (const auto& c : cases) {

@@ -14,10 +14,13 @@ int Curve(int v, Routine routine) {
 }  // namespace
 
 TEST(ToneFilters, ContrastValues) {
-    const struct { ContrastStep step; int in, out; } cases[] = {
-        {ContrastStep::Increase, 63, 0},  {ContrastStep::Increase, 64, 0},    {ContrastStep::Increase, 65, 2},
+    const struct {
+        ContrastStep step;
+        int in, out;
+    } cases[] = {
+        {ContrastStep::Increase, 63, 0},    {ContrastStep::Increase, 64, 0},    {ContrastStep::Increase, 65, 2},
         {ContrastStep::Increase, 128, 128}, {ContrastStep::Increase, 191, 254}, {ContrastStep::Increase, 192, 255},
-        {ContrastStep::Decrease, 0, 64},  {ContrastStep::Decrease, 1, 64},    {ContrastStep::Decrease, 127, 127},
+        {ContrastStep::Decrease, 0, 64},    {ContrastStep::Decrease, 1, 64},    {ContrastStep::Decrease, 127, 127},
         {ContrastStep::Decrease, 255, 191},
     };
     for (const auto& c : cases)
@@ -26,16 +29,21 @@ TEST(ToneFilters, ContrastValues) {
 }
 
 TEST(ToneFilters, LogaritmizeValues) {
-    const struct { int in, out; } cases[] = {{0, 0},     {1, 32},    {9, 106},   {99, 212},
-                                             {127, 223}, {128, 223}, {254, 255}, {255, 255}};
+    const struct {
+        int in, out;
+    } cases[] = {{0, 0}, {1, 32}, {9, 106}, {99, 212}, {127, 223}, {128, 223}, {254, 255}, {255, 255}};
     for (const auto& c : cases)
         EXPECT_EQ(Curve(c.in, [](Bitmap& p, const TRect& s) { Logaritmize(p, s, ChannelSelector::All); }), c.out)
             << c.in;
 }
 
 TEST(ToneFilters, LogaritmizeChangesOnlyTheChosenChannel) {
-    const struct { ChannelSelector channels; Rgb out; } cases[] = {
-        {ChannelSelector::Red, {106, 9, 99}}, {ChannelSelector::Green, {9, 106, 99}}, {ChannelSelector::Blue, {9, 9, 212}}};
+    const struct {
+        ChannelSelector channels;
+        Rgb out;
+    } cases[] = {{ChannelSelector::Red, {106, 9, 99}},
+                 {ChannelSelector::Green, {9, 106, 99}},
+                 {ChannelSelector::Blue, {9, 9, 212}}};
     for (const auto& c : cases) {
         Bitmap picture = Filled(3, 3, {9, 9, 99});
         Logaritmize(picture, {0, 0, 2, 2}, c.channels);

@@ -75,7 +75,6 @@ TEST(GeometryBands, ResizeReportsProgressAndCancels) {
     }
 }
 
-
 // The Deform commands with a callback: the result of the plain call with progress rising to
 // its total (one progress over resize and its smoothing), and a cancel at any report leaves
 // the picture and the selection as they were.

@@ -64,13 +64,10 @@ TEST(Resize, SamplesTheCentreOfEachFootprint) {
         int size, newSize;
         std::vector<int> sources;
     } cases[] = {
-        {4, 2, {1, 3}},              // halving takes the second of each pair
-        {2, 4, {0, 0, 1, 1}},        // doubling repeats each pixel twice
-        {3, 2, {0, 2}},
-        {2, 3, {0, 1, 1}},
-        {5, 5, {0, 1, 2, 3, 4}},     // same size: identity
-        {1, 3, {0, 0, 0}},
-        {10, 1, {5}},
+        {4, 2, {1, 3}},                                                    // halving takes the second of each pair
+        {2, 4, {0, 0, 1, 1}},                                              // doubling repeats each pixel twice
+        {3, 2, {0, 2}},       {2, 3, {0, 1, 1}}, {5, 5, {0, 1, 2, 3, 4}},  // same size: identity
+        {1, 3, {0, 0, 0}},    {10, 1, {5}},
     };
     for (const Case& c : cases)
         for (int x = 0; x < c.newSize; ++x)
@@ -79,8 +76,8 @@ TEST(Resize, SamplesTheCentreOfEachFootprint) {
 
 TEST(Resize, MatchesPerPixelSampling) {
     std::mt19937 random(7);
-    for (auto [w, h, nw, nh] : {std::array{13, 7, 40, 9}, {40, 30, 7, 13}, {1, 1, 5, 3}, {17, 17, 17, 17},
-                                    {3, 2, 12, 8}, {64, 2, 1, 1}}) {
+    for (auto [w, h, nw, nh] :
+         {std::array{13, 7, 40, 9}, {40, 30, 7, 13}, {1, 1, 5, 3}, {17, 17, 17, 17}, {3, 2, 12, 8}, {64, 2, 1, 1}}) {
         Bitmap b(w, h);
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x) b.SetColor(x, y, random() & 0xffffff);

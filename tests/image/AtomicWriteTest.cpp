@@ -79,7 +79,12 @@ TEST_P(AtomicWrite, ReplacesKeepingTheModeAndLeavesNothingElse) {
     const fs::path target = folder / "a.bmp";
     Write(target, "one");
     EXPECT_EQ(Read(target), "one");
-    EXPECT_EQ(ModeOf(target), 0666u & ~[] { const mode_t m = ::umask(0); ::umask(m); return unsigned(m); }());
+    EXPECT_EQ(
+        ModeOf(target), 0666u & ~[] {
+            const mode_t m = ::umask(0);
+            ::umask(m);
+            return unsigned(m);
+        }());
     ::chmod(target.c_str(), 0640);
     Write(target, "two");
     EXPECT_EQ(Read(target), "two");
@@ -232,7 +237,8 @@ TEST_P(AtomicWrite, PiecesOfEverySizeArriveInOrder) {
     WriteFileAtomically(target.string(), [&](const auto& write) {
         std::uint32_t counter = 0;
         // 1,100 pieces of 1,000 bytes pass the 1 MiB gathering buffer; 1 MiB goes straight through.
-        for (const auto& [size, count] : {std::pair{std::size_t(1000), 1100}, {std::size_t(1) << 20, 1}, {std::size_t(1), 3}}) {
+        for (const auto& [size, count] :
+             {std::pair{std::size_t(1000), 1100}, {std::size_t(1) << 20, 1}, {std::size_t(1), 3}}) {
             for (int repeat = 0; repeat < count; ++repeat) {
                 std::string piece(size, '\0');
                 for (char& b : piece) b = char((++counter * 2654435761u) >> 24);

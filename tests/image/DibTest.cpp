@@ -60,57 +60,59 @@ TEST_P(SuitePicture, MatchesItsReference) {
     EXPECT_LE(MaxChannelDifference(picture, reference), c.tolerance);
 }
 
-INSTANTIATE_TEST_SUITE_P(Dib, SuitePicture, testing::ValuesIn(std::vector<SameAs>{
-    {"g/rgb24pal.bmp", "g/rgb24.bmp", 0},
-    {"g/rgb32.bmp", "g/rgb24.bmp", 0},
-    {"g/rgb32bf.bmp", "g/rgb24.bmp", 0},  // masks in an unusual order
-    {"g/rgb32bfdef.bmp", "g/rgb24.bmp", 0},
-    // 5- and 6-bit channels, scaled so that the largest value is 255.
-    {"g/rgb16.bmp", "g/rgb24.bmp", 4},
-    {"g/rgb16bfdef.bmp", "g/rgb24.bmp", 4},
-    {"g/rgb16-565.bmp", "g/rgb24.bmp", 4},
-    {"g/rgb16-565pal.bmp", "g/rgb24.bmp", 4},
-    // 252 palette colours for the gradients.
-    {"g/pal8.bmp", "g/rgb24.bmp", 50},
-    {"g/pal8-0.bmp", "g/pal8.bmp", 0},
-    {"g/pal8os2.bmp", "g/pal8.bmp", 0},
-    {"g/pal8rle.bmp", "g/pal8.bmp", 0},
-    {"g/pal8topdown.bmp", "g/pal8.bmp", 0},
-    {"g/pal8v4.bmp", "g/pal8.bmp", 0},
-    {"g/pal8v5.bmp", "g/pal8.bmp", 0},
-    {"g/pal4rle.bmp", "g/pal4.bmp", 0},
-    {"g/pal1wb.bmp", "g/pal1.bmp", 0},
-    // Questionable files that are sensible to decode.
-    {"q/pal8offs.bmp", "g/pal8.bmp", 0},
-    {"q/pal8os2-hs.bmp", "g/pal8.bmp", 0},
-    {"q/pal8os2-sz.bmp", "g/pal8.bmp", 0},
-    {"q/pal8os2sp.bmp", "g/pal8.bmp", 0},
-    {"q/pal8os2v2-16.bmp", "g/pal8.bmp", 0},
-    {"q/pal8os2v2-40sz.bmp", "g/pal8.bmp", 0},
-    {"q/pal8os2v2-sz.bmp", "g/pal8.bmp", 0},
-    {"q/pal8os2v2.bmp", "g/pal8.bmp", 0},
-    {"q/pal8oversizepal.bmp", "g/pal8.bmp", 0},
-    {"q/rgb16faketrns.bmp", "g/rgb16.bmp", 0},
-    {"q/rgb24largepal.bmp", "g/rgb24.bmp", 0},
-    {"q/rgb24lprof.bmp", "g/rgb24.bmp", 0},
-    {"q/rgb24prof.bmp", "g/rgb24.bmp", 0},
-    {"q/rgb32-111110.bmp", "g/rgb24.bmp", 1},
-    {"q/rgb32-7187.bmp", "g/rgb24.bmp", 1},
-    {"q/rgb32-xbgr.bmp", "g/rgb24.bmp", 0},
-    {"q/rgb32fakealpha.bmp", "g/rgb24.bmp", 0},
-    {"q/rgb32h52.bmp", "g/rgb24.bmp", 0},
-    {"q/rgba16-5551.bmp", "g/rgb16.bmp", 0},
-    // Alpha is dropped: the colour channels are what remains.
-    {"q/rgba32-2.bmp", "q/rgba32-1.bmp", 0},
-    {"q/rgba32h56.bmp", "q/rgba32-1.bmp", 0},
-    {"q/rgba32abf.bmp", "q/rgba32-1.bmp", 0},
-    {"q/rgba32-81284.bmp", "q/rgba32-1.bmp", 0},
-    {"q/rgba32-1010102.bmp", "q/rgba32-1.bmp", 1},
-    {"b/badbitssize.bmp", "g/pal1.bmp", 0},  // the image-size field is not needed
-    {"b/baddens1.bmp", "g/pal1.bmp", 0},
-    {"b/baddens2.bmp", "g/pal1.bmp", 0},
-    {"b/badfilesize.bmp", "g/pal1.bmp", 0},
-}), [](const auto& info) { return TestNameOfPath(info.param.file); });
+INSTANTIATE_TEST_SUITE_P(Dib, SuitePicture,
+                         testing::ValuesIn(std::vector<SameAs>{
+                             {"g/rgb24pal.bmp", "g/rgb24.bmp", 0},
+                             {"g/rgb32.bmp", "g/rgb24.bmp", 0},
+                             {"g/rgb32bf.bmp", "g/rgb24.bmp", 0},  // masks in an unusual order
+                             {"g/rgb32bfdef.bmp", "g/rgb24.bmp", 0},
+                             // 5- and 6-bit channels, scaled so that the largest value is 255.
+                             {"g/rgb16.bmp", "g/rgb24.bmp", 4},
+                             {"g/rgb16bfdef.bmp", "g/rgb24.bmp", 4},
+                             {"g/rgb16-565.bmp", "g/rgb24.bmp", 4},
+                             {"g/rgb16-565pal.bmp", "g/rgb24.bmp", 4},
+                             // 252 palette colours for the gradients.
+                             {"g/pal8.bmp", "g/rgb24.bmp", 50},
+                             {"g/pal8-0.bmp", "g/pal8.bmp", 0},
+                             {"g/pal8os2.bmp", "g/pal8.bmp", 0},
+                             {"g/pal8rle.bmp", "g/pal8.bmp", 0},
+                             {"g/pal8topdown.bmp", "g/pal8.bmp", 0},
+                             {"g/pal8v4.bmp", "g/pal8.bmp", 0},
+                             {"g/pal8v5.bmp", "g/pal8.bmp", 0},
+                             {"g/pal4rle.bmp", "g/pal4.bmp", 0},
+                             {"g/pal1wb.bmp", "g/pal1.bmp", 0},
+                             // Questionable files that are sensible to decode.
+                             {"q/pal8offs.bmp", "g/pal8.bmp", 0},
+                             {"q/pal8os2-hs.bmp", "g/pal8.bmp", 0},
+                             {"q/pal8os2-sz.bmp", "g/pal8.bmp", 0},
+                             {"q/pal8os2sp.bmp", "g/pal8.bmp", 0},
+                             {"q/pal8os2v2-16.bmp", "g/pal8.bmp", 0},
+                             {"q/pal8os2v2-40sz.bmp", "g/pal8.bmp", 0},
+                             {"q/pal8os2v2-sz.bmp", "g/pal8.bmp", 0},
+                             {"q/pal8os2v2.bmp", "g/pal8.bmp", 0},
+                             {"q/pal8oversizepal.bmp", "g/pal8.bmp", 0},
+                             {"q/rgb16faketrns.bmp", "g/rgb16.bmp", 0},
+                             {"q/rgb24largepal.bmp", "g/rgb24.bmp", 0},
+                             {"q/rgb24lprof.bmp", "g/rgb24.bmp", 0},
+                             {"q/rgb24prof.bmp", "g/rgb24.bmp", 0},
+                             {"q/rgb32-111110.bmp", "g/rgb24.bmp", 1},
+                             {"q/rgb32-7187.bmp", "g/rgb24.bmp", 1},
+                             {"q/rgb32-xbgr.bmp", "g/rgb24.bmp", 0},
+                             {"q/rgb32fakealpha.bmp", "g/rgb24.bmp", 0},
+                             {"q/rgb32h52.bmp", "g/rgb24.bmp", 0},
+                             {"q/rgba16-5551.bmp", "g/rgb16.bmp", 0},
+                             // Alpha is dropped: the colour channels are what remains.
+                             {"q/rgba32-2.bmp", "q/rgba32-1.bmp", 0},
+                             {"q/rgba32h56.bmp", "q/rgba32-1.bmp", 0},
+                             {"q/rgba32abf.bmp", "q/rgba32-1.bmp", 0},
+                             {"q/rgba32-81284.bmp", "q/rgba32-1.bmp", 0},
+                             {"q/rgba32-1010102.bmp", "q/rgba32-1.bmp", 1},
+                             {"b/badbitssize.bmp", "g/pal1.bmp", 0},  // the image-size field is not needed
+                             {"b/baddens1.bmp", "g/pal1.bmp", 0},
+                             {"b/baddens2.bmp", "g/pal1.bmp", 0},
+                             {"b/badfilesize.bmp", "g/pal1.bmp", 0},
+                         }),
+                         [](const auto& info) { return TestNameOfPath(info.param.file); });
 
 // The letters' black and white outlines survive every depth exactly, so they catch wrong
 // bit order, row order, padding and mask scaling where the gradients cannot be compared.
@@ -131,14 +133,18 @@ TEST_P(SuiteOutlines, AreExact) {
     EXPECT_GT(outlines, 1000);
 }
 
-INSTANTIATE_TEST_SUITE_P(Dib, SuiteOutlines, testing::Values(
-    "g/pal1.bmp", "g/pal4.bmp", "g/pal4gs.bmp", "g/pal8.bmp", "g/pal8gs.bmp", "q/pal2.bmp",
-    "q/pal2color.bmp", "q/rgb16-231.bmp", "q/rgb16-3103.bmp"),
-    [](const auto& info) { return TestNameOfPath(info.param); });
+INSTANTIATE_TEST_SUITE_P(Dib, SuiteOutlines,
+                         testing::Values("g/pal1.bmp", "g/pal4.bmp", "g/pal4gs.bmp", "g/pal8.bmp", "g/pal8gs.bmp",
+                                         "q/pal2.bmp", "q/pal2color.bmp", "q/rgb16-231.bmp", "q/rgb16-3103.bmp"),
+                         [](const auto& info) { return TestNameOfPath(info.param); });
 
 // Differently sized versions of the picture; the corners were checked by eye.
 TEST(DibSuite, OtherSizes) {
-    struct Case { const char* file; int width, height; PackedColor topRight, bottomLeft, bottomRight; };
+    struct Case {
+        const char* file;
+        int width, height;
+        PackedColor topRight, bottomLeft, bottomRight;
+    };
     for (const Case& c : {Case{"g/pal8w124.bmp", 124, 61, 0x998099, 0x000033, 0x665533},
                           Case{"g/pal8w125.bmp", 125, 62, 0xCCAACC, 0x000000, 0x665566},
                           Case{"g/pal8w126.bmp", 126, 63, 0x998099, 0x000000, 0x665533},
@@ -155,7 +161,10 @@ TEST(DibSuite, OtherSizes) {
 
 // Pixels the stream sets are the plain version's; those it skips stay black.
 TEST(DibSuite, RleSkippedPixelsStayBlack) {
-    struct Case { const char* file; const char* plain; };
+    struct Case {
+        const char* file;
+        const char* plain;
+    };
     for (const Case& c : {Case{"q/pal8rlecut.bmp", "g/pal8.bmp"}, Case{"q/pal8rletrns.bmp", "g/pal8.bmp"},
                           Case{"q/pal4rlecut.bmp", "g/pal4.bmp"}, Case{"q/pal4rletrns.bmp", "g/pal4.bmp"}}) {
         const Bitmap picture = LoadSuite(c.file);
@@ -190,8 +199,8 @@ TEST(DibSuite, IndicesPastTheTableAreBlack) {
 TEST(DibSuite, RefusedFiles) {
     for (const char* file :
          {"q/pal1huffmsb.bmp", "q/rgb24jpeg.bmp", "q/rgb24png.bmp", "q/rgb24rle24.bmp", "q/rgba64.bmp",
-          "b/badbitcount.bmp", "b/badheadersize.bmp", "b/badpalettesize.bmp", "b/badplanes.bmp",
-          "b/badwidth.bmp", "b/reallybig.bmp", "b/rletopdown.bmp", "b/shortfile.bmp", "x/ba-bm.bmp"})
+          "b/badbitcount.bmp", "b/badheadersize.bmp", "b/badpalettesize.bmp", "b/badplanes.bmp", "b/badwidth.bmp",
+          "b/reallybig.bmp", "b/rletopdown.bmp", "b/shortfile.bmp", "x/ba-bm.bmp"})
         EXPECT_THROW(LoadSuite(file), EInvalidGraphic) << file;
 }
 
@@ -236,7 +245,7 @@ std::vector<std::uint8_t> SmallPal8() {
     Put32(b, 22, 2);
     Put16(b, 26, 1);
     Put16(b, 28, 8);
-    Put32(b, 46, 2);                       // colours used
+    Put32(b, 46, 2);                           // colours used
     b[54] = 0x10, b[55] = 0x20, b[56] = 0x30;  // entry 0
     b[58] = 0xFF, b[59] = 0xFF, b[60] = 0xFF;  // entry 1
     for (int i = 0; i < 16; ++i) b[62 + i] = std::uint8_t(i & 1);
@@ -252,7 +261,12 @@ TEST(DibMalformed, SmallPal8IsValid) {
 }
 
 TEST(DibMalformed, BrokenHeadersAreRefused) {
-    struct Patch { const char* what; std::size_t at; int bytes; std::uint32_t value; };
+    struct Patch {
+        const char* what;
+        std::size_t at;
+        int bytes;
+        std::uint32_t value;
+    };
     const Patch patches[] = {
         {"magic", 0, 2, 'B' | 'A' << 8},
         {"offset past the end", 10, 4, 1000},
@@ -278,8 +292,10 @@ TEST(DibMalformed, BrokenHeadersAreRefused) {
     };
     for (const Patch& p : patches) {
         std::vector<std::uint8_t> b = SmallPal8();
-        if (p.bytes == 2) Put16(b, p.at, std::uint16_t(p.value));
-        else Put32(b, p.at, p.value);
+        if (p.bytes == 2)
+            Put16(b, p.at, std::uint16_t(p.value));
+        else
+            Put32(b, p.at, p.value);
         EXPECT_THROW(Decode(b), EInvalidGraphic) << p.what;
     }
 }
@@ -297,7 +313,6 @@ TEST(DibMalformed, HugeDeclaredSizeIsRefusedBeforeAllocating) {
     EXPECT_THROW(DecodeBmpFile(nullptr, 0), EInvalidGraphic);
     EXPECT_THROW(DecodePackedDib(nullptr, 0), EInvalidGraphic);
 }
-
 
 // ---- Run-length streams ----------------------------------------------------------------
 
@@ -330,7 +345,11 @@ std::vector<int> GreyRow(const Bitmap& b, int y) {
 
 TEST(DibRle, Streams) {
     using Rows = std::vector<std::vector<int>>;  // top row first
-    struct Case { const char* what; std::vector<std::uint8_t> stream; Rows rows; };
+    struct Case {
+        const char* what;
+        std::vector<std::uint8_t> stream;
+        Rows rows;
+    };
     const Case cases[] = {
         {"runs and a literal", {2, 1, 0, 3, 5, 6, 7, 0, 0, 0, 4, 2, 0, 1}, {{2, 2, 2, 2}, {1, 1, 5, 6}}},
         {"run past the row end is clipped", {9, 3, 0, 0, 1, 4, 0, 1}, {{4, 0, 0, 0}, {3, 3, 3, 3}}},
@@ -350,11 +369,11 @@ TEST(DibRle, Streams) {
 
 TEST(DibRle, BrokenStreamsAreRefused) {
     const std::vector<std::vector<std::uint8_t>> streams = {
-        {},                       // nothing
-        {2, 1},                   // ends before the picture is complete
-        {2, 1, 0},                // half a code
-        {0, 2, 1},                // delta without its offsets
-        {0, 6, 1, 2, 3},          // literal longer than the data
+        {},               // nothing
+        {2, 1},           // ends before the picture is complete
+        {2, 1, 0},        // half a code
+        {0, 2, 1},        // delta without its offsets
+        {0, 6, 1, 2, 3},  // literal longer than the data
     };
     for (const auto& s : streams) EXPECT_THROW(Decode(Rle8File(s)), EInvalidGraphic);
 }
@@ -402,17 +421,17 @@ TEST(DibWrite, HeaderFields) {
     ASSERT_EQ(file.size(), 54u + 16 * 3);
     EXPECT_EQ(file[0], 'B');
     EXPECT_EQ(file[1], 'M');
-    EXPECT_EQ(Get32(file, 2), file.size());      // bfSize
-    EXPECT_EQ(Get32(file, 6), 0u);               // reserved
-    EXPECT_EQ(Get32(file, 10), 54u);             // bfOffBits
-    EXPECT_EQ(Get32(file, 14), 40u);             // biSize
-    EXPECT_EQ(Get32(file, 18), 5u);              // biWidth
-    EXPECT_EQ(Get32(file, 22), 3u);              // biHeight: positive, bottom-up
-    EXPECT_EQ(file[26] | file[27] << 8, 1);      // biPlanes
-    EXPECT_EQ(file[28] | file[29] << 8, 24);     // biBitCount
-    EXPECT_EQ(Get32(file, 30), 0u);              // BI_RGB
-    EXPECT_EQ(Get32(file, 34), 16u * 3);         // biSizeImage
-    EXPECT_EQ(Get32(file, 46), 0u);              // biClrUsed
+    EXPECT_EQ(Get32(file, 2), file.size());   // bfSize
+    EXPECT_EQ(Get32(file, 6), 0u);            // reserved
+    EXPECT_EQ(Get32(file, 10), 54u);          // bfOffBits
+    EXPECT_EQ(Get32(file, 14), 40u);          // biSize
+    EXPECT_EQ(Get32(file, 18), 5u);           // biWidth
+    EXPECT_EQ(Get32(file, 22), 3u);           // biHeight: positive, bottom-up
+    EXPECT_EQ(file[26] | file[27] << 8, 1);   // biPlanes
+    EXPECT_EQ(file[28] | file[29] << 8, 24);  // biBitCount
+    EXPECT_EQ(Get32(file, 30), 0u);           // BI_RGB
+    EXPECT_EQ(Get32(file, 34), 16u * 3);      // biSizeImage
+    EXPECT_EQ(Get32(file, 46), 0u);           // biClrUsed
     // The bottom row comes first, its padding byte zero.
     const Bitmap picture = Numbered(5, 3);
     EXPECT_EQ(std::memcmp(file.data() + 54, picture.Row(2), 15), 0);

@@ -13,16 +13,26 @@ TEST(FormatOfName, NewNamesAndOnlyTheFilesOwnName) {
         const char* path;
         PictureFormat format;
     } cases[] = {
-        {"x.jpeg", PictureFormat::Jpeg},           {"PHOTO.JPEG", PictureFormat::Jpeg},
-        {"a.JpE", PictureFormat::Jpeg},            {"b.jfif", PictureFormat::Jpeg},
-        {"scan.png", PictureFormat::Png},          {"SCAN.PNG", PictureFormat::Png},
-        {"page.tif", PictureFormat::Tiff},         {"page.TIFF", PictureFormat::Tiff},
-        {"pics.bmp/out.jpg", PictureFormat::Jpeg}, {"pics.bmp/photo.jpg", PictureFormat::Jpeg},
-        {"/old.jpg/new.bmp", PictureFormat::Bitmap}, {"a.png/readme", PictureFormat::Refused},
-        {"photos.jpg/", PictureFormat::Refused},   {"notes.png.txt", PictureFormat::Refused},
-        {"photo.jpeg.bak", PictureFormat::Refused}, {"x.tiff.gz", PictureFormat::Refused},
-        {"tif", PictureFormat::Refused},           {"a.bmp.png", PictureFormat::Bitmap},
-        {"scan.jpg.png", PictureFormat::Jpeg},     {"dir/.png", PictureFormat::Png},
+        {"x.jpeg", PictureFormat::Jpeg},
+        {"PHOTO.JPEG", PictureFormat::Jpeg},
+        {"a.JpE", PictureFormat::Jpeg},
+        {"b.jfif", PictureFormat::Jpeg},
+        {"scan.png", PictureFormat::Png},
+        {"SCAN.PNG", PictureFormat::Png},
+        {"page.tif", PictureFormat::Tiff},
+        {"page.TIFF", PictureFormat::Tiff},
+        {"pics.bmp/out.jpg", PictureFormat::Jpeg},
+        {"pics.bmp/photo.jpg", PictureFormat::Jpeg},
+        {"/old.jpg/new.bmp", PictureFormat::Bitmap},
+        {"a.png/readme", PictureFormat::Refused},
+        {"photos.jpg/", PictureFormat::Refused},
+        {"notes.png.txt", PictureFormat::Refused},
+        {"photo.jpeg.bak", PictureFormat::Refused},
+        {"x.tiff.gz", PictureFormat::Refused},
+        {"tif", PictureFormat::Refused},
+        {"a.bmp.png", PictureFormat::Bitmap},
+        {"scan.jpg.png", PictureFormat::Jpeg},
+        {"dir/.png", PictureFormat::Png},
     };
     for (const Case& c : cases) EXPECT_EQ(FormatOfName(c.path), c.format) << c.path;
 }

@@ -57,7 +57,8 @@ Bitmap Gradient(int width, int height) {
     Bitmap b(width, height);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
-            b.SetColor(x, y, PackColor(x * 255 / (width - 1), y * 255 / (height - 1), (x + y) * 255 / (width + height - 2)));
+            b.SetColor(x, y,
+                       PackColor(x * 255 / (width - 1), y * 255 / (height - 1), (x + y) * 255 / (width + height - 2)));
     return b;
 }
 }  // namespace
@@ -80,21 +81,25 @@ TEST_P(JpegFile, LoadsOrGivesALibraryError) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Jpeg, JpegFile, testing::ValuesIn([] {
-    std::vector<std::string> files = TestDataFiles("jpeg", ".jpg");
-    for (const auto& f : TestDataFiles("photos", ".jpg")) files.push_back(f);
-    return files;
-}()), [](const auto& info) { return TestNameOfPath(info.param); });
+                             std::vector<std::string> files = TestDataFiles("jpeg", ".jpg");
+                             for (const auto& f : TestDataFiles("photos", ".jpg")) files.push_back(f);
+                             return files;
+                         }()),
+                         [](const auto& info) { return TestNameOfPath(info.param); });
 
 TEST(Jpeg, SizesAndKinds) {
-    struct Case { const char* file; int width, height; bool grey; };
-    for (const Case& c : {Case{"jpeg/testorig.jpg", 227, 149, false}, Case{"jpeg/testimgcrop.jpg", 124, 92, false},
-                          Case{"jpeg/testimggray.jpg", 227, 149, true},
-                          Case{"photos/jpeg-decoder/grayscale_long.jpg", 1, 1000, true},
-                          Case{"photos/jpeg-decoder/jpg-size-1x1.jpg", 1, 1, false},
-                          Case{"photos/jpeg-decoder/restarts.jpg", 33, 33, false},
-                          Case{"photos/pillow/iptc.jpg", 640, 480, false},
-                          Case{"photos/pillow/junk_jpeg_header.jpg", 1024, 768, false},
-                          Case{"photos/pillow/truncated_jpeg.jpg", 100, 100, false}}) {
+    struct Case {
+        const char* file;
+        int width, height;
+        bool grey;
+    };
+    for (const Case& c :
+         {Case{"jpeg/testorig.jpg", 227, 149, false}, Case{"jpeg/testimgcrop.jpg", 124, 92, false},
+          Case{"jpeg/testimggray.jpg", 227, 149, true}, Case{"photos/jpeg-decoder/grayscale_long.jpg", 1, 1000, true},
+          Case{"photos/jpeg-decoder/jpg-size-1x1.jpg", 1, 1, false},
+          Case{"photos/jpeg-decoder/restarts.jpg", 33, 33, false}, Case{"photos/pillow/iptc.jpg", 640, 480, false},
+          Case{"photos/pillow/junk_jpeg_header.jpg", 1024, 768, false},
+          Case{"photos/pillow/truncated_jpeg.jpg", 100, 100, false}}) {
         const Bitmap picture = LoadJpeg(c.file);
         EXPECT_EQ(picture.Width(), c.width) << c.file;
         EXPECT_EQ(picture.Height(), c.height) << c.file;
@@ -106,11 +111,15 @@ TEST(Jpeg, SizesAndKinds) {
 // other DCTs, 4:4:4 and quality 100 stay close.
 TEST(Jpeg, CodingVariantsAgree) {
     const Bitmap reference = LoadJpeg("jpeg/testimgint.jpg");
-    struct Case { const char* file; int maxDiff; double meanDiff; };
-    for (const Case& c : {Case{"jpeg/testimgp.jpg", 0, 0}, Case{"jpeg/testimgari.jpg", 0, 0},
-                          Case{"jpeg/testimgpa.jpg", 25, 1.5}, Case{"jpeg/testimgfst.jpg", 8, 0.2},
-                          Case{"jpeg/testimgflt.jpg", 8, 0.2}, Case{"jpeg/testimgfst100.jpg", 20, 1.5},
-                          Case{"jpeg/testorig.jpg", 20, 0.5}}) {
+    struct Case {
+        const char* file;
+        int maxDiff;
+        double meanDiff;
+    };
+    for (const Case& c :
+         {Case{"jpeg/testimgp.jpg", 0, 0}, Case{"jpeg/testimgari.jpg", 0, 0}, Case{"jpeg/testimgpa.jpg", 25, 1.5},
+          Case{"jpeg/testimgfst.jpg", 8, 0.2}, Case{"jpeg/testimgflt.jpg", 8, 0.2},
+          Case{"jpeg/testimgfst100.jpg", 20, 1.5}, Case{"jpeg/testorig.jpg", 20, 0.5}}) {
         const Bitmap picture = LoadJpeg(c.file);
         ASSERT_EQ(picture.Width(), reference.Width()) << c.file;
         ASSERT_EQ(picture.Height(), reference.Height()) << c.file;
@@ -233,6 +242,4 @@ TEST(JpegWrite, RoundTripKeepsSizeAndColours) {
     EXPECT_LE(MaxChannelDifference(gradientBack, gradient), 8);
 }
 
-TEST(JpegWrite, EmptyPictureGivesALibraryError) {
-    EXPECT_THROW(EncodeJpeg(Bitmap()), EJpegError);
-}
+TEST(JpegWrite, EmptyPictureGivesALibraryError) { EXPECT_THROW(EncodeJpeg(Bitmap()), EJpegError); }

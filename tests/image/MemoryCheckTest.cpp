@@ -67,7 +67,7 @@ TEST(MemoryCheck, PictureUndoAndViewMustFit) {
     }
     // Past the size bound the bound's message comes first.
     EXPECT_THROW(
-        try { CheckPictureSize(70000, 1); } catch (const ENotEnoughMemory&) {}, EPictureTooLarge);
+        try { CheckPictureSize(70000, 1); } catch (const ENotEnoughMemory&){}, EPictureTooLarge);
 }
 
 TEST(MemoryCheck, UnknownMemoryRefusesNothing) {

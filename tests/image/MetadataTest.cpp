@@ -350,7 +350,8 @@ TEST(Metadata, ATiffsLargeExifFieldsGiveWayToTheRest) {
     });
     ASSERT_TRUE(exif.found);
     EXPECT_EQ(FieldText(exif, EXIF_IFD_EXIF, EXIF_TAG_DATE_TIME_ORIGINAL), "2023:01:02 03:04:05");
-    EXPECT_EQ(exif.fields.count({EXIF_IFD_EXIF, EXIF_TAG_MAKER_NOTE}) + exif.fields.count({EXIF_IFD_EXIF, EXIF_TAG_USER_COMMENT}),
+    EXPECT_EQ(exif.fields.count({EXIF_IFD_EXIF, EXIF_TAG_MAKER_NOTE}) +
+                  exif.fields.count({EXIF_IFD_EXIF, EXIF_TAG_USER_COMMENT}),
               1u);
 }
 
@@ -377,7 +378,8 @@ TEST(Metadata, AMadeExifBlockKeepsOnlyWholeFields) {
         EXPECT_EQ(FieldText(view, EXIF_IFD_0, EXIF_TAG_MAKE), "Ab") << c.what;
     }
     // A block larger than one JPEG segment holds is not made.
-    const ExifField huge{ExifField::Exif, EXIF_TAG_MAKER_NOTE, EXIF_FORMAT_UNDEFINED, std::vector<std::int64_t>(70000, 1)};
+    const ExifField huge{ExifField::Exif, EXIF_TAG_MAKER_NOTE, EXIF_FORMAT_UNDEFINED,
+                         std::vector<std::int64_t>(70000, 1)};
     EXPECT_TRUE(MakeExifBlock({make, huge}).empty());
 }
 

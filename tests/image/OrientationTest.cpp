@@ -49,9 +49,9 @@ TEST(Orientation, EachValueTurnsAsAViewerShowsIt) {
         int orientation;
         std::vector<std::string> shown;
     } cases[] = {
-        {1, {"abc", "def"}},       {2, {"cba", "fed"}},       {3, {"fed", "cba"}},       {4, {"def", "abc"}},
-        {5, {"ad", "be", "cf"}},   {6, {"da", "eb", "fc"}},   {7, {"fc", "eb", "da"}},   {8, {"cf", "be", "ad"}},
-        {0, {"abc", "def"}},       {9, {"abc", "def"}},
+        {1, {"abc", "def"}},     {2, {"cba", "fed"}},     {3, {"fed", "cba"}},     {4, {"def", "abc"}},
+        {5, {"ad", "be", "cf"}}, {6, {"da", "eb", "fc"}}, {7, {"fc", "eb", "da"}}, {8, {"cf", "be", "ad"}},
+        {0, {"abc", "def"}},     {9, {"abc", "def"}},
     };
     for (const auto& c : cases) EXPECT_EQ(UprightPicture(stored, c.orientation), Letters(c.shown)) << c.orientation;
 }

@@ -34,11 +34,11 @@ TEST(PictureFile, FormatComesFromTheUpperCasedFileName) {
         std::string path;
         PictureFormat format;
     } cases[] = {
-        {"photo.JPG", PictureFormat::Jpeg},          {"PHOTO.jpg", PictureFormat::Jpeg},
-        {"photo.jpeg", PictureFormat::Jpeg},         {"x.png", PictureFormat::Png},
-        {"/scans.bmp/x.jpg", PictureFormat::Jpeg},   {"/old.BMP/new.JPG", PictureFormat::Jpeg},
-        {"a.bMp", PictureFormat::Bitmap},            {"", PictureFormat::Refused},
-        {"notes.jpgx", PictureFormat::Jpeg},         {"bmp", PictureFormat::Refused},
+        {"photo.JPG", PictureFormat::Jpeg},        {"PHOTO.jpg", PictureFormat::Jpeg},
+        {"photo.jpeg", PictureFormat::Jpeg},       {"x.png", PictureFormat::Png},
+        {"/scans.bmp/x.jpg", PictureFormat::Jpeg}, {"/old.BMP/new.JPG", PictureFormat::Jpeg},
+        {"a.bMp", PictureFormat::Bitmap},          {"", PictureFormat::Refused},
+        {"notes.jpgx", PictureFormat::Jpeg},       {"bmp", PictureFormat::Refused},
     };
     for (const Case& c : cases) EXPECT_EQ(FormatOfName(c.path), c.format) << c.path;
 }

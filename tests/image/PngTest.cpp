@@ -122,7 +122,8 @@ TEST(Png, SixteenBitSamplesAreRoundedToEightBits) {
     const struct {
         unsigned sample;
         std::uint8_t level;
-    } cases[] = {{0, 0}, {128, 0}, {129, 1}, {385, 1}, {386, 2}, {32896, 128}, {65406, 254}, {65407, 255}, {65535, 255}};
+    } cases[] = {{0, 0},       {128, 0},     {129, 1},     {385, 1},    {386, 2},
+                 {32896, 128}, {65406, 254}, {65407, 255}, {65535, 255}};
     PngSpec grey{int(std::size(cases)), 1, PNG_COLOR_TYPE_GRAY, 16, {}, {}, {}};
     for (const auto& c : cases) {
         const std::vector<std::uint8_t> s = Samples16({c.sample});
@@ -139,12 +140,13 @@ TEST(Png, SixteenBitSamplesAreRoundedToEightBits) {
 
 TEST(Png, AlphaIsCompositedOverWhite) {
     // RGBA, 8 bits: opaque, transparent, half, nearly transparent.
-    const PngSpec rgba{4, 1, PNG_COLOR_TYPE_RGB_ALPHA, 8,
-                       {10, 20, 30, 255, 10, 20, 30, 0, 200, 100, 50, 128, 0, 0, 0, 1}, {}, {}};
+    const PngSpec rgba{
+        4, 1, PNG_COLOR_TYPE_RGB_ALPHA, 8, {10, 20, 30, 255, 10, 20, 30, 0, 200, 100, 50, 128, 0, 0, 0, 1}, {}, {}};
     const Bitmap a = DecodeSpec(rgba);
     EXPECT_EQ(a.GetColor(0, 0), PackColor(10, 20, 30));
     EXPECT_EQ(a.GetColor(1, 0), PackColor(255, 255, 255));
-    EXPECT_EQ(a.GetColor(2, 0), PackColor(ExpectedOverWhite(200, 128), ExpectedOverWhite(100, 128), ExpectedOverWhite(50, 128)));
+    EXPECT_EQ(a.GetColor(2, 0),
+              PackColor(ExpectedOverWhite(200, 128), ExpectedOverWhite(100, 128), ExpectedOverWhite(50, 128)));
     EXPECT_EQ(a.GetColor(3, 0), PackColor(254, 254, 254));
 
     const PngSpec greyAlpha{1, 1, PNG_COLOR_TYPE_GRAY_ALPHA, 8, {0, 64}, {}, {}};

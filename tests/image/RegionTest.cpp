@@ -38,7 +38,7 @@ TEST(Region, CopiesInsideAndReadsBlackOutside) {
     const Bitmap src = Numbered();
     struct Case {
         TRect area;
-        int x, y;             // a pixel of the copy
+        int x, y;              // a pixel of the copy
         PackedColor expected;  // what it must hold
     } cases[] = {
         {{1, 1, 2, 2}, 0, 0, PackColor(11, 11, 7)},
@@ -48,7 +48,7 @@ TEST(Region, CopiesInsideAndReadsBlackOutside) {
         {{3, 2, 7, 5}, 0, 2, 0},                     // below the picture
         {{-2, -1, 1, 0}, 2, 1, PackColor(1, 1, 7)},  // negative corner
         {{-2, -1, 1, 0}, 0, 0, 0},
-        {{10, 10, 11, 11}, 0, 0, 0},                 // wholly outside
+        {{10, 10, 11, 11}, 0, 0, 0},  // wholly outside
     };
     for (const Case& c : cases) {
         const Bitmap copy = CopyRegion(src, c.area);
@@ -94,12 +94,12 @@ TEST(Selection, DragKeepsItsRectangleUnlessItSelectsNothing) {
         TRect drag;
         TRect expected;
     } cases[] = {
-        {{1, 1, 2, 2}, {1, 1, 2, 2}},          // two by two: the smallest selection
-        {{-3, -2, 9, 8}, {-3, -2, 9, 8}},      // past the picture: kept, the frame clips it
-        {{1, 1, 1, 3}, whole},                 // one pixel wide
-        {{1, 1, 3, 1}, whole},                 // one pixel high
-        {{3, 2, 1, 3}, whole},                 // dragged to the left
-        {{1, 3, 3, 1}, whole},                 // dragged up
+        {{1, 1, 2, 2}, {1, 1, 2, 2}},                                  // two by two: the smallest selection
+        {{-3, -2, 9, 8}, {-3, -2, 9, 8}},                              // past the picture: kept, the frame clips it
+        {{1, 1, 1, 3}, whole},                                         // one pixel wide
+        {{1, 1, 3, 1}, whole},                                         // one pixel high
+        {{3, 2, 1, 3}, whole},                                         // dragged to the left
+        {{1, 3, 3, 1}, whole},                                         // dragged up
         {{INT32_MIN, 0, INT32_MAX, 3}, {INT32_MIN, 0, INT32_MAX, 3}},  // no overflow in the width
         {{INT32_MAX, 0, INT32_MIN, 3}, whole},
     };

@@ -37,8 +37,8 @@ inline std::string SampleTestName(const std::string& relative) {
 }
 
 struct ScratchFolder {
-    std::filesystem::path path = std::filesystem::temp_directory_path() /
-                                 ("corvalux-formats-" + std::to_string(::getpid()));
+    std::filesystem::path path =
+        std::filesystem::temp_directory_path() / ("corvalux-formats-" + std::to_string(::getpid()));
     ScratchFolder() {
         std::filesystem::remove_all(path);
         std::filesystem::create_directories(path);
@@ -53,7 +53,8 @@ inline Bitmap AsymmetricPicture() {
     Bitmap picture(7, 5);
     for (int y = 0; y < picture.Height(); ++y)
         for (int x = 0; x < picture.Width(); ++x)
-            picture.SetColor(x, y, PackColor(std::uint8_t(x * 36 + y), std::uint8_t(250 - y * 60 - x),
-                                             std::uint8_t((x * y * 29 + 7) & 255)));
+            picture.SetColor(x, y,
+                             PackColor(std::uint8_t(x * 36 + y), std::uint8_t(250 - y * 60 - x),
+                                       std::uint8_t((x * y * 29 + 7) & 255)));
     return picture;
 }

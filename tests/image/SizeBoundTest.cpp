@@ -14,7 +14,7 @@ TEST(SizeBound, NewPicturesPastTheBoundAreRefused) {
         int width, height;
         bool allowed;
     } cases[] = {
-        {65535, 1, true},    {65536, 1, false}, {1, 65536, false}, {16384, 16384, true},  // 2^28 exactly
+        {65535, 1, true},      {65536, 1, false},     {1, 65536, false}, {16384, 16384, true},  // 2^28 exactly
         {16385, 16384, false}, {30000, 30000, false}, {0, 0, true},
     };
     for (const Case& c : cases) {
@@ -27,8 +27,8 @@ TEST(SizeBound, NewPicturesPastTheBoundAreRefused) {
             picture.SetSize(c.width, c.height);
             ADD_FAILURE() << c.width << "x" << c.height << " was made";
         } catch (const EPictureTooLarge& error) {
-            EXPECT_EQ(std::string(error.what()), "The picture is too large: " + std::to_string(c.width) +
-                                                     " \u00D7 " + std::to_string(c.height) + " pixels.");
+            EXPECT_EQ(std::string(error.what()), "The picture is too large: " + std::to_string(c.width) + " \u00D7 " +
+                                                     std::to_string(c.height) + " pixels.");
         }
         EXPECT_EQ(picture.Width(), 3) << "the picture stays as it was";
     }

@@ -49,8 +49,7 @@ inline std::string TestNameOfPath(const std::string& relative) {
 inline int MaxChannelDifference(const Bitmap& a, const Bitmap& b) {
     int largest = 0;
     for (int y = 0; y < a.Height(); ++y)
-        for (std::size_t i = 0; i < a.RowBytes(); ++i)
-            largest = std::max(largest, std::abs(a.Row(y)[i] - b.Row(y)[i]));
+        for (std::size_t i = 0; i < a.RowBytes(); ++i) largest = std::max(largest, std::abs(a.Row(y)[i] - b.Row(y)[i]));
     return largest;
 }
 

@@ -77,12 +77,12 @@ std::vector<std::uint8_t> HandMadeTiff(std::uint32_t width, std::uint32_t height
     const std::uint32_t entries = 7, pixelsAt = 8 + 2 + entries * 12 + 4;
     u16(entries);
     auto entry = [&](unsigned tag, unsigned type, std::uint32_t value) { u16(tag), u16(type), u32(1), u32(value); };
-    entry(256, 4, width);     // ImageWidth
-    entry(257, 4, height);    // ImageLength
-    entry(258, 3, 8);         // BitsPerSample
-    entry(262, 3, 1);         // Photometric: min-is-black
-    entry(273, 4, pixelsAt);  // StripOffsets
-    entry(278, 4, height);    // RowsPerStrip
+    entry(256, 4, width);           // ImageWidth
+    entry(257, 4, height);          // ImageLength
+    entry(258, 3, 8);               // BitsPerSample
+    entry(262, 3, 1);               // Photometric: min-is-black
+    entry(273, 4, pixelsAt);        // StripOffsets
+    entry(278, 4, height);          // RowsPerStrip
     entry(279, 4, width * height);  // StripByteCounts
     u32(nextPage);
     b.insert(b.end(), {77, 0, 0, 0});
@@ -109,8 +109,10 @@ TEST_P(TiffVariant, ShowsThePlainPicture) {
 
 INSTANTIATE_TEST_SUITE_P(Samples, TiffVariant,
                          testing::Values(TiffFileCase{"rgb8_lzw.tif", 0}, TiffFileCase{"rgb8_deflate.tif", 0},
-                                         TiffFileCase{"rgb8_packbits.tif", 0}, TiffFileCase{"rgb8_deflate_tiled.tif", 0},
-                                         TiffFileCase{"rgb8_lzw_planar.tif", 0}, TiffFileCase{"rgb8_lzw_bigendian.tif", 0},
+                                         TiffFileCase{"rgb8_packbits.tif", 0},
+                                         TiffFileCase{"rgb8_deflate_tiled.tif", 0},
+                                         TiffFileCase{"rgb8_lzw_planar.tif", 0},
+                                         TiffFileCase{"rgb8_lzw_bigendian.tif", 0},
                                          TiffFileCase{"multipage3_lzw.tif", 0}, TiffFileCase{"rgb16_deflate.tif", 0},
                                          TiffFileCase{"rgb8_jpeg.tif", 3}, TiffFileCase{"palette8_lzw.tif", 6},
                                          TiffFileCase{"grey8_lzw.tif", 40}, TiffFileCase{"grey16_none.tif", 40},
@@ -178,17 +180,20 @@ TEST(Tiff, GreyTilesOfEveryDepthDecodeExactly) {
         for (std::uint32_t y = 0; y < 18; ++y)
             for (std::uint32_t x = 0; x < 20; ++x) {
                 const unsigned e = expected(value(x, y));
-                ASSERT_EQ(picture.GetColor(int(x), int(y)), PackColor(e, e, e)) << bits << " bits at " << x << ", " << y;
+                ASSERT_EQ(picture.GetColor(int(x), int(y)), PackColor(e, e, e))
+                    << bits << " bits at " << x << ", " << y;
             }
     };
     for (const std::uint16_t bits : {1, 2, 4, 8}) {
         const unsigned top = (1u << bits) - 1;
-        check(bits, [=](std::uint32_t x, std::uint32_t y) { return (x * 3 + y * 5) & top; },
-              [=](unsigned level) { return level * 255 / top; });
+        check(
+            bits, [=](std::uint32_t x, std::uint32_t y) { return (x * 3 + y * 5) & top; },
+            [=](unsigned level) { return level * 255 / top; });
     }
     // Values around the points where rounding and cutting off the low byte disagree.
-    check(16, [](std::uint32_t x, std::uint32_t y) { return (x * 257 + 128 + (y & 1)) * ((y % 3) + 1) & 0xFFFF; },
-          [](unsigned v) { return (v + 128) / 257; });
+    check(
+        16, [](std::uint32_t x, std::uint32_t y) { return (x * 257 + 128 + (y & 1)) * ((y % 3) + 1) & 0xFFFF; },
+        [](unsigned v) { return (v + 128) / 257; });
 }
 
 // Tiles show what the same picture shows in strips.
@@ -217,8 +222,10 @@ TEST(Tiff, OrientationTagIsTurnedUpright) {
     EXPECT_EQ(upright.Width(), 240);
     EXPECT_EQ(upright, UprightPicture(plain, 6));
     EXPECT_EQ(LoadPictureFile(SamplePath("tiff/rgb8_lzw_orientation6.tif"), PictureFormat::Tiff).Picture, upright);
-    EXPECT_EQ(LoadPictureFile(SamplePath("tiff/rgb8_lzw_orientation6.tif"), PictureFormat::Tiff,
-                              OrientationRule::AsStored).Picture, plain);
+    EXPECT_EQ(
+        LoadPictureFile(SamplePath("tiff/rgb8_lzw_orientation6.tif"), PictureFormat::Tiff, OrientationRule::AsStored)
+            .Picture,
+        plain);
 }
 
 // The layouts a scanner's native transfer hands over in memory: uncompressed strips of 1, 8
@@ -229,33 +236,48 @@ TEST(Tiff, ScannerLayoutsDecodeExactly) {
         TiffSpec spec;
         std::vector<PackedColor> expected;
     } cases[] = {
-        {"bilevel, min-is-black", {3, 1, 1, 1, PHOTOMETRIC_MINISBLACK, {0b10100000}, {}},
+        {"bilevel, min-is-black",
+         {3, 1, 1, 1, PHOTOMETRIC_MINISBLACK, {0b10100000}, {}},
          {PackColor(255, 255, 255), PackColor(0, 0, 0), PackColor(255, 255, 255)}},
-        {"bilevel, min-is-white", {3, 1, 1, 1, PHOTOMETRIC_MINISWHITE, {0b10100000}, {}},
+        {"bilevel, min-is-white",
+         {3, 1, 1, 1, PHOTOMETRIC_MINISWHITE, {0b10100000}, {}},
          {PackColor(0, 0, 0), PackColor(255, 255, 255), PackColor(0, 0, 0)}},
-        {"grey 8", {3, 1, 8, 1, PHOTOMETRIC_MINISBLACK, {0, 77, 255}, {}},
+        {"grey 8",
+         {3, 1, 8, 1, PHOTOMETRIC_MINISBLACK, {0, 77, 255}, {}},
          {PackColor(0, 0, 0), PackColor(77, 77, 77), PackColor(255, 255, 255)}},
-        {"palette 8", {2, 1, 8, 1, PHOTOMETRIC_PALETTE, {1, 0}, [] {
-             std::vector<std::uint16_t> map(3 * 256, 0);
-             map[0] = 0xFFFF;                    // entry 0: red
-             map[256 + 1] = 0x8080;              // entry 1: green 128
-             map[512 + 1] = 0x4040;              // and blue 64
-             return map;
-         }()},
+        {"palette 8",
+         {2,
+          1,
+          8,
+          1,
+          PHOTOMETRIC_PALETTE,
+          {1, 0},
+          [] {
+              std::vector<std::uint16_t> map(3 * 256, 0);
+              map[0] = 0xFFFF;        // entry 0: red
+              map[256 + 1] = 0x8080;  // entry 1: green 128
+              map[512 + 1] = 0x4040;  // and blue 64
+              return map;
+          }()},
          {PackColor(0, 128, 64), PackColor(255, 0, 0)}},
-        {"RGB 24", {2, 1, 8, 3, PHOTOMETRIC_RGB, {1, 2, 3, 250, 251, 252}, {}},
+        {"RGB 24",
+         {2, 1, 8, 3, PHOTOMETRIC_RGB, {1, 2, 3, 250, 251, 252}, {}},
          {PackColor(1, 2, 3), PackColor(250, 251, 252)}},
-        {"grey 16, rounded", {3, 1, 16, 1, PHOTOMETRIC_MINISBLACK, {128, 0, 129, 0, 0x80, 0x80}, {}},
+        {"grey 16, rounded",
+         {3, 1, 16, 1, PHOTOMETRIC_MINISBLACK, {128, 0, 129, 0, 0x80, 0x80}, {}},
          {PackColor(0, 0, 0), PackColor(1, 1, 1), PackColor(128, 128, 128)}},
-        {"RGBA, straight alpha", {2, 1, 8, 4, PHOTOMETRIC_RGB, {200, 100, 50, 128, 9, 9, 9, 0}, {}, EXTRASAMPLE_UNASSALPHA},
+        {"RGBA, straight alpha",
+         {2, 1, 8, 4, PHOTOMETRIC_RGB, {200, 100, 50, 128, 9, 9, 9, 0}, {}, EXTRASAMPLE_UNASSALPHA},
          {PackColor(227, 177, 152), PackColor(255, 255, 255)}},
-        {"RGBA, premultiplied", {1, 1, 8, 4, PHOTOMETRIC_RGB, {100, 50, 25, 128}, {}, EXTRASAMPLE_ASSOCALPHA},
+        {"RGBA, premultiplied",
+         {1, 1, 8, 4, PHOTOMETRIC_RGB, {100, 50, 25, 128}, {}, EXTRASAMPLE_ASSOCALPHA},
          {PackColor(227, 177, 152)}},
     };
     for (const auto& c : cases) {
         const Bitmap picture = DecodeSpec(c.spec);
         ASSERT_EQ(picture.Width(), int(c.expected.size())) << c.what;
-        for (int x = 0; x < picture.Width(); ++x) EXPECT_EQ(picture.GetColor(x, 0), c.expected[x]) << c.what << " x=" << x;
+        for (int x = 0; x < picture.Width(); ++x)
+            EXPECT_EQ(picture.GetColor(x, 0), c.expected[x]) << c.what << " x=" << x;
     }
 }
 
@@ -267,8 +289,10 @@ TEST(Tiff, LargeStripsAreReadByRowsAlike) {
     Bitmap picture(2400, 2400);
     for (int y = 0; y < picture.Height(); ++y)
         for (int x = 0; x < picture.Width(); ++x)
-            picture.SetColor(x, y, PackColor(std::uint8_t(x * 7 + y), std::uint8_t(y * 3), std::uint8_t((x ^ y) & 255)));
-    for (const std::uint16_t compression : {std::uint16_t(COMPRESSION_NONE), std::uint16_t(COMPRESSION_ADOBE_DEFLATE)}) {
+            picture.SetColor(x, y,
+                             PackColor(std::uint8_t(x * 7 + y), std::uint8_t(y * 3), std::uint8_t((x ^ y) & 255)));
+    for (const std::uint16_t compression :
+         {std::uint16_t(COMPRESSION_NONE), std::uint16_t(COMPRESSION_ADOBE_DEFLATE)}) {
         for (const std::uint32_t rowsPerStrip : {2400u}) {
             const std::string path = scratch / "strips.tif";
             TIFF* tif = TIFFOpen(path.c_str(), "w");

@@ -13,8 +13,7 @@ namespace {
 std::atomic<long> Allocations{0};
 }
 
-void* operator new(std::size_t size)
-{
+void* operator new(std::size_t size) {
     ++Allocations;
     if (void* p = std::malloc(size ? size : 1)) return p;
     throw std::bad_alloc();
@@ -24,8 +23,7 @@ void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
-TEST(AllocationTest, ParseAllocatesNothing)
-{
+TEST(AllocationTest, ParseAllocatesNothing) {
     long counted = Allocations;
     std::string longText(100, 'x');  // the counter sees allocations at all
     ASSERT_GT(Allocations - counted, 0);
@@ -37,9 +35,8 @@ TEST(AllocationTest, ParseAllocatesNothing)
     };
     int errors = 0;
     parser.OnParseError = [&](TMathParser&, int) { ++errors; };
-    for (const char* formula :
-         {"255-187", "(200+13)/2*SQRT(49)", "ROUND(100*SIN(0.5)+EXP(2))", "R*1.25-3.5e2", "(1+2",
-          "1/0", "3.14159265358979323846264338327950288*2", "2E"}) {
+    for (const char* formula : {"255-187", "(200+13)/2*SQRT(49)", "ROUND(100*SIN(0.5)+EXP(2))", "R*1.25-3.5e2", "(1+2",
+                                "1/0", "3.14159265358979323846264338327950288*2", "2E"}) {
         parser.ParseString = formula;  // may allocate; the parse may not
         long before = Allocations;
         parser.Parse();

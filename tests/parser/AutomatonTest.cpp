@@ -29,8 +29,7 @@ public:
 
     TracedParser() { ActionTrace = Record; }
 
-    void RunFrom(const std::vector<TTokenRecord>& stack, TToken lookahead)
-    {
+    void RunFrom(const std::vector<TTokenRecord>& stack, TToken lookahead) {
         ParseString.clear();  // whatever is scanned next is the end
         FPosition = 1;
         FTokenLength = 0;
@@ -43,8 +42,7 @@ public:
     }
 
 private:
-    static void Record(const TMathParser& parser, int state, TToken token)
-    {
+    static void Record(const TMathParser& parser, int state, TToken token) {
         const auto& self = static_cast<const TracedParser&>(parser);
         Visited[state][token] = true;
         if (StackOf[state].empty()) StackOf[state].assign(self.FStack, self.FStack + self.FStackTop);
@@ -55,8 +53,7 @@ private:
 const char* const Representatives[] = {"+", "-", "*", "/", "^", "(", ")", "1", "SIN", "#", "!"};
 static_assert(std::size(Representatives) == TokenCount - 1);
 
-void ParseAllSequences(TracedParser& parser, const std::string& prefix, int tokensLeft)
-{
+void ParseAllSequences(TracedParser& parser, const std::string& prefix, int tokensLeft) {
     parser.ParseString = prefix;
     parser.Parse();
     if (tokensLeft == 0) return;
@@ -64,15 +61,13 @@ void ParseAllSequences(TracedParser& parser, const std::string& prefix, int toke
         ParseAllSequences(parser, prefix.empty() ? token : prefix + " " + token, tokensLeft - 1);
 }
 
-bool Live(int state)
-{
+bool Live(int state) {
     for (int token = 0; token < TokenCount; ++token)
         if (ParserTables::Action[state][token].Kind != TActionKind::None) return true;
     return false;
 }
 
-TEST(AutomatonTest, EveryActionCellIsReached)
-{
+TEST(AutomatonTest, EveryActionCellIsReached) {
     TracedParser parser;
     ParseAllSequences(parser, "", 5);
 
@@ -96,10 +91,9 @@ TEST(AutomatonTest, EveryActionCellIsReached)
     // No formula reaches these: "*" and "/" are shifted before an Expr is complete, "^"
     // before a Factor is.
     const std::set<std::pair<int, int>> unreachable = {
-        {1, tkTimes},  {1, tkDivide},  {1, tkPower},  {19, tkTimes}, {19, tkDivide},
-        {19, tkPower}, {28, tkTimes},  {28, tkDivide}, {28, tkPower}, {2, tkPower},
-        {21, tkPower}, {22, tkPower},  {3, tkPower},  {23, tkPower}, {24, tkPower},
-        {25, tkPower},
+        {1, tkTimes},  {1, tkDivide},  {1, tkPower},  {19, tkTimes}, {19, tkDivide}, {19, tkPower},
+        {28, tkTimes}, {28, tkDivide}, {28, tkPower}, {2, tkPower},  {21, tkPower},  {22, tkPower},
+        {3, tkPower},  {23, tkPower},  {24, tkPower}, {25, tkPower},
     };
     EXPECT_EQ(injected, unreachable);
 
@@ -116,8 +110,7 @@ TEST(AutomatonTest, EveryActionCellIsReached)
     }
 }
 
-TEST(AutomatonTest, ProductionsWithoutReductionAreRejected)
-{
+TEST(AutomatonTest, ProductionsWithoutReductionAreRejected) {
     for (int production : {0, 11, 13, 17, -1}) {
         try {
             FindProduction(production);

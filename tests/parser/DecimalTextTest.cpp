@@ -39,8 +39,7 @@ const ValueCase Values[] = {
     {"0000000000000000000000000000001", 1},
 };
 
-TEST(DecimalTextTest, Values)
-{
+TEST(DecimalTextTest, Values) {
     for (const ValueCase& c : Values) {
         TDecimalResult result = ConvertDecimal(c.Text);
         EXPECT_EQ(result.ErrorIndex, 0) << c.Text;
@@ -48,14 +47,13 @@ TEST(DecimalTextTest, Values)
     }
 }
 
-TEST(DecimalTextTest, ErrorIndexes)
-{
+TEST(DecimalTextTest, ErrorIndexes) {
     struct Case {
         const char* Text;
         int Index;
     };
     const Case cases[] = {
-        {"", 1},    {".", 2},    {"E5", 1},  {"2E", 3},    {"1E+", 4},   {"1e-", 4},
+        {"", 1},    {".", 2},     {"E5", 1}, {"2E", 3},   {"1E+", 4},    {"1e-", 4},
         {".5E", 4}, {"1.2.3", 4}, {"1x", 2}, {"1E5x", 4}, {"1E4933", 1}, {"2E5000", 1},
     };
     for (const Case& c : cases) {
@@ -66,8 +64,7 @@ TEST(DecimalTextTest, ErrorIndexes)
 }
 
 // The fast exact path must agree bit for bit with the C library's correctly rounded strtold.
-TEST(DecimalTextTest, AgreesWithCorrectlyRoundedLibrary)
-{
+TEST(DecimalTextTest, AgreesWithCorrectlyRoundedLibrary) {
     locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t(nullptr));
     std::mt19937_64 random(20240611);
     for (int n = 0; n < 200000; ++n) {

@@ -61,10 +61,20 @@ TEST(FormulaProgram, KnownFormulas) {
     };
     const long double values[] = {49, 3, -2};
     const Case cases[] = {
-        {"SQRT(X)*16+Y", 115},  {"-X^0.5", 0},      {"-Z", 2},        {"X-Y-Z", 48},  // minus binds tighter than ^
-        {"X/Y/Z", 49.0L / 3 / -2}, {"LN(Z)", 0},    {"Y/0", 0},       {"Z^2", 0},  // domain errors give 0
-        {"X+", 0},              {"!", 0},           {"W", 0},         {"((((((((((((((X))))))))))))))", 0},
-        {"x", 0},               {"ABS(Z)*sqr(Y)", 18},
+        {"SQRT(X)*16+Y", 115},
+        {"-X^0.5", 0},
+        {"-Z", 2},
+        {"X-Y-Z", 48},  // minus binds tighter than ^
+        {"X/Y/Z", 49.0L / 3 / -2},
+        {"LN(Z)", 0},
+        {"Y/0", 0},
+        {"Z^2", 0},  // domain errors give 0
+        {"X+", 0},
+        {"!", 0},
+        {"W", 0},
+        {"((((((((((((((X))))))))))))))", 0},
+        {"x", 0},
+        {"ABS(Z)*sqr(Y)", 18},
     };
     for (const Case& c : cases) {
         const TFormulaProgram program(c.formula, Names);
@@ -93,7 +103,7 @@ TEST(FormulaProgram, EqualsTheParserOnRandomFormulas) {
             long double values[3];
             for (long double& v : values)
                 v = formulas.Below(3) == 0 ? static_cast<long double>(formulas.Below(256))
-                                               : static_cast<long double>(spread(formulas.Engine()));
+                                           : static_cast<long double>(spread(formulas.Engine()));
             const Outcome parsed = Parsed(formula, Names, values);
             ASSERT_EQ(Evaluated(program, values), parsed) << formula;
             thrown += !parsed.Thrown.empty();

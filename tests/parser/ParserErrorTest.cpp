@@ -33,7 +33,7 @@ const ErrorCase Errors[] = {
     {"1+X", 3, 4},
     {"SINX(1)", 3, 5},
     {"sqrt2", 3, 6},
-    {"_a", 3, 1},   // a name cannot begin with "_"
+    {"_a", 3, 1},  // a name cannot begin with "_"
     {".", 3, 1},
     {"#", 3, 1},
     {"1+#", 3, 3},
@@ -41,13 +41,13 @@ const ErrorCase Errors[] = {
     {"1+2)", 4, 4},
     {"3 4", 4, 3},
     {"1!", 4, 2},
-    {"1.2.3", 4, 4},     // 1.2 then .3
-    {"1E12345", 4, 7},   // four exponent digits, then 5
+    {"1.2.3", 4, 4},    // 1.2 then .3
+    {"1E12345", 4, 7},  // four exponent digits, then 5
     {"1 (", 4, 3},
     {"2 SIN(1)", 4, 3},
     {"1 . 2", 4, 3},
     {"1 #", 4, 3},
-    {"0x10", 4, 5},      // 0, then the unknown name x10
+    {"0x10", 4, 5},  // 0, then the unknown name x10
     // 5: a function name without "(".
     {"SQRT 16", 5, 6},
     {"SIN", 5, 4},
@@ -66,15 +66,14 @@ const ErrorCase Errors[] = {
     {"2EXP(1)", 7, 3},
     {".5E", 7, 4},
     {"1+2e-", 7, 6},
-    {"1E5000", 7, 1},    // beyond the range
+    {"1E5000", 7, 1},  // beyond the range
     {"1+1E5000", 7, 3},
     // 1: stack full, after the last token scanned.
     {Nested(13), 1, 16},
     {"1+(1+(1+(1+(1+(1+(1+1))))))", 1, 16},
 };
 
-TEST(ParserErrorTest, CodesAndPositions)
-{
+TEST(ParserErrorTest, CodesAndPositions) {
     for (const ErrorCase& c : Errors) {
         TMathParser parser;
         std::vector<int> reported;
@@ -92,8 +91,7 @@ TEST(ParserErrorTest, CodesAndPositions)
     }
 }
 
-TEST(ParserErrorTest, TwelvePairsOfParenthesesFitThirteenDoNot)
-{
+TEST(ParserErrorTest, TwelvePairsOfParenthesesFitThirteenDoNot) {
     TMathParser parser;
     parser.ParseString = Nested(12);
     parser.Parse();
@@ -104,8 +102,7 @@ TEST(ParserErrorTest, TwelvePairsOfParenthesesFitThirteenDoNot)
     EXPECT_EQ(parser.TokenError(), 1);
 }
 
-TEST(ParserErrorTest, OnParseErrorOnlyForCodes)
-{
+TEST(ParserErrorTest, OnParseErrorOnlyForCodes) {
     TMathParser parser;
     int calls = 0;
     parser.OnParseError = [&](TMathParser&, int) { ++calls; };

@@ -36,22 +36,23 @@ private:
         return text;
     }
     std::string Atom(int depth) {
-        static const char* const functions[] = {"ABS", "ATAN", "COS", "EXP", "LN", "ROUND", "SIN",
-                                                "SQRT", "SQR", "TRUNC", "sqrt", "Exp", "ln", "Sqr"};
+        static const char* const functions[] = {"ABS",  "ATAN", "COS",   "EXP",  "LN",  "ROUND", "SIN",
+                                                "SQRT", "SQR",  "TRUNC", "sqrt", "Exp", "ln",    "Sqr"};
         if (depth > 0) {
             switch (Below(4)) {
-            case 0: return "(" + Expression(depth - 1) + ")";
-            case 1: return std::string(functions[Below(std::size(functions))]) + "(" + Expression(depth - 1) + ")";
-            default: break;
+                case 0: return "(" + Expression(depth - 1) + ")";
+                case 1: return std::string(functions[Below(std::size(functions))]) + "(" + Expression(depth - 1) + ")";
+                default: break;
             }
         }
         if (!names_.empty() && Below(2) == 0) return names_[Below(std::uint32_t(names_.size()))];
         return Number();
     }
     std::string Number() {
-        static const char* const special[] = {"0", "1", "255", "0.5", ".5", "1E4000", "1E4930", "1e-4950", "11356",
-                                              "11357", "2.5E3", "1E9", "9E18", "3.14159265358979323846", "1E2466",
-                                              "7", "00012", "1E-5", "255.5", "0.0"};
+        static const char* const special[] = {
+            "0",       "1",     "255",   "0.5",   ".5",    "1E4000", "1E4930",
+            "1e-4950", "11356", "11357", "2.5E3", "1E9",   "9E18",   "3.14159265358979323846",
+            "1E2466",  "7",     "00012", "1E-5",  "255.5", "0.0"};
         if (Below(3) == 0) return special[Below(std::size(special))];
         std::string text = std::to_string(Below(1000));
         if (Below(3) == 0) text += "." + std::to_string(Below(100));
@@ -62,13 +63,13 @@ private:
         static const char pieces[] = "+-*/^()!.E ,x";
         const std::size_t at = Below(std::uint32_t(text.size() + 1));
         switch (Below(3)) {
-        case 0:
-            if (at < text.size()) text.erase(at, 1);
-            break;
-        case 1: text.insert(at, 1, pieces[Below(sizeof pieces - 1)]); break;
-        default:
-            if (at < text.size()) text[at] = pieces[Below(sizeof pieces - 1)];
-            break;
+            case 0:
+                if (at < text.size()) text.erase(at, 1);
+                break;
+            case 1: text.insert(at, 1, pieces[Below(sizeof pieces - 1)]); break;
+            default:
+                if (at < text.size()) text[at] = pieces[Below(sizeof pieces - 1)];
+                break;
         }
     }
 

@@ -25,13 +25,12 @@ TEST(Airbrush, WeightFallsLinearlyAndTruncates) {
         int size, opacity, dx;
         std::uint8_t expected;  // white over black
     } cases[] = {
-        {10, 10, 0, 127},  // 0.5 * 255 = 127.5
-        {10, 20, 0, 255},
-        {10, 20, 5, 127},  // (1 - 0.5) * 1
-        {10, 10, 5, 63},   // 0.25 * 255 = 63.75
-        {10, 20, 10, 0},   // the rim is rewritten unchanged
-        {4, 1, 1, 9},      // 0.75 * 0.05 * 255 = 9.56
-        {3, 20, 1, 169},   // w = 2/3 kept as a double: 169.99999999999999
+        {10, 10, 0, 127},                    // 0.5 * 255 = 127.5
+        {10, 20, 0, 255}, {10, 20, 5, 127},  // (1 - 0.5) * 1
+        {10, 10, 5, 63},                     // 0.25 * 255 = 63.75
+        {10, 20, 10, 0},                     // the rim is rewritten unchanged
+        {4, 1, 1, 9},                        // 0.75 * 0.05 * 255 = 9.56
+        {3, 20, 1, 169},                     // w = 2/3 kept as a double: 169.99999999999999
     };
     for (const Case& c : cases) {
         Bitmap b = Filled(25, 25, 0);
@@ -46,10 +45,9 @@ TEST(Shade, LightenAndDarkenClampAndAddUp) {
         int size, amount, dabs;
         std::uint8_t centre;
     } cases[] = {
-        {250, 1, 20, 1, 255},  // clamped
-        {5, 1, -20, 1, 0},     // never below 0
-        {100, 10, 10, 1, 110},
-        {100, 10, 10, 3, 130},  // repeated dabs add up
+        {250, 1, 20, 1, 255},                          // clamped
+        {5, 1, -20, 1, 0},                             // never below 0
+        {100, 10, 10, 1, 110}, {100, 10, 10, 3, 130},  // repeated dabs add up
         {100, 10, -10, 2, 80},
     };
     for (const Case& c : cases) {

@@ -36,7 +36,7 @@ namespace fs = std::filesystem;
 struct TRunResult {
     bool exited = false;  // false when killed by a signal
     int status = 0;
-    std::string errors;   // standard error
+    std::string errors;  // standard error
 };
 
 // Runs corvalux-batch with `arguments`, standard output thrown away, standard error kept.

@@ -122,8 +122,7 @@ std::string Report;
 // At the end of the process: the handles the program never freed.
 struct TExitReport {
     ~TExitReport() {
-        if (!Fake.Live.empty())
-            std::fprintf(stderr, "fake TWAIN manager: %zu handles never freed\n", Fake.Live.size());
+        if (!Fake.Live.empty()) std::fprintf(stderr, "fake TWAIN manager: %zu handles never freed\n", Fake.Live.size());
     }
 } ExitReport;
 
@@ -179,8 +178,8 @@ const char* MessageName(TW_UINT16 msg) {
 }
 
 const char* ReturnName(TW_UINT16 rc) {
-    static const char* const names[] = {"SUCCESS", "FAILURE", "CHECKSTATUS", "CANCEL",
-                                        "DSEVENT", "NOTDSEVENT", "XFERDONE", "ENDOFLIST"};
+    static const char* const names[] = {"SUCCESS", "FAILURE",    "CHECKSTATUS", "CANCEL",
+                                        "DSEVENT", "NOTDSEVENT", "XFERDONE",    "ENDOFLIST"};
     return rc < 8 ? names[rc] : "RC?";
 }
 
@@ -239,8 +238,8 @@ TW_UINT16 ManagerTriplet(pTW_IDENTITY origin, TW_UINT16 dat, TW_UINT16 msg, TW_M
         if (!data || *static_cast<std::uintptr_t*>(data) == 0) return Fail(TWCC_BADVALUE);
         Fake.Parent = *static_cast<std::uintptr_t*>(data);
         origin->Id = ManagerId;
-        Fake.Origin = std::to_string(origin->ProtocolMajor) + "." + std::to_string(origin->ProtocolMinor) +
-                      " groups " + std::to_string(origin->SupportedGroups & DG_MASK) + " " + origin->ProductName;
+        Fake.Origin = std::to_string(origin->ProtocolMajor) + "." + std::to_string(origin->ProtocolMinor) + " groups " +
+                      std::to_string(origin->SupportedGroups & DG_MASK) + " " + origin->ProductName;
         Fake.App2 = (origin->SupportedGroups & DF_APP2) != 0;
         // A 2.x manager tells a 2.x application that it is one.
         if (Fake.Manager2 && Fake.App2) origin->SupportedGroups |= DF_DSM2;
@@ -431,8 +430,7 @@ TW_UINT16 SourceTriplet(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF da
 
 bool IsManagerTriplet(TW_UINT16 dat) { return dat == DAT_PARENT || dat == DAT_IDENTITY || dat == DAT_ENTRYPOINT; }
 
-TW_UINT16 Dispatch(pTW_IDENTITY origin, pTW_IDENTITY dest, TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg,
-                   TW_MEMREF data) {
+TW_UINT16 Dispatch(pTW_IDENTITY origin, pTW_IDENTITY dest, TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF data) {
     if (!origin || !data) return Fail(TWCC_BADVALUE);
     if (dest == nullptr) {
         if (dg != DG_CONTROL || !(IsManagerTriplet(dat) || dat == DAT_STATUS)) return Fail(TWCC_BADDEST);
@@ -474,10 +472,14 @@ bool ParseLine(const std::string& line) {
     if (verb == "xfer") {
         in >> what;
         TTransfer transfer{TransferKind::Done};
-        if (what == "cancel") transfer.Kind = TransferKind::Cancel;
-        else if (what == "failure") transfer.Kind = TransferKind::Failure;
-        else if (what == "corrupt") transfer = {TransferKind::Corrupt, 4, 4, 24};
-        else if (what == "png") transfer.Kind = TransferKind::Png;
+        if (what == "cancel")
+            transfer.Kind = TransferKind::Cancel;
+        else if (what == "failure")
+            transfer.Kind = TransferKind::Failure;
+        else if (what == "corrupt")
+            transfer = {TransferKind::Corrupt, 4, 4, 24};
+        else if (what == "png")
+            transfer.Kind = TransferKind::Png;
         else if (what == "tiff") {
             std::string layout, order;
             transfer.Kind = TransferKind::Tiff;
@@ -506,15 +508,15 @@ bool ParseLine(const std::string& line) {
         in >> what;
         in >> times;
         Fake.Failures[what] = times;
-        return what == "endxfer" || what == "reset" || what == "disableds" || what == "closeds" ||
-               what == "closedsm" || what == "callback2";
+        return what == "endxfer" || what == "reset" || what == "disableds" || what == "closeds" || what == "closedsm" ||
+               what == "callback2";
     }
     return false;
 }
 }  // namespace
 
-FAKE_EXPORT TW_UINT16 DSM_Entry(pTW_IDENTITY origin, pTW_IDENTITY dest, TW_UINT32 dg, TW_UINT16 dat,
-                                TW_UINT16 msg, TW_MEMREF data) {
+FAKE_EXPORT TW_UINT16 DSM_Entry(pTW_IDENTITY origin, pTW_IDENTITY dest, TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg,
+                                TW_MEMREF data) {
     const TW_UINT16 rc = Dispatch(origin, dest, dg, dat, msg, data);
     std::string entry = std::string(Name(dat)) + "/" + MessageName(msg);
     if (dat == DAT_STATUS) entry += dest ? "@source" : "@manager";

@@ -13,11 +13,16 @@
 enum class TFakeTiffKind { Rgb, Grey, BlackWhite, Palette };
 
 inline bool ParseFakeTiffKind(const std::string& name, TFakeTiffKind& kind) {
-    if (name == "rgb") kind = TFakeTiffKind::Rgb;
-    else if (name == "grey") kind = TFakeTiffKind::Grey;
-    else if (name == "bw") kind = TFakeTiffKind::BlackWhite;
-    else if (name == "palette") kind = TFakeTiffKind::Palette;
-    else return false;
+    if (name == "rgb")
+        kind = TFakeTiffKind::Rgb;
+    else if (name == "grey")
+        kind = TFakeTiffKind::Grey;
+    else if (name == "bw")
+        kind = TFakeTiffKind::BlackWhite;
+    else if (name == "palette")
+        kind = TFakeTiffKind::Palette;
+    else
+        return false;
     return true;
 }
 
@@ -46,8 +51,7 @@ inline std::vector<std::uint8_t> MakeFakeTiff(int width, int height, TFakeTiffKi
     std::vector<std::uint8_t> file(8);
     auto put = [&](std::size_t at, std::uint32_t value, int bytes) {
         if (file.size() < at + bytes) file.resize(at + bytes);
-        for (int b = 0; b < bytes; ++b)
-            file[at + b] = std::uint8_t(value >> (8 * (bigEndian ? bytes - 1 - b : b)));
+        for (int b = 0; b < bytes; ++b) file[at + b] = std::uint8_t(value >> (8 * (bigEndian ? bytes - 1 - b : b)));
     };
     file[0] = file[1] = bigEndian ? 'M' : 'I';
     put(2, 42, 2);
@@ -88,8 +92,9 @@ inline std::vector<std::uint8_t> MakeFakeTiff(int width, int height, TFakeTiffKi
     std::vector<TEntry> entries = {
         {256, Long, {std::uint32_t(width)}},
         {257, Long, {std::uint32_t(height)}},
-        {258, Short, kind == TFakeTiffKind::Rgb ? std::vector<std::uint32_t>{8, 8, 8}
-                                                : std::vector<std::uint32_t>{std::uint32_t(bits)}},
+        {258, Short,
+         kind == TFakeTiffKind::Rgb ? std::vector<std::uint32_t>{8, 8, 8}
+                                    : std::vector<std::uint32_t>{std::uint32_t(bits)}},
         {259, Short, {1}},
         {262, Short, {photometric}},
         {273, Long, offsets},

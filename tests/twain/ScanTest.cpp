@@ -39,8 +39,8 @@ protected:
 TEST_F(ScanTest, EveryDepthAndRowOrderArrivesPixelForPixel) {
     const struct {
         int width, height, bits;
-    } cases[] = {{13, 7, 24}, {13, -7, 24}, {9, 5, 8}, {9, -5, 8}, {11, 6, 4}, {11, -6, 4},
-                 {35, 3, 1}, {35, -3, 1}, {1, 1, 24}, {4, 1, 1}};
+    } cases[] = {{13, 7, 24}, {13, -7, 24}, {9, 5, 8},   {9, -5, 8}, {11, 6, 4},
+                 {11, -6, 4}, {35, 3, 1},   {35, -3, 1}, {1, 1, 24}, {4, 1, 1}};
     for (const auto& c : cases) {
         const std::string size =
             std::to_string(c.width) + " " + std::to_string(c.height) + " " + std::to_string(c.bits);
@@ -84,8 +84,8 @@ TEST_F(ScanTest, PaintingCopiesABlockClippedToBothPictures) {
     const PackedColor grey = PackColor(9, 9, 9);
     const struct {
         int x, y, width, height, sourceX, sourceY;
-    } cases[] = {{0, 0, 6, 5, 0, 0}, {2, 1, 6, 5, 0, 0}, {-1, -2, 4, 4, 1, 0}, {1, 1, 2, 2, 3, 2},
-                 {0, 0, 9, 9, -2, -1}, {7, 0, 3, 3, 0, 0}};
+    } cases[] = {{0, 0, 6, 5, 0, 0}, {2, 1, 6, 5, 0, 0},   {-1, -2, 4, 4, 1, 0},
+                 {1, 1, 2, 2, 3, 2}, {0, 0, 9, 9, -2, -1}, {7, 0, 3, 3, 0, 0}};
     for (const auto& c : cases) {
         Bitmap surface(7, 4);
         for (int y = 0; y < 4; ++y)
@@ -94,8 +94,8 @@ TEST_F(ScanTest, PaintingCopiesABlockClippedToBothPictures) {
         for (int y = 0; y < 4; ++y)
             for (int x = 0; x < 7; ++x) {
                 const int sx = x - c.x + c.sourceX, sy = y - c.y + c.sourceY;
-                const bool inBlock = x >= c.x && y >= c.y && x < c.x + c.width && y < c.y + c.height &&
-                                     sx >= 0 && sy >= 0 && sx < 6 && sy < 5;
+                const bool inBlock = x >= c.x && y >= c.y && x < c.x + c.width && y < c.y + c.height && sx >= 0 &&
+                                     sy >= 0 && sx < 6 && sy < 5;
                 const TFakeColor f = FakeColor(sx, sy, 24);
                 const PackedColor want = inBlock ? PackColor(f.Red, f.Green, f.Blue) : grey;
                 EXPECT_EQ(surface.GetColor(x, y), want) << c.x << "," << c.y << " at " << x << "," << y;
@@ -127,14 +127,14 @@ TEST_F(ScanTest, TiffTransfersArrivePixelForPixel) {
         const char* layout;
         TFakeTiffKind kind;
         bool bigEndian;
-    } cases[] = {{13, 7, "rgb", TFakeTiffKind::Rgb, false},        {13, 7, "rgb", TFakeTiffKind::Rgb, true},
-                 {9, 5, "grey", TFakeTiffKind::Grey, false},       {9, 5, "grey", TFakeTiffKind::Grey, true},
-                 {35, 3, "bw", TFakeTiffKind::BlackWhite, false},  {13, 4, "bw", TFakeTiffKind::BlackWhite, true},
+    } cases[] = {{13, 7, "rgb", TFakeTiffKind::Rgb, false},         {13, 7, "rgb", TFakeTiffKind::Rgb, true},
+                 {9, 5, "grey", TFakeTiffKind::Grey, false},        {9, 5, "grey", TFakeTiffKind::Grey, true},
+                 {35, 3, "bw", TFakeTiffKind::BlackWhite, false},   {13, 4, "bw", TFakeTiffKind::BlackWhite, true},
                  {10, 4, "palette", TFakeTiffKind::Palette, false}, {10, 4, "palette", TFakeTiffKind::Palette, true},
                  {1, 1, "rgb", TFakeTiffKind::Rgb, false}};
     for (const auto& c : cases) {
-        const std::string name = std::to_string(c.width) + " " + std::to_string(c.height) + " " + c.layout +
-                                 (c.bigEndian ? " mm" : "");
+        const std::string name =
+            std::to_string(c.width) + " " + std::to_string(c.height) + " " + c.layout + (c.bigEndian ? " mm" : "");
         fake.Run("event 1 xferready; xfer tiff " + name + "; xfer tiff " + name);
         const std::optional<Bitmap> picture = ScanFirstImage();
         ASSERT_TRUE(picture) << name;
@@ -176,7 +176,8 @@ TEST_F(ScanTest, OtherTransfersAreRefusedNamingWhatCame) {
 
 // A handle carries no size: the TIFF's structure gives it, or the block is refused.
 TEST(TiffExtentTest, EndOfTheFurthestPartOrNothing) {
-    for (TFakeTiffKind kind : {TFakeTiffKind::Rgb, TFakeTiffKind::Grey, TFakeTiffKind::BlackWhite, TFakeTiffKind::Palette})
+    for (TFakeTiffKind kind :
+         {TFakeTiffKind::Rgb, TFakeTiffKind::Grey, TFakeTiffKind::BlackWhite, TFakeTiffKind::Palette})
         for (bool bigEndian : {false, true}) {
             const std::vector<std::uint8_t> file = MakeFakeTiff(7, 5, kind, bigEndian);
             EXPECT_EQ(TiffExtent(file.data()), file.size()) << int(kind) << bigEndian;

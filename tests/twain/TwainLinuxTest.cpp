@@ -16,9 +16,8 @@ Log Join(std::initializer_list<Log> parts) {
 }
 
 const Log Closing = {"USERINTERFACE/DISABLEDS", "IDENTITY/CLOSEDS", "PARENT/CLOSEDSM"};
-const Log OwnList = {"PARENT/OPENDSM",          "IDENTITY/USERSELECT FAILURE", "STATUS/GET@manager",
-                     "IDENTITY/GETFIRST",       "IDENTITY/GETNEXT",            "IDENTITY/GETNEXT ENDOFLIST",
-                     "IDENTITY/GETDEFAULT",     "PARENT/CLOSEDSM"};
+const Log OwnList = {"PARENT/OPENDSM",   "IDENTITY/USERSELECT FAILURE", "STATUS/GET@manager",  "IDENTITY/GETFIRST",
+                     "IDENTITY/GETNEXT", "IDENTITY/GETNEXT ENDOFLIST",  "IDENTITY/GETDEFAULT", "PARENT/CLOSEDSM"};
 const TTwainSourceEntry SourceA{"Fake Source A", "Fake Makers A", "Fake Family A"};
 const TTwainSourceEntry SourceB{"Fake Source B", "Fake Makers B", "Fake Family B"};
 }  // namespace
@@ -57,7 +56,9 @@ TEST_F(TwainTest, NoSourceAtAllEndsTheScanAfterTheSelection) {
         Log log;
         std::size_t lists;
     } cases[] = {
-        {"select nosource", {"PARENT/OPENDSM", "IDENTITY/USERSELECT FAILURE", "STATUS/GET@manager", "PARENT/CLOSEDSM"}, 0},
+        {"select nosource",
+         {"PARENT/OPENDSM", "IDENTITY/USERSELECT FAILURE", "STATUS/GET@manager", "PARENT/CLOSEDSM"},
+         0},
         {"select refuse; sources none",
          {"PARENT/OPENDSM", "IDENTITY/USERSELECT FAILURE", "STATUS/GET@manager", "IDENTITY/GETFIRST ENDOFLIST",
           "PARENT/CLOSEDSM"},
@@ -112,10 +113,10 @@ TEST_F(TwainTest, OneXManagerGetsNoneOfTheTwoXTriplets) {
     fake.Run("event 1 xferready; xfer done 2 2 8");
     ASSERT_NE(TWAIN_AcquireImages(0), nullptr);
     EXPECT_EQ(fake.Number("app2"), 1);
-    EXPECT_EQ(fake.Log(), Join({{"PARENT/OPENDSM", "IDENTITY/OPENDS", "USERINTERFACE/ENABLEDS",
-                                 "EVENT/PROCESSEVENT DSEVENT XFERREADY", "IMAGENATIVEXFER/GET XFERDONE",
-                                 "PENDINGXFERS/ENDXFER"},
-                                Closing}));
+    EXPECT_EQ(fake.Log(),
+              Join({{"PARENT/OPENDSM", "IDENTITY/OPENDS", "USERINTERFACE/ENABLEDS",
+                     "EVENT/PROCESSEVENT DSEVENT XFERREADY", "IMAGENATIVEXFER/GET XFERDONE", "PENDINGXFERS/ENDXFER"},
+                    Closing}));
     TWAIN_FreeImages();
     EXPECT_EQ(fake.Number("entryfrees"), 0);
 }
@@ -124,9 +125,11 @@ TEST_F(TwainTest, OneXManagerGetsNoneOfTheTwoXTriplets) {
 // session closes down, as with a 1.x manager.
 TEST_F(TwainTest, QuitRequestEndsTheLoopWithATwainTwoManager) {
     int events = 0;
-    fake.OnEvent([](void* context) {
-        if (++*static_cast<int*>(context) == 2) QCoreApplication::quit();
-    }, &events);
+    fake.OnEvent(
+        [](void* context) {
+            if (++*static_cast<int*>(context) == 2) QCoreApplication::quit();
+        },
+        &events);
     fake.Run("manager 2; event 50 closedsreq");
     TW_HANDLE result = nullptr;
     QTimer::singleShot(0, [&] { result = TWAIN_AcquireImages(0); });

@@ -60,10 +60,9 @@ TEST_F(TwainTest, CancelledSelectionStillAcquiresFromTheDefaultSource) {
     EXPECT_FALSE(TWAIN_SelectImageSource(0));
     EXPECT_EQ(TWAIN_AcquireImages(0), nullptr);
     EXPECT_EQ(fake.Report("opened"), "Fake Source A");
-    EXPECT_EQ(fake.Log(), Join({{"PARENT/OPENDSM", "IDENTITY/USERSELECT CANCEL", "PARENT/CLOSEDSM"},
-                                Opening,
-                                {CloseRequest},
-                                Closing}));
+    EXPECT_EQ(
+        fake.Log(),
+        Join({{"PARENT/OPENDSM", "IDENTITY/USERSELECT CANCEL", "PARENT/CLOSEDSM"}, Opening, {CloseRequest}, Closing}));
     EXPECT_EQ(TWAIN_ImageCount(), 0);
     EXPECT_TRUE(boxes.Shown.empty());
 }
@@ -89,8 +88,8 @@ TEST_F(TwainTest, WithoutAManagerBothCommandsSayItCannotBeLoaded) {
 TEST_F(TwainTest, ThreeImagesInOneBatchAreKeptInOrder) {
     fake.Run("event 1 xferready; xfer done 4 4 24 *3; pending 2 1 0");
     const TW_HANDLE result = TWAIN_AcquireImages(0);
-    EXPECT_EQ(fake.Log(), Join({Opening, {XferReady, Done, EndTransfer, Done, EndTransfer, Done, EndTransfer},
-                                Closing}));
+    EXPECT_EQ(fake.Log(),
+              Join({Opening, {XferReady, Done, EndTransfer, Done, EndTransfer, Done, EndTransfer}, Closing}));
     const std::vector<TW_HANDLE> handed = fake.Handles();
     ASSERT_EQ(handed.size(), 3u);
     ASSERT_EQ(TWAIN_ImageCount(), 3);
@@ -112,10 +111,10 @@ TEST_F(TwainTest, ThreeImagesInOneBatchAreKeptInOrder) {
 TEST_F(TwainTest, CancelledLastTransferKeepsTheSourceDialogUp) {
     fake.Run("event 1 xferready; xfer done 4 4 24; xfer cancel; pending 1 0; event 2 closedsreq");
     EXPECT_EQ(TWAIN_AcquireImages(0), nullptr);
-    EXPECT_EQ(fake.Log(), Join({Opening,
-                                {XferReady, Done, EndTransfer, "IMAGENATIVEXFER/GET CANCEL", EndTransfer, Idle,
-                                 CloseRequest},
-                                Closing}));
+    EXPECT_EQ(fake.Log(),
+              Join({Opening,
+                    {XferReady, Done, EndTransfer, "IMAGENATIVEXFER/GET CANCEL", EndTransfer, Idle, CloseRequest},
+                    Closing}));
     ASSERT_EQ(TWAIN_ImageCount(), 1);
     EXPECT_EQ(TWAIN_ImageAt(0), fake.Handles().at(0));
 }
@@ -125,8 +124,7 @@ TEST_F(TwainTest, OpenOrEnableFailureIsReportedAndClosedDown) {
         const char* script;
         Log log;
     } cases[] = {
-        {"open failure",
-         {"PARENT/OPENDSM", "IDENTITY/OPENDS FAILURE", "STATUS/GET@manager", "PARENT/CLOSEDSM"}},
+        {"open failure", {"PARENT/OPENDSM", "IDENTITY/OPENDS FAILURE", "STATUS/GET@manager", "PARENT/CLOSEDSM"}},
         {"enable failure",
          {"PARENT/OPENDSM", "IDENTITY/OPENDS", "USERINTERFACE/ENABLEDS FAILURE", "STATUS/GET@source",
           "IDENTITY/CLOSEDS", "PARENT/CLOSEDSM"}},
@@ -143,9 +141,9 @@ TEST_F(TwainTest, OpenOrEnableFailureIsReportedAndClosedDown) {
     fake.Run("enable checkstatus; event 1 closedsreq");
     boxes.Shown.clear();
     TWAIN_AcquireImages(0);
-    EXPECT_EQ(fake.Log(), Join({{"PARENT/OPENDSM", "IDENTITY/OPENDS", "USERINTERFACE/ENABLEDS CHECKSTATUS"},
-                                {CloseRequest},
-                                Closing}));
+    EXPECT_EQ(
+        fake.Log(),
+        Join({{"PARENT/OPENDSM", "IDENTITY/OPENDS", "USERINTERFACE/ENABLEDS CHECKSTATUS"}, {CloseRequest}, Closing}));
     EXPECT_TRUE(boxes.Shown.empty());
 }
 
@@ -161,8 +159,8 @@ TEST_F(TwainTest, RefusedTripletsStillEndInStateOne) {
          {XferReady, "IMAGENATIVEXFER/GET FAILURE", "PENDINGXFERS/RESET", CloseRequest, "USERINTERFACE/DISABLEDS"},
          0},
         {"event 1 xferready; xfer failure; fail reset; event 1 closedsreq",
-         {XferReady, "IMAGENATIVEXFER/GET FAILURE", "PENDINGXFERS/RESET FAILURE", CloseRequest,
-          "PENDINGXFERS/RESET", "USERINTERFACE/DISABLEDS"},
+         {XferReady, "IMAGENATIVEXFER/GET FAILURE", "PENDINGXFERS/RESET FAILURE", CloseRequest, "PENDINGXFERS/RESET",
+          "USERINTERFACE/DISABLEDS"},
          0},
         {"event 1 xferready; xfer done 2 2 8; fail endxfer",
          {XferReady, Done, "PENDINGXFERS/ENDXFER FAILURE", EndTransfer, "USERINTERFACE/DISABLEDS"},
@@ -170,9 +168,7 @@ TEST_F(TwainTest, RefusedTripletsStillEndInStateOne) {
         {"event 1 closedsreq; event 1 closedsreq; fail disableds",
          {CloseRequest, "USERINTERFACE/DISABLEDS FAILURE", CloseRequest, "USERINTERFACE/DISABLEDS"},
          0},
-        {"event 1 closedsreq; fail closeds",
-         {CloseRequest, "USERINTERFACE/DISABLEDS", "IDENTITY/CLOSEDS FAILURE"},
-         0},
+        {"event 1 closedsreq; fail closeds", {CloseRequest, "USERINTERFACE/DISABLEDS", "IDENTITY/CLOSEDS FAILURE"}, 0},
     };
     for (const auto& c : cases) {
         fake.Run(c.script);
@@ -208,14 +204,16 @@ TEST_F(TwainTest, ProxyWindowParentsTheDialogsAndIsClosedToInputMeanwhile) {
         QWidget* proxy = nullptr;
         bool visible = false, enabled = true;
     } seen;
-    fake.OnEvent([](void* context) {
-        auto& s = *static_cast<TSeen*>(context);
-        s.proxy = ProxyWindow();
-        if (s.proxy) {
-            s.visible = s.proxy->isVisible();
-            s.enabled = s.proxy->isEnabled();
-        }
-    }, &seen);
+    fake.OnEvent(
+        [](void* context) {
+            auto& s = *static_cast<TSeen*>(context);
+            s.proxy = ProxyWindow();
+            if (s.proxy) {
+                s.visible = s.proxy->isVisible();
+                s.enabled = s.proxy->isEnabled();
+            }
+        },
+        &seen);
     fake.Run("event 1 closedsreq");
     TWAIN_AcquireImages(0);
     ASSERT_NE(seen.proxy, nullptr);
@@ -233,10 +231,12 @@ TEST_F(TwainTest, GivenWindowIsUsedAndOpenedToInputAgain) {
         QWidget* window;
         bool enabled = true;
     } seen{&window};
-    fake.OnEvent([](void* context) {
-        auto& s = *static_cast<TSeen*>(context);
-        s.enabled = s.window->isEnabled();
-    }, &seen);
+    fake.OnEvent(
+        [](void* context) {
+            auto& s = *static_cast<TSeen*>(context);
+            s.enabled = s.window->isEnabled();
+        },
+        &seen);
     fake.Run("event 1 closedsreq");
     TWAIN_AcquireImages(HandleOf(&window));
     EXPECT_FALSE(seen.enabled);
@@ -255,9 +255,11 @@ TEST_F(TwainTest, GivenWindowIsUsedAndOpenedToInputAgain) {
 
 TEST_F(TwainTest, QuitRequestEndsTheLoopAndTheSessionClosesDown) {
     int events = 0;
-    fake.OnEvent([](void* context) {
-        if (++*static_cast<int*>(context) == 2) QCoreApplication::quit();
-    }, &events);
+    fake.OnEvent(
+        [](void* context) {
+            if (++*static_cast<int*>(context) == 2) QCoreApplication::quit();
+        },
+        &events);
     fake.Run("event 50 closedsreq");
     TW_HANDLE result = nullptr;
     // Inside the program's own loop, as a menu command runs.
@@ -272,7 +274,8 @@ TEST_F(TwainTest, QuitRequestEndsTheLoopAndTheSessionClosesDown) {
 TEST_F(TwainTest, ManagerIsLookedForInOrder) {
     const Log system = {"/usr/local/lib/libtwaindsm.so.2", "/usr/lib/x86_64-linux-gnu/libtwaindsm.so.2",
                         "/usr/lib/libtwaindsm.so.2"};
-    const Log bridge = {"/opt/corvalux/bin/libcorvalux-twain-sane.so", "/opt/corvalux/lib/corvalux/libcorvalux-twain-sane.so",
+    const Log bridge = {"/opt/corvalux/bin/libcorvalux-twain-sane.so",
+                        "/opt/corvalux/lib/corvalux/libcorvalux-twain-sane.so",
                         "/opt/corvalux/lib/x86_64-linux-gnu/corvalux/libcorvalux-twain-sane.so"};
     EXPECT_EQ(ManagerCandidates(nullptr, "/opt/corvalux/bin"), Join({bridge, system}));
     EXPECT_EQ(ManagerCandidates("", "/opt/corvalux/bin"), Join({bridge, system}));

@@ -62,8 +62,8 @@ bool PutOneValue(TW_CAPABILITY& capability, TW_UINT16 itemType, TW_UINT32 item) 
 bool PutAllValues(TW_CAPABILITY& capability, const TCapabilities& caps) {
     if (capability.Cap == ICAP_PIXELTYPE) {
         const std::size_t count = caps.Kinds.size();
-        auto* list = NewContainer<TW_ENUMERATION>(capability, TWON_ENUMERATION,
-                                                  offsetof(TW_ENUMERATION, ItemList) + 2 * std::max<std::size_t>(count, 1));
+        auto* list = NewContainer<TW_ENUMERATION>(
+            capability, TWON_ENUMERATION, offsetof(TW_ENUMERATION, ItemList) + 2 * std::max<std::size_t>(count, 1));
         if (!list) return false;
         list->ItemType = TWTY_UINT16;
         list->NumItems = TW_UINT32(count);

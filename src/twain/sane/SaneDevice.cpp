@@ -41,8 +41,7 @@ SANE_Word ToWord(const TOption& option, double value) {
 
 // The first value of a number option (an array option gives its first element).
 bool GetNumber(SANE_Handle handle, const TOption& option, double& value) {
-    if (!option.Active() || !option.IsNumber() || option.Descriptor->size < SANE_Int(sizeof(SANE_Word)))
-        return false;
+    if (!option.Active() || !option.IsNumber() || option.Descriptor->size < SANE_Int(sizeof(SANE_Word))) return false;
     std::vector<SANE_Word> words(std::size_t(option.Descriptor->size) / sizeof(SANE_Word) + 1);
     if (sane_control_option(handle, option.Index, SANE_ACTION_GET_VALUE, words.data(), nullptr) != SANE_STATUS_GOOD)
         return false;

@@ -23,8 +23,8 @@ struct TDeviceOptions {
     TNumberConstraint Resolutions;
     int Resolution = 0;
     bool HasArea = false;
-    TArea Area;    // current
-    TArea Limits;  // the smallest left and top, the largest right and bottom
+    TArea Area;            // current
+    TArea Limits;          // the smallest left and top, the largest right and bottom
     std::string AreaUnit;  // "mm" or "px"
     std::vector<std::string> Sources;
     std::string Source;

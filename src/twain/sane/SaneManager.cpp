@@ -32,8 +32,8 @@ TW_UINT16 TManager::Fail(TW_UINT16 condition) {
     return TWRC_FAILURE;
 }
 
-TW_UINT16 TManager::Entry(pTW_IDENTITY origin, pTW_IDENTITY destination, TW_UINT32 dg, TW_UINT16 dat,
-                          TW_UINT16 msg, TW_MEMREF data) {
+TW_UINT16 TManager::Entry(pTW_IDENTITY origin, pTW_IDENTITY destination, TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg,
+                          TW_MEMREF data) {
     if (!origin) return Fail(TWCC_BADVALUE);
     // Dialogs and the worker's answers live on the program's GUI thread.
     auto* application = qobject_cast<QApplication*>(QCoreApplication::instance());
@@ -179,8 +179,8 @@ TW_UINT16 TManager::OpenSource(TW_IDENTITY& identity) {
     } else {
         for (const TSourceEntry& e : *sources_)
             if ((identity.Id != 0 && e.Identity.Id == identity.Id) ||
-                (identity.Id == 0 && std::strncmp(e.Identity.ProductName, identity.ProductName,
-                                                  sizeof identity.ProductName) == 0))
+                (identity.Id == 0 &&
+                 std::strncmp(e.Identity.ProductName, identity.ProductName, sizeof identity.ProductName) == 0))
                 entry = &e;
     }
     if (!entry) return Fail(TWCC_NODS);
@@ -189,9 +189,9 @@ TW_UINT16 TManager::OpenSource(TW_IDENTITY& identity) {
         // The program reports only that opening failed; the reason, a missing permission
         // most often, is for the user to read here.
         const TFailure failure = DescribeStatus(status);
-        QMessageBox::warning(LiveWidget(parent_), "Scanner",
-                             QString::fromStdString("The scanner " + entry->Device + " could not be opened.\n\n" +
-                                                    failure.Message));
+        QMessageBox::warning(
+            LiveWidget(parent_), "Scanner",
+            QString::fromStdString("The scanner " + entry->Device + " could not be opened.\n\n" + failure.Message));
         return Fail(failure.Condition == TWCC_SUCCESS ? TWCC_BUMMER : failure.Condition);
     }
     source_ = std::make_unique<TSaneSource>(std::move(device), entry->Identity);

@@ -223,8 +223,8 @@ void TSaneSource::StartScan() {
             *result = device_->Scan(cancelled_, progress_, feeder);
         }
         // Queued to the GUI thread; it also wakes the program's acquisition loop at once.
-        QMetaObject::invokeMethod(&receiver_, [this, scan, result] { ScanFinished(scan, result); },
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            &receiver_, [this, scan, result] { ScanFinished(scan, result); }, Qt::QueuedConnection);
     });
 }
 
@@ -241,7 +241,8 @@ void TSaneSource::ScanFinished(int scan, std::shared_ptr<TScanResult> result) {
     } else {
         const TFailure failure = DescribeStatus(result->Status);
         message = QString::fromStdString(result->Problem.empty() ? failure.Message : result->Problem);
-        if (result->Status != SANE_STATUS_CANCELLED) condition_ = result->Problem.empty() ? failure.Condition : TWCC_BUMMER;
+        if (result->Status != SANE_STATUS_CANCELLED)
+            condition_ = result->Problem.empty() ? failure.Condition : TWCC_BUMMER;
     }
     if (dialog_) dialog_->ShowMessage(message);
     if (pageWait_) pageWait_->quit();

@@ -65,9 +65,9 @@ private:
     TCapabilities caps_;
     int state_ = 4;
     TW_UINT16 condition_ = TWCC_SUCCESS;
-    std::deque<TW_UINT16> queued_;      // messages for the next MSG_PROCESSEVENT
-    std::vector<std::uint8_t> ready_;   // the scanned DIB waiting for MSG_GET
-    int delivered_ = 0;                 // images transferred in this batch
+    std::deque<TW_UINT16> queued_;     // messages for the next MSG_PROCESSEVENT
+    std::vector<std::uint8_t> ready_;  // the scanned DIB waiting for MSG_GET
+    int delivered_ = 0;                // images transferred in this batch
     bool batchIsFeeder_ = false;
 
     std::unique_ptr<TSourceDialog> dialog_;

@@ -20,7 +20,8 @@ void TFrame::Append(const std::uint8_t* data, std::size_t size) { data_.insert(d
 int TFrame::Rows() const {
     if (layout_.BytesPerLine <= 0) return 0;
     const std::size_t rows = data_.size() / std::size_t(layout_.BytesPerLine);
-    const std::size_t limit = layout_.Lines >= 0 ? std::size_t(layout_.Lines) : std::size_t(std::numeric_limits<int>::max());
+    const std::size_t limit =
+        layout_.Lines >= 0 ? std::size_t(layout_.Lines) : std::size_t(std::numeric_limits<int>::max());
     return int(std::min(rows, limit));
 }
 
@@ -47,7 +48,8 @@ void CheckLayout(const TFrameLayout& layout) {
     if (layout.Depth != 1 && layout.Depth != 8 && layout.Depth != 16)
         throw EBadScan("the scanner sent " + std::to_string(layout.Depth) + "-bit samples");
     if (layout.PixelsPerLine <= 0 || layout.BytesPerLine <= 0) throw EBadScan("the scanner sent an empty line");
-    const std::uint64_t bits = std::uint64_t(layout.PixelsPerLine) * BandsOf(layout.Format) * std::uint64_t(layout.Depth);
+    const std::uint64_t bits =
+        std::uint64_t(layout.PixelsPerLine) * BandsOf(layout.Format) * std::uint64_t(layout.Depth);
     if ((bits + 7) / 8 > std::uint64_t(layout.BytesPerLine)) throw EBadScan("the scanner's lines are too short");
 }
 

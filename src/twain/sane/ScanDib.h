@@ -15,10 +15,10 @@ enum class TFrameFormat { Gray, Rgb, Red, Green, Blue };
 
 struct TFrameLayout {
     TFrameFormat Format = TFrameFormat::Gray;
-    int Depth = 8;          // bits per sample: 1, 8 or 16
-    int BytesPerLine = 0;   // may exceed what the pixels need
+    int Depth = 8;         // bits per sample: 1, 8 or 16
+    int BytesPerLine = 0;  // may exceed what the pixels need
     int PixelsPerLine = 0;
-    int Lines = -1;         // -1: not known until the scan ends (a hand scanner)
+    int Lines = -1;  // -1: not known until the scan ends (a hand scanner)
 };
 
 // One frame's bytes as they arrive. The buffer grows as data comes, so a scan of unknown

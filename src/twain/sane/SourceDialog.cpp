@@ -102,9 +102,15 @@ TSourceDialog::TSourceDialog(QWidget* over, const QString& title, const TDeviceO
     layout->addWidget(message_);
     layout->addLayout(buttons);
 
-    connect(scan_, &QPushButton::clicked, this, [this] { if (OnScan) OnScan(); });
-    connect(cancel_, &QPushButton::clicked, this, [this] { if (OnCancel) OnCancel(); });
-    connect(close_, &QPushButton::clicked, this, [this] { if (OnClose) OnClose(); });
+    connect(scan_, &QPushButton::clicked, this, [this] {
+        if (OnScan) OnScan();
+    });
+    connect(cancel_, &QPushButton::clicked, this, [this] {
+        if (OnCancel) OnCancel();
+    });
+    connect(close_, &QPushButton::clicked, this, [this] {
+        if (OnClose) OnClose();
+    });
 
     if (over) {
         adjustSize();

@@ -36,7 +36,9 @@ public:
     TW_UINT16 Call(pTW_IDENTITY destination, TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF data) {
         return entry_ ? entry_(&app_, destination, dg, dat, msg, data) : TWRC_FAILURE;
     }
-    TW_UINT16 Manager(TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF data) { return Call(nullptr, DG_CONTROL, dat, msg, data); }
+    TW_UINT16 Manager(TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF data) {
+        return Call(nullptr, DG_CONTROL, dat, msg, data);
+    }
     // The condition code of the last failure, from the manager or from `source`.
     TW_UINT16 Condition(pTW_IDENTITY source = nullptr) {
         TW_STATUS status{};
@@ -68,9 +70,9 @@ TW_IDENTITY Named(const char* productName) {
 class ManagerProtocolTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        folder = std::filesystem::temp_directory_path() /
-                 ("corvalux-sane-" + std::to_string(::getpid()) + "-" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        folder =
+            std::filesystem::temp_directory_path() / ("corvalux-sane-" + std::to_string(::getpid()) + "-" +
+                                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::remove_all(folder);
         if (!MakeTestBackendConfig(folder)) GTEST_SKIP() << "SANE's test backend is missing";
     }

@@ -104,7 +104,9 @@ TEST_F(ProgramScanTest, GreyAndLineArtScansComeOutRight) {
 
 TEST_F(ProgramScanTest, CancelDuringASlowScanKeepsThePicture) {
     // 1 KiB a read, 200 ms apart: the scan takes minutes unless cancelled.
-    StartWith({{"read-delay", "true"}, {"read-delay-duration", "200000"}, {"read-limit", "true"},
+    StartWith({{"read-delay", "true"},
+               {"read-delay-duration", "200000"},
+               {"read-limit", "true"},
                {"read-limit-size", "1024"}});
     std::string message;
     Scan({ChooseDevice("test:0"), PressScan("Colour", 100),
@@ -160,7 +162,7 @@ TEST_F(ProgramScanTest, CancelledSelectionScansFromTheDefaultSource) {
 TEST_F(ProgramScanTest, ThreePassAndHandScannersGiveWholePictures) {
     const struct {
         const char* option;
-        int width;  // at 75 dpi
+        int width;                                             // at 75 dpi
     } cases[] = {{"three-pass", 236}, {"hand-scanner", 324}};  // 80 mm; a hand scanner is 110 mm wide
     for (const auto& c : cases) {
         StartWith({{c.option, "true"}, {"test-picture", "\"Color pattern\""}});

@@ -34,7 +34,7 @@ TEST(SaneConfig, UnsetFolderBecomesTheSystemOneAndAGivenOneStays) {
     std::strcpy(bridge.app.ProductName, "config test");
 
     ::unsetenv("SANE_CONFIG_DIR");
-    bridge.Manager(MSG_OPENDSM);  // sane_init may fail without scanners; the folder is set first
+    bridge.Manager(MSG_OPENDSM);            // sane_init may fail without scanners; the folder is set first
     EXPECT_EQ(ConfigDir(), "/etc/sane.d");  // no trailing colon: "." is not searched after it
     bridge.Manager(MSG_CLOSEDSM);
 

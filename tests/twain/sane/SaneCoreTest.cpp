@@ -38,11 +38,11 @@ std::vector<std::uint8_t> Samples16(std::initializer_list<std::uint16_t> values)
 
 TEST(ScanDibTest, ColourRowsBecomeBottomUpBlueGreenRed) {
     // 3 x 2 pixels, each line padded to 10 bytes as a scanner that loses pixels sends it.
-    const std::vector<std::uint8_t> bytes = {255, 0, 0, 0, 255, 0, 0, 0, 255, 99,
-                                             10, 20, 30, 40, 50, 60, 70, 80, 90, 99};
+    const std::vector<std::uint8_t> bytes = {255, 0,  0,  0,  255, 0,  0,  0,  255, 99,
+                                             10,  20, 30, 40, 50,  60, 70, 80, 90,  99};
     const auto dib = BuildPackedDib({MakeFrame({TFrameFormat::Rgb, 8, 10, 3, 2}, bytes)}, 100);
     EXPECT_EQ(Field(dib, 0), 40u);
-    EXPECT_EQ(Field(dib, 8), 2u);  // positive height: bottom-up rows
+    EXPECT_EQ(Field(dib, 8), 2u);      // positive height: bottom-up rows
     EXPECT_EQ(Field(dib, 24), 3937u);  // 100 dpi in pixels per metre
     EXPECT_EQ(Field(dib, 32), 0u);
     const Bitmap picture = DecodePackedDib(dib.data(), dib.size());
@@ -63,10 +63,17 @@ TEST(ScanDibTest, GreyAndLineArtGoThroughTheirColourTables) {
     } cases[] = {
         {"8-bit grey", {TFrameFormat::Gray, 8, 4, 4, 1}, {0, 1, 128, 255}, {0, 1, 128, 255}, 256},
         // 0x1200 read in the wrong byte order would be 0x0012, nearly black.
-        {"16-bit grey", {TFrameFormat::Gray, 16, 10, 5, 1}, Samples16({0, 0x1200, 0x8080, 0xFF7F, 0xFFFF}),
-         {0, 18, 128, 255, 255}, 256},
+        {"16-bit grey",
+         {TFrameFormat::Gray, 16, 10, 5, 1},
+         Samples16({0, 0x1200, 0x8080, 0xFF7F, 0xFFFF}),
+         {0, 18, 128, 255, 255},
+         256},
         // SANE's 1 is black; bits past the width are padding.
-        {"line art", {TFrameFormat::Gray, 1, 2, 10, 1}, {0b10100000, 0b01111111}, {0, 255, 0, 255, 255, 255, 255, 255, 255, 0}, 2},
+        {"line art",
+         {TFrameFormat::Gray, 1, 2, 10, 1},
+         {0b10100000, 0b01111111},
+         {0, 255, 0, 255, 255, 255, 255, 255, 255, 0},
+         2},
     };
     for (const auto& c : cases) {
         const auto dib = BuildPackedDib({MakeFrame(c.layout, c.bytes)}, 300);
@@ -84,13 +91,14 @@ TEST(ScanDibTest, ThreePassesInAnyOrderMakeOneColourPicture) {
     const auto band = [](TFrameFormat format, std::uint8_t value) {
         return MakeFrame({format, 8, 2, 2, 1}, {value, std::uint8_t(value + 1)});
     };
-    const auto dib = BuildPackedDib(
-        {band(TFrameFormat::Blue, 30), band(TFrameFormat::Red, 10), band(TFrameFormat::Green, 20)}, 75);
+    const auto dib =
+        BuildPackedDib({band(TFrameFormat::Blue, 30), band(TFrameFormat::Red, 10), band(TFrameFormat::Green, 20)}, 75);
     const Bitmap picture = DecodePackedDib(dib.data(), dib.size());
     EXPECT_EQ(picture.GetColor(0, 0), PackColor(10, 20, 30));
     EXPECT_EQ(picture.GetColor(1, 0), PackColor(11, 21, 31));
-    EXPECT_THROW(BuildPackedDib({band(TFrameFormat::Red, 1), band(TFrameFormat::Red, 2), band(TFrameFormat::Blue, 3)}, 75),
-                 EBadScan);
+    EXPECT_THROW(
+        BuildPackedDib({band(TFrameFormat::Red, 1), band(TFrameFormat::Red, 2), band(TFrameFormat::Blue, 3)}, 75),
+        EBadScan);
     EXPECT_THROW(BuildPackedDib({band(TFrameFormat::Red, 1), band(TFrameFormat::Green, 2)}, 75), EBadScan);
 }
 
@@ -114,9 +122,9 @@ TEST(ScanDibTest, HeightIsTheWholeRowsThatArrived) {
 
 TEST(ScanDibTest, LayoutsSaneDoesNotDefineAreRefused) {
     const TFrameLayout bad[] = {
-        {TFrameFormat::Gray, 4, 4, 8, 1},   // 4-bit samples
-        {TFrameFormat::Rgb, 8, 8, 3, 1},    // lines shorter than their pixels
-        {TFrameFormat::Gray, 8, 0, 0, 1},   // nothing in a line
+        {TFrameFormat::Gray, 4, 4, 8, 1},  // 4-bit samples
+        {TFrameFormat::Rgb, 8, 8, 3, 1},   // lines shorter than their pixels
+        {TFrameFormat::Gray, 8, 0, 0, 1},  // nothing in a line
     };
     for (const TFrameLayout& layout : bad)
         EXPECT_THROW(BuildPackedDib({MakeFrame(layout, std::vector<std::uint8_t>(16))}, 100), EBadScan);
@@ -130,7 +138,8 @@ TEST(SourceNamesTest, NamesAreCutTo32CharactersAndMadeUnique) {
         {"Noname", "frontend-tester", "virtual device", "test:0", "Noname frontend-tester virtual d"},
         {" Epson ", "", "  ", "epson2:net:10.0.0.2", "Epson"},
         {"", "", "", "net:host:test:0", "net:host:test:0"},
-        {"Hewlett-Packard", "Officejet Pro 8600 series", "all-in-one", "hpaio:/net", "Hewlett-Packard Officejet Pro 86"},
+        {"Hewlett-Packard", "Officejet Pro 8600 series", "all-in-one", "hpaio:/net",
+         "Hewlett-Packard Officejet Pro 86"},
     };
     for (const auto& c : cases) EXPECT_EQ(SourceName(c.vendor, c.model, c.type, c.device), c.name);
     // 31 letters and a two-byte character: the cut does not split it.
@@ -174,12 +183,16 @@ TEST(ScanSettingsTest, ModesMapToColourGreyAndLineArt) {
         M expected;
     } cases[] = {
         // SANE's test backend: line art is grey at 1 bit.
-        {{"Gray", "Color"}, {1, 8, 16},
+        {{"Gray", "Color"},
+         {1, 8, 16},
          M{{TPixelKind::Colour, {"Color", 8}}, {TPixelKind::Grey, {"Gray", 8}}, {TPixelKind::LineArt, {"Gray", 1}}}},
-        {{"Lineart", "Halftone", "Gray", "Color"}, {},
+        {{"Lineart", "Halftone", "Gray", "Color"},
+         {},
          M{{TPixelKind::Colour, {"Color", 0}}, {TPixelKind::Grey, {"Gray", 0}}, {TPixelKind::LineArt, {"Lineart", 0}}}},
-        {{"Black & White", "True Gray", "24bit Color[Fast]"}, {8},
-         M{{TPixelKind::Colour, {"24bit Color[Fast]", 8}}, {TPixelKind::Grey, {"True Gray", 8}},
+        {{"Black & White", "True Gray", "24bit Color[Fast]"},
+         {8},
+         M{{TPixelKind::Colour, {"24bit Color[Fast]", 8}},
+           {TPixelKind::Grey, {"True Gray", 8}},
            {TPixelKind::LineArt, {"Black & White", 0}}}},
         // A colour dither is not a colour picture.
         {{"Color Lineart", "Color"}, {8}, M{{TPixelKind::Colour, {"Color", 8}}}},
@@ -260,9 +273,9 @@ TEST(CapabilitiesTest, AskingSettingAndOrder) {
 }
 
 TEST(SaneFailureTest, EveryFailureHasAMessageAndACondition) {
-    for (SANE_Status status : {SANE_STATUS_UNSUPPORTED, SANE_STATUS_DEVICE_BUSY, SANE_STATUS_INVAL,
-                               SANE_STATUS_JAMMED, SANE_STATUS_NO_DOCS, SANE_STATUS_COVER_OPEN, SANE_STATUS_IO_ERROR,
-                               SANE_STATUS_NO_MEM, SANE_STATUS_ACCESS_DENIED, SANE_Status(13)}) {
+    for (SANE_Status status : {SANE_STATUS_UNSUPPORTED, SANE_STATUS_DEVICE_BUSY, SANE_STATUS_INVAL, SANE_STATUS_JAMMED,
+                               SANE_STATUS_NO_DOCS, SANE_STATUS_COVER_OPEN, SANE_STATUS_IO_ERROR, SANE_STATUS_NO_MEM,
+                               SANE_STATUS_ACCESS_DENIED, SANE_Status(13)}) {
         const TFailure failure = DescribeStatus(status);
         EXPECT_FALSE(failure.Message.empty()) << status;
         EXPECT_NE(failure.Condition, TWCC_SUCCESS) << status;

@@ -73,7 +73,8 @@ void TDialogDriver::Tick() {
         ADD_FAILURE() << "the dialogs did not reach step " << next_ + 1;
         if (auto* select = qobject_cast<QDialog*>(VisibleWindow("SelectSourceDialog"))) select->reject();
         if (QWidget* source = VisibleWindow("SaneSourceDialog")) {
-            if (auto* cancel = Child<QPushButton>(source, "CancelButton"); cancel && cancel->isEnabled()) cancel->click();
+            if (auto* cancel = Child<QPushButton>(source, "CancelButton"); cancel && cancel->isEnabled())
+                cancel->click();
             if (auto* close = Child<QPushButton>(source, "CloseButton"); close && close->isEnabled()) close->click();
         }
         ticksLeft_ = 100;

@@ -23,7 +23,8 @@ inline const std::string BackendsKey = "dll.conf";
 // (one for the process: libsane reads the variable once). Points XDG_CONFIG_HOME at a
 // folder under `folder`, so the manager's default source starts unset. False when the test
 // backend's configuration is not installed.
-bool MakeTestBackendConfig(const std::filesystem::path& folder, const std::map<std::string, std::string>& overrides = {});
+bool MakeTestBackendConfig(const std::filesystem::path& folder,
+                           const std::map<std::string, std::string>& overrides = {});
 
 // The visible top-level window of that object name, or null.
 QWidget* VisibleWindow(const char* objectName);
