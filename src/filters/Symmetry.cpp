@@ -85,7 +85,10 @@ void Reflection(Bitmap& picture, TRect& selection, MirrorAxis axis, const Progre
                         RowCopy copy(rowBytes);
                         std::vector<std::uint8_t> mirrored(rowBytes);
                         for (int y = int(first); y < end; ++y) {
-                            ReversePixels(copy.Of(target.Row(y)), width, mirrored.data());
+                            // The row is read before it is written, and rows lie end to end,
+                            // so every row but the last can be read one byte past its end.
+                            const std::uint8_t* row = y + 1 < height ? target.Row(y) : copy.Of(target.Row(y));
+                            ReversePixels(row, width, mirrored.data());
                             average(target.Row(y), mirrored.data(), rowBytes);
                         }
                     },
