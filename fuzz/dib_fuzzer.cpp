@@ -22,12 +22,12 @@ void TryDecode(const std::uint8_t* data, std::size_t size, DibContainer containe
         // The headers alone first: they are read without allocating, and tell whether the
         // picture is small enough to be worth the round trip.
         const DibLayout layout = ReadDibLayout(data, size, container);
-        FUZZ_CHECK(layout.width > 0 && layout.height > 0, "layout has a size");
-        FUZZ_CHECK(layout.pixelOffset <= size, "pixels start inside the data");
-        if (CostlyPicture(layout.width, layout.height)) return;
+        FUZZ_CHECK(layout.Width > 0 && layout.Height > 0, "layout has a size");
+        FUZZ_CHECK(layout.PixelOffset <= size, "pixels start inside the data");
+        if (CostlyPicture(layout.Width, layout.Height)) return;
         const Bitmap picture =
             container == DibContainer::File ? DecodeBmpFile(data, size) : DecodePackedDib(data, size);
-        FUZZ_CHECK(picture.Width() == layout.width && picture.Height() == layout.height,
+        FUZZ_CHECK(picture.Width() == layout.Width && picture.Height() == layout.Height,
                    "decoded size is the declared size");
         CheckRoundTrip(picture);
     } catch (const EInvalidGraphic&) {

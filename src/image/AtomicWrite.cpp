@@ -117,15 +117,15 @@ mode_t ModeForReplacing(const std::string& path, const std::string& target) {
 
 // The temporary file of one write: unnamed until linked, or named from the start.
 struct Temporary {
-    FileDescriptor file;
-    std::string name;  // empty while it has none
+    FileDescriptor File;
+    std::string Name;  // empty while it has none
 
     ~Temporary() { Remove(); }
     void Remove() {
-        if (name.empty()) return;
+        if (Name.empty()) return;
         ClearPending();
-        ::unlink(name.c_str());
-        name.clear();
+        ::unlink(Name.c_str());
+        Name.clear();
     }
 };
 
@@ -133,16 +133,16 @@ struct Temporary {
 void CreateTemporary(const std::string& path, const std::string& target, Temporary& temp) {
     if (const int fault = InjectedFault(WriteStep::Create)) ThrowSystemError(path, fault);
     const int unnamedFault = InjectedFault(WriteStep::CreateUnnamed);
-    temp.file.fd = unnamedFault ? (errno = unnamedFault, -1)
+    temp.File.Fd = unnamedFault ? (errno = unnamedFault, -1)
                                 : ::open(FolderOf(target).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
-    if (temp.file.fd >= 0) return;
+    if (temp.File.Fd >= 0) return;
     // The errors of a kernel or file system without O_TMPFILE.
     if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) ThrowSystemError(path, errno);
     std::string name = TemporaryTemplate(target);
-    temp.file.fd = ::mkostemp(name.data(), O_CLOEXEC);
-    if (temp.file.fd < 0) ThrowSystemError(path, errno);
-    temp.name = name;
-    RegisterPending(temp.name);
+    temp.File.Fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (temp.File.Fd < 0) ThrowSystemError(path, errno);
+    temp.Name = name;
+    RegisterPending(temp.Name);
 }
 }  // namespace
 
@@ -167,13 +167,13 @@ void WriteFileAtomically(
         ThrowSystemError(path, error);
     };
     // mkstemp and O_TMPFILE make the file 0600 (less the umask).
-    if (::fchmod(temp.file.fd, mode) != 0) fail(errno);
+    if (::fchmod(temp.File.Fd, mode) != 0) fail(errno);
 
     off_t written = 0;
     auto writeAll = [&](const std::uint8_t* data, std::size_t size) {
         if (const int fault = InjectedFault(WriteStep::Write)) fail(fault);
         for (std::size_t done = 0; done < size;) {
-            const ssize_t n = ::write(temp.file.fd, data + done, size - done);
+            const ssize_t n = ::write(temp.File.Fd, data + done, size - done);
             if (n < 0 && errno == EINTR) continue;
             if (n < 0) fail(errno);
             done += std::size_t(n);
@@ -181,7 +181,7 @@ void WriteFileAtomically(
         // Start the disk on this piece now, while the next ones are produced, so that the
         // fsync at the end waits for little more than the last piece. Only a hint: any write
         // error still comes back from the fsync.
-        ::sync_file_range(temp.file.fd, written, off_t(size), SYNC_FILE_RANGE_WRITE);
+        ::sync_file_range(temp.File.Fd, written, off_t(size), SYNC_FILE_RANGE_WRITE);
         written += off_t(size);
     };
     // Small pieces are gathered so that the disk sees large writes.
@@ -203,18 +203,18 @@ void WriteFileAtomically(
     // The data must be on disk before the rename makes it the file, or a crash could leave
     // an empty file under the old name.
     if (const int fault = InjectedFault(WriteStep::Sync)) fail(fault);
-    if (::fsync(temp.file.fd) != 0) fail(errno);
-    if (temp.name.empty()) {
+    if (::fsync(temp.File.Fd) != 0) fail(errno);
+    if (temp.Name.empty()) {
         if (const int fault = InjectedFault(WriteStep::Link)) fail(fault);
         std::string name;
-        if (const int error = LinkUnnamed(temp.file.fd, TemporaryTemplate(target), name)) fail(error);
-        temp.name = name;
-        RegisterPending(temp.name);
+        if (const int error = LinkUnnamed(temp.File.Fd, TemporaryTemplate(target), name)) fail(error);
+        temp.Name = name;
+        RegisterPending(temp.Name);
     }
-    if (::close(temp.file.Release()) != 0) fail(errno);
+    if (::close(temp.File.Release()) != 0) fail(errno);
     if (const int fault = InjectedFault(WriteStep::Close)) fail(fault);
     if (const int fault = InjectedFault(WriteStep::Rename)) fail(fault);
-    if (::rename(temp.name.c_str(), target.c_str()) != 0) fail(errno);
+    if (::rename(temp.Name.c_str(), target.c_str()) != 0) fail(errno);
     ClearPending();
-    temp.name.clear();  // it is the file now
+    temp.Name.clear();  // it is the file now
 }

@@ -11,9 +11,9 @@ namespace {
 // Calls decodeRow(stored row, picture row) for each row in stored order.
 template <typename DecodeRow>
 void ForEachRow(const DibLayout& layout, const std::uint8_t* pixels, Bitmap& picture, DecodeRow decodeRow) {
-    for (int r = 0; r < layout.height; ++r) {
-        const int y = layout.order == RowOrder::BottomUp ? layout.height - 1 - r : r;
-        decodeRow(pixels + std::size_t(r) * layout.stride, picture.Row(y));
+    for (int r = 0; r < layout.Height; ++r) {
+        const int y = layout.Order == RowOrder::BottomUp ? layout.Height - 1 - r : r;
+        decodeRow(pixels + std::size_t(r) * layout.Stride, picture.Row(y));
     }
 }
 
@@ -21,9 +21,9 @@ void ForEachRow(const DibLayout& layout, const std::uint8_t* pixels, Bitmap& pic
 // table read its black entries.
 template <int Bits>
 void DecodeIndexedRows(const DibLayout& layout, const std::uint8_t* pixels, Bitmap& picture) {
-    const std::uint8_t* palette = layout.palette.data();
+    const std::uint8_t* palette = layout.Palette.data();
     ForEachRow(layout, pixels, picture, [&](const std::uint8_t* src, std::uint8_t* dst) {
-        for (int x = 0; x < layout.width; ++x, dst += 3) {
+        for (int x = 0; x < layout.Width; ++x, dst += 3) {
             const int bit = x * Bits;
             const unsigned index = (src[bit >> 3] >> (8 - Bits - (bit & 7))) & ((1u << Bits) - 1);
             std::memcpy(dst, palette + index * 3, 3);
@@ -34,32 +34,32 @@ void DecodeIndexedRows(const DibLayout& layout, const std::uint8_t* pixels, Bitm
 // Scales a masked channel to 0..255 so that its largest value becomes 255 (5-bit 31 -> 255,
 // not 248).
 inline std::uint8_t ScaleChannel(std::uint32_t pixel, const ChannelMask& channel) {
-    if (channel.max == 0) return 0;
-    const std::uint64_t value = (pixel & channel.mask) >> channel.shift;
-    return std::uint8_t((value * 255 + channel.max / 2) / channel.max);
+    if (channel.Max == 0) return 0;
+    const std::uint64_t value = (pixel & channel.Mask) >> channel.Shift;
+    return std::uint8_t((value * 255 + channel.Max / 2) / channel.Max);
 }
 
 // 16- and 32-bit pixels read through the colour masks; alpha is dropped.
 template <int Bytes>
 void DecodeMaskedRows(const DibLayout& layout, const std::uint8_t* pixels, Bitmap& picture) {
     ForEachRow(layout, pixels, picture, [&](const std::uint8_t* src, std::uint8_t* dst) {
-        for (int x = 0; x < layout.width; ++x, src += Bytes, dst += 3) {
+        for (int x = 0; x < layout.Width; ++x, src += Bytes, dst += 3) {
             std::uint32_t pixel = src[0] | src[1] << 8;
             if constexpr (Bytes == 4) pixel |= std::uint32_t(src[2]) << 16 | std::uint32_t(src[3]) << 24;
-            dst[0] = ScaleChannel(pixel, layout.blue);
-            dst[1] = ScaleChannel(pixel, layout.green);
-            dst[2] = ScaleChannel(pixel, layout.red);
+            dst[0] = ScaleChannel(pixel, layout.Blue);
+            dst[1] = ScaleChannel(pixel, layout.Green);
+            dst[2] = ScaleChannel(pixel, layout.Red);
         }
     });
 }
 
 bool IsPlainX8R8G8B8(const DibLayout& layout) {
-    return layout.bitCount == 32 && layout.blue.mask == 0xFF && layout.green.mask == 0xFF00 &&
-           layout.red.mask == 0xFF0000;
+    return layout.BitCount == 32 && layout.Blue.Mask == 0xFF && layout.Green.Mask == 0xFF00 &&
+           layout.Red.Mask == 0xFF0000;
 }
 
 void DecodeRows(const DibLayout& layout, const std::uint8_t* pixels, Bitmap& picture) {
-    switch (layout.bitCount) {
+    switch (layout.BitCount) {
         case 1: return DecodeIndexedRows<1>(layout, pixels, picture);
         case 2: return DecodeIndexedRows<2>(layout, pixels, picture);
         case 4: return DecodeIndexedRows<4>(layout, pixels, picture);
@@ -73,17 +73,17 @@ void DecodeRows(const DibLayout& layout, const std::uint8_t* pixels, Bitmap& pic
         default:
             if (!IsPlainX8R8G8B8(layout)) return DecodeMaskedRows<4>(layout, pixels, picture);
             return ForEachRow(layout, pixels, picture, [&](const std::uint8_t* src, std::uint8_t* dst) {
-                for (int x = 0; x < layout.width; ++x, src += 4, dst += 3) std::memcpy(dst, src, 3);
+                for (int x = 0; x < layout.Width; ++x, src += 4, dst += 3) std::memcpy(dst, src, 3);
             });
     }
 }
 
 Bitmap DecodeDib(const std::uint8_t* data, std::size_t size, DibContainer container) {
     const DibLayout layout = ReadDibLayout(data, size, container);
-    Bitmap picture(layout.width, layout.height);
-    const std::uint8_t* pixels = data + layout.pixelOffset;
-    if (layout.compression == DibCompression::Rle8 || layout.compression == DibCompression::Rle4)
-        DecodeRle(layout, pixels, size - layout.pixelOffset, picture);
+    Bitmap picture(layout.Width, layout.Height);
+    const std::uint8_t* pixels = data + layout.PixelOffset;
+    if (layout.Compression == DibCompression::Rle8 || layout.Compression == DibCompression::Rle4)
+        DecodeRle(layout, pixels, size - layout.PixelOffset, picture);
     else
         DecodeRows(layout, pixels, picture);
     return picture;

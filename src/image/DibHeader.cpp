@@ -32,18 +32,18 @@ bool KnownBitCount(int bitCount) {
 }
 
 void CheckCompression(const DibLayout& layout, std::uint32_t headerSize) {
-    switch (layout.compression) {
+    switch (layout.Compression) {
         case DibCompression::Rgb: return;
         case DibCompression::Rle8:
         case DibCompression::Rle4:
             // Run-length data is bottom-up by definition: a top-down RLE header is broken.
-            if (layout.bitCount != (layout.compression == DibCompression::Rle8 ? 8 : 4) ||
-                layout.order == RowOrder::TopDown)
+            if (layout.BitCount != (layout.Compression == DibCompression::Rle8 ? 8 : 4) ||
+                layout.Order == RowOrder::TopDown)
                 Invalid();
             return;
         case DibCompression::Bitfields:
         case DibCompression::AlphaBitfields:
-            if (IsOs2InfoHeader(headerSize) || (layout.bitCount != 16 && layout.bitCount != 32)) Invalid();
+            if (IsOs2InfoHeader(headerSize) || (layout.BitCount != 16 && layout.BitCount != 32)) Invalid();
             return;
         default:  // embedded JPEG or PNG, OS/2 RLE24, unknown
             Invalid();
@@ -53,10 +53,10 @@ void CheckCompression(const DibLayout& layout, std::uint32_t headerSize) {
 
 ChannelMask MakeChannelMask(std::uint32_t mask) {
     ChannelMask channel;
-    channel.mask = mask;
+    channel.Mask = mask;
     if (mask != 0) {
-        channel.shift = std::countr_zero(mask);
-        channel.max = mask >> channel.shift;
+        channel.Shift = std::countr_zero(mask);
+        channel.Max = mask >> channel.Shift;
     }
     return channel;
 }
@@ -93,25 +93,25 @@ HeaderFacts ReadHeaders(const std::uint8_t* data, std::size_t size, DibContainer
         width = core[1];
         height = core[2];
         planes = core[3];
-        layout.bitCount = int(core[4]);
+        layout.BitCount = int(core[4]);
         facts.entrySize = 3;
     } else {
         const auto& info = facts.info = ReadFields(data + facts.headerStart, facts.headerSize, InfoHeaderWidths);
         width = std::int32_t(info[InfoWidth]);
         height = std::int32_t(info[InfoHeight]);
         planes = info[InfoPlanes];
-        layout.bitCount = int(info[InfoBitCount]);
-        layout.compression = DibCompression(info[InfoCompression]);
+        layout.BitCount = int(info[InfoBitCount]);
+        layout.Compression = DibCompression(info[InfoCompression]);
         facts.colorsUsed = info[InfoClrUsed];
     }
     if (height < 0) {
-        layout.order = RowOrder::TopDown;
+        layout.Order = RowOrder::TopDown;
         height = -height;
     }
-    if (planes != 1 || width <= 0 || height == 0 || !KnownBitCount(layout.bitCount)) Invalid();
+    if (planes != 1 || width <= 0 || height == 0 || !KnownBitCount(layout.BitCount)) Invalid();
     CheckPictureSize(width, height);
-    layout.width = int(width);
-    layout.height = int(height);
+    layout.Width = int(width);
+    layout.Height = int(height);
     CheckCompression(layout, facts.headerSize);
     return facts;
 }
@@ -121,9 +121,9 @@ HeaderFacts ReadHeaders(const std::uint8_t* data, std::size_t size, DibContainer
 std::size_t ReadMasks(const std::uint8_t* data, std::size_t size, const HeaderFacts& facts, DibLayout& layout) {
     std::size_t tableStart = facts.headerStart + facts.headerSize;
     std::uint32_t masks[3] = {0, 0, 0};
-    if (layout.compression == DibCompression::Bitfields || layout.compression == DibCompression::AlphaBitfields) {
+    if (layout.Compression == DibCompression::Bitfields || layout.Compression == DibCompression::AlphaBitfields) {
         if (facts.headerSize == InfoHeaderSize) {
-            const std::size_t maskBytes = layout.compression == DibCompression::Bitfields ? 12 : 16;
+            const std::size_t maskBytes = layout.Compression == DibCompression::Bitfields ? 12 : 16;
             if (size - tableStart < maskBytes) Invalid();
             const auto fields = ReadFields(data + tableStart, maskBytes, FieldWidths<3>{4, 4, 4});
             std::copy(fields.begin(), fields.end(), masks);
@@ -133,18 +133,18 @@ std::size_t ReadMasks(const std::uint8_t* data, std::size_t size, const HeaderFa
             masks[1] = facts.info[InfoGreenMask];
             masks[2] = facts.info[InfoBlueMask];
         }
-    } else if (layout.bitCount == 16) {
+    } else if (layout.BitCount == 16) {
         masks[0] = 0x7C00;  // X1R5G5B5
         masks[1] = 0x03E0;
         masks[2] = 0x001F;
-    } else if (layout.bitCount == 32) {
+    } else if (layout.BitCount == 32) {
         masks[0] = 0xFF0000;  // X8R8G8B8
         masks[1] = 0x00FF00;
         masks[2] = 0x0000FF;
     }
-    layout.red = MakeChannelMask(masks[0]);
-    layout.green = MakeChannelMask(masks[1]);
-    layout.blue = MakeChannelMask(masks[2]);
+    layout.Red = MakeChannelMask(masks[0]);
+    layout.Green = MakeChannelMask(masks[1]);
+    layout.Blue = MakeChannelMask(masks[2]);
     return tableStart;
 }
 
@@ -153,37 +153,37 @@ std::size_t ReadMasks(const std::uint8_t* data, std::size_t size, const HeaderFa
 void ReadPalette(const std::uint8_t* data, std::size_t size, DibContainer container, const HeaderFacts& facts,
                  std::size_t tableStart, DibLayout& layout) {
     const std::uint64_t claimed = facts.colorsUsed != 0  ? facts.colorsUsed
-                                  : layout.bitCount <= 8 ? 1u << layout.bitCount
+                                  : layout.BitCount <= 8 ? 1u << layout.BitCount
                                                          : 0;
     if (container == DibContainer::Packed) {
         const std::uint64_t end = tableStart + claimed * facts.entrySize;
         if (end > size) Invalid();
-        layout.pixelOffset = std::size_t(end);
+        layout.PixelOffset = std::size_t(end);
     } else {
         // bfOffBits is honoured: files may leave a gap after the table, or (OS/2) give a
         // table shorter than the depth's full one.
         if (facts.fileOffBits < tableStart || facts.fileOffBits > size) Invalid();
-        layout.pixelOffset = facts.fileOffBits;
+        layout.PixelOffset = facts.fileOffBits;
     }
-    const std::uint64_t room = (layout.pixelOffset - tableStart) / facts.entrySize;
+    const std::uint64_t room = (layout.PixelOffset - tableStart) / facts.entrySize;
     // No picture uses more than 256 colours: a larger count that also runs into the pixels
     // is a broken header, not a long table.
     if (claimed > 256 && claimed > room) Invalid();
-    if (layout.bitCount <= 8) {
-        const std::size_t entries = std::size_t(std::min<std::uint64_t>({claimed, room, 1u << layout.bitCount}));
+    if (layout.BitCount <= 8) {
+        const std::size_t entries = std::size_t(std::min<std::uint64_t>({claimed, room, 1u << layout.BitCount}));
         for (std::size_t i = 0; i < entries; ++i)
-            std::copy_n(data + tableStart + i * facts.entrySize, 3, layout.palette.data() + i * 3);
+            std::copy_n(data + tableStart + i * facts.entrySize, 3, layout.Palette.data() + i * 3);
     }
 }
 
 // Uncompressed rows must all be present; the last row's padding may be missing.
 void CheckRows(std::size_t size, DibLayout& layout) {
-    const std::int64_t width = layout.width, height = layout.height;
-    layout.stride = std::size_t((width * layout.bitCount + 31) / 32 * 4);
-    if (layout.compression == DibCompression::Rle8 || layout.compression == DibCompression::Rle4) return;
-    const std::uint64_t rowBytes = std::uint64_t(width * layout.bitCount + 7) / 8;
-    const std::uint64_t needed = std::uint64_t(height - 1) * layout.stride + rowBytes;
-    if (needed > size - layout.pixelOffset) Invalid();
+    const std::int64_t width = layout.Width, height = layout.Height;
+    layout.Stride = std::size_t((width * layout.BitCount + 31) / 32 * 4);
+    if (layout.Compression == DibCompression::Rle8 || layout.Compression == DibCompression::Rle4) return;
+    const std::uint64_t rowBytes = std::uint64_t(width * layout.BitCount + 7) / 8;
+    const std::uint64_t needed = std::uint64_t(height - 1) * layout.Stride + rowBytes;
+    if (needed > size - layout.PixelOffset) Invalid();
 }
 }  // namespace
 

@@ -53,26 +53,26 @@ enum class DibCompression : std::uint32_t {
 
 enum class RowOrder { BottomUp, TopDown };
 
-// One channel of a 16- or 32-bit pixel: value = (pixel & mask) >> shift, scaled so that
-// `max` becomes 255. A zero mask gives a channel that is always 0.
+// One channel of a 16- or 32-bit pixel: value = (pixel & Mask) >> Shift, scaled so that
+// `Max` becomes 255. A zero mask gives a channel that is always 0.
 struct ChannelMask {
-    std::uint32_t mask = 0;
-    int shift = 0;
-    std::uint32_t max = 0;
+    std::uint32_t Mask = 0;
+    int Shift = 0;
+    std::uint32_t Max = 0;
 };
 ChannelMask MakeChannelMask(std::uint32_t mask);
 
 struct DibLayout {
-    int width = 0;
-    int height = 0;
-    RowOrder order = RowOrder::BottomUp;
-    int bitCount = 0;
-    DibCompression compression = DibCompression::Rgb;
-    ChannelMask red, green, blue;  // for 16 and 32 bits
+    int Width = 0;
+    int Height = 0;
+    RowOrder Order = RowOrder::BottomUp;
+    int BitCount = 0;
+    DibCompression Compression = DibCompression::Rgb;
+    ChannelMask Red, Green, Blue;  // for 16 and 32 bits
     // Blue, green, red for each index; entries the file does not give stay black.
-    std::array<std::uint8_t, 256 * 3> palette{};
-    std::size_t pixelOffset = 0;  // from the start of the data handed to the reader
-    std::size_t stride = 0;       // bytes per stored row, padding included
+    std::array<std::uint8_t, 256 * 3> Palette{};
+    std::size_t PixelOffset = 0;  // from the start of the data handed to the reader
+    std::size_t Stride = 0;       // bytes per stored row, padding included
 };
 
 // Where the pixel rows of a packed DIB or a file start.

@@ -14,15 +14,15 @@ enum Escape : std::uint8_t { EndOfLine = 0, EndOfBitmap = 1, Delta = 2 };
 // move the position anywhere without writing out of bounds; once it moves above the top row
 // the picture is complete.
 void DecodeRle(const DibLayout& layout, const std::uint8_t* stream, std::size_t size, Bitmap& picture) {
-    const bool fourBit = layout.compression == DibCompression::Rle4;
-    const std::int64_t width = layout.width, height = layout.height;
+    const bool fourBit = layout.Compression == DibCompression::Rle4;
+    const std::int64_t width = layout.Width, height = layout.Height;
     std::int64_t x = 0, y = 0;  // y counts rows from the bottom, as the stream does
     std::size_t pos = 0;
 
     auto put = [&](std::uint8_t index) {
         if (x < width) {
             std::uint8_t* pixel = picture.Pixel(int(x), int(height - 1 - y));
-            std::copy_n(layout.palette.data() + index * 3, 3, pixel);
+            std::copy_n(layout.Palette.data() + index * 3, 3, pixel);
         }
         ++x;
     };

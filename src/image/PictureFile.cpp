@@ -32,9 +32,9 @@ PictureFormat FormatOfName(const std::string& path) {
 
 std::vector<std::uint8_t> ReadWholeFile(const std::string& path) {
     const OpenedFile opened = OpenRegularFile(path);
-    const int fd = opened.file.fd;
+    const int fd = opened.File.Fd;
     std::vector<std::uint8_t> bytes;
-    bytes.reserve(opened.size);
+    bytes.reserve(opened.Size);
     std::uint8_t buffer[1 << 16];
     for (;;) {
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
@@ -52,9 +52,9 @@ class MappedFile {
 public:
     explicit MappedFile(const std::string& path) {
         const OpenedFile opened = OpenRegularFile(path);
-        size_ = opened.size;
+        size_ = opened.Size;
         if (size_ == 0) return;  // nothing to map; the decoders refuse an empty buffer
-        void* data = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, opened.file.fd, 0);
+        void* data = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, opened.File.Fd, 0);
         if (data == MAP_FAILED) ThrowSystemError(path, errno);
         data_ = static_cast<const std::uint8_t*>(data);
         ::madvise(data, size_, MADV_SEQUENTIAL);

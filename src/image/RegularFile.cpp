@@ -10,7 +10,7 @@
 #include "Errors.h"
 
 FileDescriptor::~FileDescriptor() {
-    if (fd >= 0) ::close(fd);
+    if (Fd >= 0) ::close(Fd);
 }
 
 void ThrowSystemError(const std::string& path, int error) {
@@ -31,10 +31,10 @@ OpenedFile OpenRegularFile(const std::string& path) {
     if (!S_ISREG(info.st_mode)) ThrowNotRegular(path);
     // Non-blocking and checked again on the descriptor, in case the name was replaced meanwhile.
     OpenedFile opened;
-    opened.file.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (opened.file.fd < 0) ThrowSystemError(path, errno);
-    if (::fstat(opened.file.fd, &info) != 0) ThrowSystemError(path, errno);
+    opened.File.Fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (opened.File.Fd < 0) ThrowSystemError(path, errno);
+    if (::fstat(opened.File.Fd, &info) != 0) ThrowSystemError(path, errno);
     if (!S_ISREG(info.st_mode)) ThrowNotRegular(path);
-    opened.size = std::size_t(info.st_size);
+    opened.Size = std::size_t(info.st_size);
     return opened;
 }

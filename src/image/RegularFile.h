@@ -5,17 +5,17 @@
 
 // Closes the descriptor on every path out of a scope.
 struct FileDescriptor {
-    int fd = -1;
+    int Fd = -1;
     FileDescriptor() = default;
-    explicit FileDescriptor(int descriptor) : fd(descriptor) {}
-    FileDescriptor(FileDescriptor&& other) noexcept : fd(other.Release()) {}
+    explicit FileDescriptor(int descriptor) : Fd(descriptor) {}
+    FileDescriptor(FileDescriptor&& other) noexcept : Fd(other.Release()) {}
     FileDescriptor(const FileDescriptor&) = delete;
     FileDescriptor& operator=(const FileDescriptor&) = delete;
     ~FileDescriptor();
     // Gives the descriptor up without closing it.
     int Release() {
-        const int released = fd;
-        fd = -1;
+        const int released = Fd;
+        Fd = -1;
         return released;
     }
 };
@@ -25,8 +25,8 @@ struct FileDescriptor {
 
 // An open regular file and its size when opened.
 struct OpenedFile {
-    FileDescriptor file;
-    std::size_t size = 0;
+    FileDescriptor File;
+    std::size_t Size = 0;
 };
 
 // Opens `path` for reading. A FIFO, device, socket or folder is refused with EFileError
