@@ -25,12 +25,12 @@ const char* Usage =
     "Steps:\n";
 
 struct TCommandLine {
-    std::optional<std::uint32_t> seed;
-    std::string input, output;
-    std::vector<std::string> steps;
-    bool help = false;
-    bool keepOrientation = false;
-    bool progress = false;
+    std::optional<std::uint32_t> Seed;
+    std::string Input, Output;
+    std::vector<std::string> Steps;
+    bool Help = false;
+    bool KeepOrientation = false;
+    bool Progress = false;
 };
 
 TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
@@ -38,31 +38,31 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& a = arguments[i];
         if (a == "--help" || a == "-h") {
-            line.help = true;
+            line.Help = true;
         } else if (a == "--seed" || a == "-o") {
             if (i + 1 >= arguments.size()) throw EBatchUsage(a + " needs a value");
             const std::string& value = arguments[++i];
             if (a == "-o") {
                 if (value.empty()) throw EBatchUsage("-o needs a file name");
-                line.output = value;
+                line.Output = value;
                 continue;
             }
             std::uint32_t seed = 0;
             const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), seed);
             if (error != std::errc() || end != value.data() + value.size())
                 throw EBatchUsage("--seed needs a whole number from 0 to 4294967295");
-            line.seed = seed;
+            line.Seed = seed;
         } else if (a == "--keep-orientation") {
-            line.keepOrientation = true;
+            line.KeepOrientation = true;
         } else if (a == "--progress") {
-            line.progress = true;
-        } else if (line.input.empty()) {
-            line.input = a;
+            line.Progress = true;
+        } else if (line.Input.empty()) {
+            line.Input = a;
         } else {
-            line.steps.push_back(a);
+            line.Steps.push_back(a);
         }
     }
-    if (!line.help && line.input.empty()) throw EBatchUsage("no INPUT picture given");
+    if (!line.Help && line.Input.empty()) throw EBatchUsage("no INPUT picture given");
     return line;
 }
 
@@ -96,8 +96,8 @@ int RunBatch(const std::vector<std::string>& arguments, std::ostream& out, std::
     try {
         line = ParseCommandLine(arguments);
         // Every step is parsed before any work, so a typo costs nothing.
-        if (!line.help)
-            for (const std::string& step : line.steps) steps.push_back(ParseStep(step));
+        if (!line.Help)
+            for (const std::string& step : line.Steps) steps.push_back(ParseStep(step));
     } catch (const std::exception& error) {
         err << "corvalux-batch: " << error.what() << "\n"
             << "Try 'corvalux-batch --help'.\n";
@@ -105,24 +105,24 @@ int RunBatch(const std::vector<std::string>& arguments, std::ostream& out, std::
     }
     TProgressLine progressLine(err);
     try {
-        if (line.help) {
+        if (line.Help) {
             out << Usage << StepHelp();
             CheckWritten(out);
             return 0;
         }
         TBatchSession session;
-        session.Seed = line.seed;
+        session.Seed = line.Seed;
         session.Out = &out;
-        session.FileName = line.input;
+        session.FileName = line.Input;
         const PictureFormat outputFormat =
-            line.output.empty() ? PictureFormat::Bitmap : CheckedFormat(line.output, SaveNameRefusal);
+            line.Output.empty() ? PictureFormat::Bitmap : CheckedFormat(line.Output, SaveNameRefusal);
         LoadedPicture loaded =
-            LoadPictureFile(line.input, CheckedFormat(line.input, OpenNameRefusal),
-                            line.keepOrientation ? OrientationRule::AsStored : OrientationRule::Upright);
+            LoadPictureFile(line.Input, CheckedFormat(line.Input, OpenNameRefusal),
+                            line.KeepOrientation ? OrientationRule::AsStored : OrientationRule::Upright);
         session.Picture = std::move(loaded.Picture);
         session.SelectAll();
         // One percentage over all the steps, each an equal share.
-        const ProgressCallback whole = line.progress ? progressLine.Callback() : ProgressCallback{};
+        const ProgressCallback whole = line.Progress ? progressLine.Callback() : ProgressCallback{};
         StepProgress progress(whole, int(steps.size()));
         for (std::size_t k = 0; k < steps.size(); ++k) {
             session.Progress = progress.Step(int(k));
@@ -131,7 +131,7 @@ int RunBatch(const std::vector<std::string>& arguments, std::ostream& out, std::
             CheckWritten(out);  // before the next step, and before the picture is saved
         }
         progressLine.End();
-        if (!line.output.empty()) SavePicture(line.output, session.Picture, outputFormat, loaded.Metadata);
+        if (!line.Output.empty()) SavePicture(line.Output, session.Picture, outputFormat, loaded.Metadata);
         return 0;
     } catch (const std::bad_alloc&) {
         progressLine.End();

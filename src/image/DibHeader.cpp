@@ -64,12 +64,12 @@ ChannelMask MakeChannelMask(std::uint32_t mask) {
 namespace {
 // What the headers say beyond the layout itself, for the steps after them.
 struct HeaderFacts {
-    std::size_t headerStart = 0;  // 14 in a file, 0 in a packed DIB
-    std::uint32_t headerSize = 0;
-    std::size_t fileOffBits = 0;
-    std::array<std::uint32_t, InfoFieldCount> info{};  // all 0 for a core header
-    std::uint32_t colorsUsed = 0;
-    std::size_t entrySize = 4;  // bytes per colour table entry: 3 after a core header
+    std::size_t HeaderStart = 0;  // 14 in a file, 0 in a packed DIB
+    std::uint32_t HeaderSize = 0;
+    std::size_t FileOffBits = 0;
+    std::array<std::uint32_t, InfoFieldCount> Info{};  // all 0 for a core header
+    std::uint32_t ColorsUsed = 0;
+    std::size_t EntrySize = 4;  // bytes per colour table entry: 3 after a core header
 };
 
 // The file header (for a file) and the core or information header: the picture's size,
@@ -79,30 +79,30 @@ HeaderFacts ReadHeaders(const std::uint8_t* data, std::size_t size, DibContainer
     if (container == DibContainer::File) {
         if (size < FileHeaderSize || data[0] != 'B' || data[1] != 'M') Invalid();
         // bfSize and the reserved fields are often wrong in the wild and are not needed.
-        facts.fileOffBits = ReadFields(data, FileHeaderSize, FileHeaderWidths)[4];
-        facts.headerStart = FileHeaderSize;
+        facts.FileOffBits = ReadFields(data, FileHeaderSize, FileHeaderWidths)[4];
+        facts.HeaderStart = FileHeaderSize;
     }
-    if (size < facts.headerStart + 4) Invalid();
-    facts.headerSize = ReadFields(data + facts.headerStart, 4, FieldWidths<1>{4})[0];
-    if (!KnownHeaderSize(facts.headerSize) || facts.headerSize > size - facts.headerStart) Invalid();
+    if (size < facts.HeaderStart + 4) Invalid();
+    facts.HeaderSize = ReadFields(data + facts.HeaderStart, 4, FieldWidths<1>{4})[0];
+    if (!KnownHeaderSize(facts.HeaderSize) || facts.HeaderSize > size - facts.HeaderStart) Invalid();
 
     std::int64_t width, height;
     std::uint32_t planes;
-    if (facts.headerSize == CoreHeaderSize) {
-        const auto core = ReadFields(data + facts.headerStart, CoreHeaderSize, CoreHeaderWidths);
+    if (facts.HeaderSize == CoreHeaderSize) {
+        const auto core = ReadFields(data + facts.HeaderStart, CoreHeaderSize, CoreHeaderWidths);
         width = core[1];
         height = core[2];
         planes = core[3];
         layout.BitCount = int(core[4]);
-        facts.entrySize = 3;
+        facts.EntrySize = 3;
     } else {
-        const auto& info = facts.info = ReadFields(data + facts.headerStart, facts.headerSize, InfoHeaderWidths);
+        const auto& info = facts.Info = ReadFields(data + facts.HeaderStart, facts.HeaderSize, InfoHeaderWidths);
         width = std::int32_t(info[InfoWidth]);
         height = std::int32_t(info[InfoHeight]);
         planes = info[InfoPlanes];
         layout.BitCount = int(info[InfoBitCount]);
         layout.Compression = DibCompression(info[InfoCompression]);
-        facts.colorsUsed = info[InfoClrUsed];
+        facts.ColorsUsed = info[InfoClrUsed];
     }
     if (height < 0) {
         layout.Order = RowOrder::TopDown;
@@ -112,26 +112,26 @@ HeaderFacts ReadHeaders(const std::uint8_t* data, std::size_t size, DibContainer
     CheckPictureSize(width, height);
     layout.Width = int(width);
     layout.Height = int(height);
-    CheckCompression(layout, facts.headerSize);
+    CheckCompression(layout, facts.HeaderSize);
     return facts;
 }
 
 // The colour masks: inside V2 and later headers, else in 12 or 16 bytes after a 40-byte one;
 // the usual ones for 16 and 32 bits without bit fields. Returns where the colour table starts.
 std::size_t ReadMasks(const std::uint8_t* data, std::size_t size, const HeaderFacts& facts, DibLayout& layout) {
-    std::size_t tableStart = facts.headerStart + facts.headerSize;
+    std::size_t tableStart = facts.HeaderStart + facts.HeaderSize;
     std::uint32_t masks[3] = {0, 0, 0};
     if (layout.Compression == DibCompression::Bitfields || layout.Compression == DibCompression::AlphaBitfields) {
-        if (facts.headerSize == InfoHeaderSize) {
+        if (facts.HeaderSize == InfoHeaderSize) {
             const std::size_t maskBytes = layout.Compression == DibCompression::Bitfields ? 12 : 16;
             if (size - tableStart < maskBytes) Invalid();
             const auto fields = ReadFields(data + tableStart, maskBytes, FieldWidths<3>{4, 4, 4});
             std::copy(fields.begin(), fields.end(), masks);
             tableStart += maskBytes;
         } else {
-            masks[0] = facts.info[InfoRedMask];
-            masks[1] = facts.info[InfoGreenMask];
-            masks[2] = facts.info[InfoBlueMask];
+            masks[0] = facts.Info[InfoRedMask];
+            masks[1] = facts.Info[InfoGreenMask];
+            masks[2] = facts.Info[InfoBlueMask];
         }
     } else if (layout.BitCount == 16) {
         masks[0] = 0x7C00;  // X1R5G5B5
@@ -152,27 +152,27 @@ std::size_t ReadMasks(const std::uint8_t* data, std::size_t size, const HeaderFa
 // where the pixels start.
 void ReadPalette(const std::uint8_t* data, std::size_t size, DibContainer container, const HeaderFacts& facts,
                  std::size_t tableStart, DibLayout& layout) {
-    const std::uint64_t claimed = facts.colorsUsed != 0  ? facts.colorsUsed
+    const std::uint64_t claimed = facts.ColorsUsed != 0  ? facts.ColorsUsed
                                   : layout.BitCount <= 8 ? 1u << layout.BitCount
                                                          : 0;
     if (container == DibContainer::Packed) {
-        const std::uint64_t end = tableStart + claimed * facts.entrySize;
+        const std::uint64_t end = tableStart + claimed * facts.EntrySize;
         if (end > size) Invalid();
         layout.PixelOffset = std::size_t(end);
     } else {
         // bfOffBits is honoured: files may leave a gap after the table, or (OS/2) give a
         // table shorter than the depth's full one.
-        if (facts.fileOffBits < tableStart || facts.fileOffBits > size) Invalid();
-        layout.PixelOffset = facts.fileOffBits;
+        if (facts.FileOffBits < tableStart || facts.FileOffBits > size) Invalid();
+        layout.PixelOffset = facts.FileOffBits;
     }
-    const std::uint64_t room = (layout.PixelOffset - tableStart) / facts.entrySize;
+    const std::uint64_t room = (layout.PixelOffset - tableStart) / facts.EntrySize;
     // No picture uses more than 256 colours: a larger count that also runs into the pixels
     // is a broken header, not a long table.
     if (claimed > 256 && claimed > room) Invalid();
     if (layout.BitCount <= 8) {
         const std::size_t entries = std::size_t(std::min<std::uint64_t>({claimed, room, 1u << layout.BitCount}));
         for (std::size_t i = 0; i < entries; ++i)
-            std::copy_n(data + tableStart + i * facts.entrySize, 3, layout.Palette.data() + i * 3);
+            std::copy_n(data + tableStart + i * facts.EntrySize, 3, layout.Palette.data() + i * 3);
     }
 }
 
