@@ -20,16 +20,6 @@ std::vector<long double> AxisTerms(int count, int centre) {
     }
     return terms;
 }
-
-// v truncated, for v in 0..255 (never negative here: t and 1 - t both lie in [0, 1]). The conversion to double and
-// SSE's truncating conversion need no switch of the x87 rounding mode, which a direct cast makes twice per value and
-// which stalls the loop. Rounding to double can lift a v just below an integer onto it; the comparison puts such a
-// value back, so the result is trunc(v) exactly.
-inline std::uint8_t TruncatedByte(long double v) {
-    int i = static_cast<int>(static_cast<double>(v));
-    if (static_cast<long double>(i) > v) --i;
-    return static_cast<std::uint8_t>(i);
-}
 }  // namespace
 
 void Feather(Bitmap& picture, const TRect& selection, PackedColor color, const ProgressCallback& progress) {
@@ -62,7 +52,9 @@ void Feather(Bitmap& picture, const TRect& selection, PackedColor color, const P
                         }
                         const double d = std::sqrt(q);
                         const long double t = static_cast<long double>(static_cast<double>(1.0L - d));
-                        for (int c = 0; c < 3; ++c) p[c] = TruncatedByte(target[c] * (1 - t) + p[c] * t);
+                        // Truncates: the value lies in 0..255.
+                        for (int c = 0; c < 3; ++c)
+                            p[c] = std::uint8_t(static_cast<int>(target[c] * (1 - t) + p[c] * t));
                     }
                 }
             },
