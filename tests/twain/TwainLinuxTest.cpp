@@ -124,19 +124,7 @@ TEST_F(TwainTest, OneXManagerGetsNoneOfTheTwoXTriplets) {
 // File > Exit while the source's dialog of a TWAIN 2 manager is up: the loop ends and the
 // session closes down, as with a 1.x manager.
 TEST_F(TwainTest, QuitRequestEndsTheLoopWithATwainTwoManager) {
-    int events = 0;
-    fake.OnEvent(
-        [](void* context) {
-            if (++*static_cast<int*>(context) == 2) QCoreApplication::quit();
-        },
-        &events);
-    fake.Run("manager 2; event 50 closedsreq");
-    TW_HANDLE result = nullptr;
-    QTimer::singleShot(0, [&] { result = TWAIN_AcquireImages(0); });
-    QTimer::singleShot(10000, [] { QCoreApplication::exit(1); });  // a guard, never reached
-    EXPECT_EQ(QApplication::exec(), 0);
-    EXPECT_EQ(events, 2);
-    EXPECT_EQ(result, nullptr);
+    EXPECT_EQ(AcquireAndQuitAtTheSecondEvent("manager 2; event 50 closedsreq"), nullptr);
     EXPECT_EQ(TWAIN_SessionState(), 1);
     EXPECT_EQ(fake.Log().back(), "PARENT/CLOSEDSM");
 }

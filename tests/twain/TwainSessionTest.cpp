@@ -254,20 +254,7 @@ TEST_F(TwainTest, GivenWindowIsUsedAndOpenedToInputAgain) {
 }
 
 TEST_F(TwainTest, QuitRequestEndsTheLoopAndTheSessionClosesDown) {
-    int events = 0;
-    fake.OnEvent(
-        [](void* context) {
-            if (++*static_cast<int*>(context) == 2) QCoreApplication::quit();
-        },
-        &events);
-    fake.Run("event 50 closedsreq");
-    TW_HANDLE result = nullptr;
-    // Inside the program's own loop, as a menu command runs.
-    QTimer::singleShot(0, [&] { result = TWAIN_AcquireImages(0); });
-    QTimer::singleShot(10000, [] { QCoreApplication::exit(1); });  // a guard, never reached
-    EXPECT_EQ(QApplication::exec(), 0);
-    EXPECT_EQ(events, 2);
-    EXPECT_EQ(result, nullptr);
+    EXPECT_EQ(AcquireAndQuitAtTheSecondEvent("event 50 closedsreq"), nullptr);
     EXPECT_EQ(fake.Log(), Join({Opening, {Idle, Idle}, Closing}));
 }
 
