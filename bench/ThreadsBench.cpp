@@ -36,7 +36,8 @@ const TFilterFormulas Gray{"(R1+G1+B1)/3", "(R1+G1+B1)/3", "(R1+G1+B1)/3"};
         ->Arg(2)                                                                             \
         ->Unit(benchmark::kMillisecond)                                                      \
         ->UseRealTime()                                                                      \
-        ->MinTime(0.5);
+        ->MinTime(0.5)                                                                       \
+        ->MinWarmUpTime(0.3);
 
 THREADS_BENCH(Mean1, Mean(picture, selection, 1))
 THREADS_BENCH(Mean5, Mean(picture, selection, 5))

@@ -24,13 +24,11 @@ public:
     BandSource(const PixelRows& rows, int first, int end, int reach)
         : rows_(rows), first_(first), end_(end), aboveFrom_(std::max(first - reach, 0)),
           belowTo_(std::min(end + reach, rows.Height)), rowBytes_(std::size_t(rows.Width) * 3) {
-        copies_.resize(std::size_t(first_ - aboveFrom_ + belowTo_ - end_) * rowBytes_);
-        std::uint8_t* out = copies_.data();
+        copies_.reserve(std::size_t(first_ - aboveFrom_ + belowTo_ - end_) * rowBytes_);
         for (int y = aboveFrom_; y < belowTo_; ++y) {
             if (y == first_) y = end_;
             if (y >= belowTo_) break;
-            std::copy_n(rows.Row(y), rowBytes_, out);
-            out += rowBytes_;
+            copies_.insert(copies_.end(), rows.Row(y), rows.Row(y) + rowBytes_);
         }
     }
 
@@ -50,7 +48,7 @@ private:
     PixelRows rows_;
     int first_, end_, aboveFrom_, belowTo_;
     std::size_t rowBytes_;
-    std::vector<std::uint8_t> copies_;
+    BandBuffer<std::uint8_t> copies_;
 };
 
 // Runs pass(const BandSource&) over bands of the rows [from, to) of `rows`, `bandRows` rows each,
@@ -70,169 +68,158 @@ void InBands(const PixelRows& rows, int from, int to, int reach, std::int64_t ba
 
 // ---- Mean ---------------------------------------------------------------------------------
 //
-// The window is separable: the sum over the clamped square is the sum over clamped rows of
-// the row sums over clamped columns. The vertical direction uses a running sum (add the row
-// entering the window, take away the one leaving it), so the cost does not grow with n and the
-// integer result is the same as re-adding the whole window for every pixel.
+// The window is separable: the sum over the clamped square is the sum, along the row, of the
+// column sums over the clamped rows. The column sums run down the band (add the row entering
+// the window, take away the one leaving it) on the pixels' own bytes, so their cost does not
+// grow with n and only rows of bytes are kept, not rows of sums; then each row's window sums
+// are taken along its column sums and divided. The integer result is the same as re-adding the
+// whole window for every pixel.
 //
-// Up to SmallRadius every window sum fits 16 bits (15 x 15 x 255 = 57375). Such a radius is
-// the usual one (3 x 3 and 11 x 11), and it gets loops over 16-bit lanes that the compiler
-// vectorises: row sums added up from their 2n + 1 samples, the running sum, and a division by
-// multiplying. Wider windows keep 32-bit running sums in both directions. These two are all
-// the benchmarks justify (bench/FilterBench.cpp, bench/ThreadsBench.cpp, one thread): 32-bit
-// running sums in place of the 16-bit loops make Mean1 about four times and Mean5 about twice
-// as slow, and 64-bit sums in place of the 32-bit ones make Mean20 about a fifth slower, so
-// the radius is limited to what 32 bits hold rather than kept in a third, 64-bit path.
+// The sums are as narrow as the window allows, since the loops over them are vectorised and
+// narrower lanes do more at once: a column of up to 257 samples fits 16 bits, and up to
+// SmallRadius a whole window does too (15 x 15 x 255 = 57375), which is the usual radius (3 x 3
+// and 11 x 11) and gets its window sums added up from their 2n + 1 columns. Wider windows take
+// 32 bits and a running sum along the row. The radius is limited to what 32 bits hold.
 
 constexpr int SmallRadius = 7;
+constexpr int NarrowColumnRadius = 128;  // (2 x 128 + 1) x 255 = 65535
 
-// The sum of row[3 * clamp(x + k) + c] for k in -n .. n, added sample by sample.
-template <class Sum>
-Sum ClampedRowSum(const std::uint8_t* row, int width, int n, int x, int c) {
+// The sum of in[3 * clamp(x + k) + c] for k in -n .. n, added sample by sample.
+template <class Sum, class In>
+Sum ClampedRowSum(const In* in, int width, int n, int x, int c) {
     Sum s = 0;
-    for (int k = -n; k <= n; ++k) s += row[3 * std::clamp(x + k, 0, width - 1) + c];
+    for (int k = -n; k <= n; ++k) s = Sum(s + in[3 * std::clamp(x + k, 0, width - 1) + c]);
     return s;
 }
 
-// out[3x + c] = sum of row[3 * clamp(i) + c] for i in x - n .. x + n, for a small n. Columns
+// out[3x + c] = sum of in[3 * clamp(i) + c] for i in x - n .. x + n, for a small n. Columns
 // whose window stays inside the row are added one offset at a time, over a piece of the row
 // small enough to stay in the first-level cache while its 2n + 1 offsets are added.
-void DirectRowSums(const std::uint8_t* row, int width, int n, std::uint16_t* out) {
-    constexpr std::ptrdiff_t Piece = 4096;
+void DirectRowSums(const std::uint16_t* in, int width, int n, std::uint16_t* out) {
+    constexpr std::ptrdiff_t Piece = 2048;
     const int firstInner = std::min(n, width), lastInner = std::max(width - n, firstInner);  // [first, last)
     const std::ptrdiff_t from = std::ptrdiff_t(firstInner) * 3, to = std::ptrdiff_t(lastInner) * 3;
     std::fill(out + from, out + to, std::uint16_t(0));
     for (std::ptrdiff_t start = from; start < to; start += Piece) {
         const std::ptrdiff_t end = std::min(start + Piece, to);
         for (std::ptrdiff_t offset = -3 * n; offset <= 3 * n; offset += 3)
-            for (std::ptrdiff_t i = start; i < end; ++i) out[i] = std::uint16_t(out[i] + row[i + offset]);
+            for (std::ptrdiff_t i = start; i < end; ++i) out[i] = std::uint16_t(out[i] + in[i + offset]);
     }
     auto edge = [&](int x) {
-        for (int c = 0; c < 3; ++c) out[3 * x + c] = ClampedRowSum<std::uint16_t>(row, width, n, x, c);
+        for (int c = 0; c < 3; ++c) out[3 * x + c] = ClampedRowSum<std::uint16_t>(in, width, n, x, c);
     };
     for (int x = 0; x < firstInner; ++x) edge(x);
     for (int x = lastInner; x < width; ++x) edge(x);
 }
 
-// The same with a running sum along the row, for any n.
-template <class Sum>
-void RunningRowSums(const std::uint8_t* row, int width, int n, Sum* out) {
-    const int last = width - 1;
-    Sum sum[3];
-    for (int c = 0; c < 3; ++c) {
-        Sum s = Sum(n) * row[c];  // the n samples left of column 0
-        for (int i = 0; i <= std::min(n, last); ++i) s += row[3 * i + c];
-        s += Sum(std::max(0, n - last)) * row[3 * last + c];  // samples past the right edge
-        sum[c] = s;
-        out[c] = s;
-    }
-    for (int x = 1; x < width; ++x) {
-        const std::uint8_t* in = row + 3 * std::min(x + n, last);
-        const std::uint8_t* leaving = row + 3 * std::max(x - 1 - n, 0);
-        for (int c = 0; c < 3; ++c) {
-            sum[c] += Sum(in[c] - leaving[c]);
-            out[3 * x + c] = sum[c];
-        }
-    }
-}
-
-// Division of window sums by the window's area, truncating.
+// Division of window sums by the window's area, truncating, by a multiply and a shift.
 class AreaDivision {
 public:
-    explicit AreaDivision(std::int64_t area) : area_(area) {
+    explicit AreaDivision(std::int64_t area) {
         const std::int64_t largest = area * 255;
-        // A multiply and a shift for 16-bit sums: the first pair that gives the quotient of
-        // every reachable sum, checked here against them all.
-        if (largest <= 0xFFFF)
+        if (largest <= 0xFFFF) {
+            // For 16-bit sums, a multiplier of at most 2^16, so that the product fits 32 bits: the
+            // first pair that gives the quotient of every reachable sum, checked against them all.
             for (int shift = 16; shift < 32 && multiplier_ == 0; ++shift) {
                 const std::uint64_t m = ((std::uint64_t(1) << shift) + std::uint64_t(area) - 1) / std::uint64_t(area);
-                if (m > 0xFFFF) break;
+                if (m > 0x10000) break;
                 bool exact = true;
                 for (std::int64_t v = 0; v <= largest && exact; ++v)
                     exact = ((std::uint64_t(v) * m) >> shift) == std::uint64_t(v / area);
                 if (exact) multiplier_ = std::uint32_t(m), shift_ = shift;
             }
-        // Otherwise a table while the largest sum stays small.
-        if (multiplier_ == 0 && largest < (std::int64_t(1) << 20)) {
-            quotient_.resize(std::size_t(largest) + 1);
-            for (std::int64_t s = 0; s <= largest; ++s) quotient_[std::size_t(s)] = std::uint8_t(s / area);
+        } else {
+            // For 32-bit sums, m = ceil(2^k / area) with 2^k >= largest * area. Then m * area =
+            // 2^k + e with e < area, and for every sum s <= largest, s * m / 2^k = s / area +
+            // s * e / (area * 2^k) exceeds s / area by less than 1 / area, which cannot reach the
+            // next whole number. m stays below 2^32 while 255 * area does, far past the largest
+            // window.
+            while ((std::uint64_t(1) << shift_) < std::uint64_t(largest) * std::uint64_t(area)) ++shift_;
+            multiplier_ = std::uint32_t(((std::uint64_t(1) << shift_) + std::uint64_t(area) - 1) / std::uint64_t(area));
         }
     }
 
-    template <class Sum>
-    void Divide(const Sum* sums, std::size_t count, std::uint8_t* out) const {
-        if constexpr (sizeof(Sum) == 2) {
-            if (multiplier_ != 0) {
-                const std::uint32_t m = multiplier_;
-                const int shift = shift_;
-                for (std::size_t i = 0; i < count; ++i) out[i] = std::uint8_t((std::uint32_t(sums[i]) * m) >> shift);
-                return;
-            }
-        }
-        if (!quotient_.empty())
-            for (std::size_t i = 0; i < count; ++i) out[i] = quotient_[std::size_t(sums[i])];
-        else
-            for (std::size_t i = 0; i < count; ++i) out[i] = std::uint8_t(std::int64_t(sums[i]) / area_);
+    void Divide(const std::uint16_t* sums, std::size_t count, std::uint8_t* out) const {
+        const std::uint32_t m = multiplier_;
+        const int shift = shift_;
+        for (std::size_t i = 0; i < count; ++i) out[i] = std::uint8_t((std::uint32_t(sums[i]) * m) >> shift);
+    }
+    std::uint8_t Of(std::int32_t sum) const {
+        return std::uint8_t((std::uint64_t(std::uint32_t(sum)) * multiplier_) >> shift_);
     }
 
 private:
-    std::int64_t area_;
     std::uint32_t multiplier_ = 0;
     int shift_ = 0;
-    std::vector<std::uint8_t> quotient_;
 };
 
-// Rewrites `rows` with their box means. Row y is written only after its own row sums were
-// taken (the window reaches a row before the output does), and no row is summed twice, so
-// the result can go into the pixels it is read from.
-template <class Sum>
-void BoxMean(const PixelRows& rows, const BandSource& source, int n) {
-    const int width = rows.Width, height = rows.Height, last = height - 1;
-    const std::size_t rowValues = std::size_t(width) * 3;
-
-    // Row sums of the source rows the vertical window currently spans. That span never covers
-    // more than min(2n + 2, height) consecutive rows, so a ring of that many slots holds it and
-    // every row is summed once.
-    const int slots = int(std::min<std::int64_t>(2 * std::int64_t(n) + 2, height));
-    std::vector<Sum> ring(std::size_t(slots) * rowValues);
-    std::vector<int> slotRow(std::size_t(slots), -1);
-    auto rowSums = [&](int sy) -> const Sum* {
-        Sum* sums = ring.data() + std::size_t(sy % slots) * rowValues;
-        if (slotRow[std::size_t(sy % slots)] != sy) {
-            if constexpr (sizeof(Sum) == 2)
-                DirectRowSums(source.Row(sy), width, n, sums);
-            else
-                RunningRowSums(source.Row(sy), width, n, sums);
-            slotRow[std::size_t(sy % slots)] = sy;
+// The window sums along a row of column sums with a running sum, for any n, each divided as it
+// comes: a row of 32-bit sums would be one more buffer in the cache for nothing.
+template <class In>
+void RunningRowMeans(const In* in, int width, int n, const AreaDivision& division, std::uint8_t* out) {
+    const int last = width - 1;
+    std::int32_t sum[3];
+    for (int c = 0; c < 3; ++c) {
+        std::int32_t s = n * std::int32_t(in[c]);  // the n samples left of column 0
+        for (int i = 0; i <= std::min(n, last); ++i) s += in[3 * i + c];
+        s += std::max(0, n - last) * std::int32_t(in[3 * last + c]);  // samples past the right edge
+        sum[c] = s;
+        out[c] = division.Of(s);
+    }
+    for (int x = 1; x < width; ++x) {
+        const In* entering = in + 3 * std::min(x + n, last);
+        const In* leaving = in + 3 * std::max(x - 1 - n, 0);
+        for (int c = 0; c < 3; ++c) {
+            sum[c] += std::int32_t(entering[c]) - std::int32_t(leaving[c]);
+            out[3 * x + c] = division.Of(sum[c]);
         }
-        return sums;
+    }
+}
+
+// Rewrites the band's rows with their box means; the column sums are 16 or 32 bits, the window
+// sums 16 bits (Narrow, n <= SmallRadius) or 32.
+template <class ColumnSum, bool Narrow>
+void BoxMean(const PixelRows& rows, const BandSource& source, int n) {
+    const int last = rows.Height - 1;
+    const std::size_t rowValues = std::size_t(rows.Width) * 3;
+    const int first = source.First(), end = source.End();
+
+    // The column sums of the band's first row: copies of row 0 for any part of the window above
+    // the picture, the rows it covers, and copies of the last row for any part below. 16-bit
+    // sums may wrap on the way; the arithmetic is modulo 2^16 and the true total fits, so the
+    // total comes out right.
+    BandBuffer<ColumnSum> columns(rowValues, 0);
+    auto addRow = [&](const std::uint8_t* row, int times) {
+        if (times == 0) return;
+        for (std::size_t i = 0; i < rowValues; ++i) columns[i] = ColumnSum(columns[i] + ColumnSum(times) * row[i]);
     };
+    addRow(source.Row(0), std::max(n - first, 0));
+    for (int j = std::max(first - n, 0); j <= std::min(first + n, last); ++j) addRow(source.Row(j), 1);
+    addRow(source.Row(last), std::max(first + n - last, 0));
+
+    // A row of the band is rewritten before it leaves the window n + 1 rows further down, so the
+    // last n + 1 of them are kept as they were.
+    const int slots = std::min(n + 1, end - first);
+    BandBuffer<std::uint8_t> kept(std::size_t(slots) * rowValues);
+    auto keptRow = [&](int y) { return kept.data() + std::size_t((y - first) % slots) * rowValues; };
 
     const AreaDivision division((2 * std::int64_t(n) + 1) * (2 * std::int64_t(n) + 1));
-
-    // The window of the band's first row: copies of row 0 for any part of the window above the
-    // picture, the rows it covers, and copies of the last row for any part below. 16-bit sums
-    // may wrap on the way; the arithmetic is modulo 2^16 and the true total fits, so the total
-    // comes out right.
-    const int first = source.First(), end = source.End();
-    std::vector<Sum> window(rowValues, 0);
-    auto addRow = [&](int sy, Sum times) {
-        if (times == 0) return;
-        const Sum* sums = rowSums(sy);
-        for (std::size_t i = 0; i < rowValues; ++i) window[i] = Sum(window[i] + times * sums[i]);
-    };
-    addRow(0, Sum(std::max(n - first, 0)));
-    for (int j = std::max(first - n, 0); j <= std::min(first + n, last); ++j) addRow(j, 1);
-    addRow(last, Sum(std::max(first + n - last, 0)));
-
+    BandBuffer<std::uint16_t> sums(Narrow ? rowValues : 0);
     for (int y = first;; ++y) {
-        division.Divide(window.data(), rowValues, rows.Row(y));
+        std::uint8_t* out = rows.Row(y);
+        std::copy_n(out, rowValues, keptRow(y));
+        if constexpr (Narrow) {
+            DirectRowSums(columns.data(), rows.Width, n, sums.data());
+            division.Divide(sums.data(), rowValues, out);
+        } else {
+            RunningRowMeans(columns.data(), rows.Width, n, division, out);
+        }
         if (y == end - 1) break;
-        // Slide down one row: the leaving row first, so that summing the entering row cannot
-        // reuse its slot before it is read.
-        const Sum* leaving = rowSums(std::max(y - n, 0));
-        const Sum* entering = rowSums(std::min(y + 1 + n, last));
-        for (std::size_t i = 0; i < rowValues; ++i) window[i] = Sum(window[i] + entering[i] - leaving[i]);
+        // Slide down one row. The entering row lies below y, so it is not rewritten yet.
+        const int leavingY = std::max(y - n, 0);
+        const std::uint8_t* leaving = leavingY >= first ? keptRow(leavingY) : source.Row(leavingY);
+        const std::uint8_t* entering = source.Row(std::min(y + 1 + n, last));
+        for (std::size_t i = 0; i < rowValues; ++i) columns[i] = ColumnSum(columns[i] + entering[i] - leaving[i]);
     }
 }
 
@@ -248,13 +235,15 @@ void Mean(Bitmap& picture, const TRect& selection, std::int32_t n, const Progres
                 if (meter) meter->Advance(rows.Height);
                 return;
             }
-            // Each band copies and sums the n rows on either side of it again.
+            // Each band copies and adds up the n rows on either side of it again.
             const std::int64_t bandRows = BandRowsFor(rows.Height, rows.Width, n);
             InBands(rows, 0, rows.Height, n, bandRows, meter, [&](const BandSource& source) {
                 if (n <= SmallRadius)
-                    BoxMean<std::uint16_t>(rows, source, n);
+                    BoxMean<std::uint16_t, true>(rows, source, n);
+                else if (n <= NarrowColumnRadius)
+                    BoxMean<std::uint16_t, false>(rows, source, n);
                 else
-                    BoxMean<std::int32_t>(rows, source, n);
+                    BoxMean<std::int32_t, false>(rows, source, n);
             });
         });
     });

@@ -6,7 +6,7 @@
 
 Bitmap RotatePicture(const Bitmap& picture, TurnDirection direction, const ProgressCallback& progress) {
     const int w = picture.Width(), h = picture.Height();
-    Bitmap result(h, w);
+    Bitmap result(h, w, Bitmap::Overwritten{});
     // Work in square tiles so that the column walk through the source stays in cache.
     constexpr int Tile = 64;
     const std::ptrdiff_t rowBytes = std::ptrdiff_t(picture.RowBytes());

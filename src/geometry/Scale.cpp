@@ -16,8 +16,9 @@ int NearestSource(int x, int size, int newSize) {
 }
 
 Bitmap ResizeNearest(const Bitmap& picture, int newWidth, int newHeight, const ProgressCallback& progress) {
-    Bitmap result(newWidth, newHeight);
-    if (picture.Empty() || result.Empty()) return result;
+    if (picture.Empty()) return Bitmap(newWidth, newHeight);
+    Bitmap result(newWidth, newHeight, Bitmap::Overwritten{});  // every row is written below
+    if (result.Empty()) return result;
     // Byte offsets of each target column's source pixel, computed once for all rows.
     std::vector<std::size_t> columns(static_cast<std::size_t>(newWidth));
     for (int x = 0; x < newWidth; ++x) columns[x] = std::size_t(NearestSource(x, picture.Width(), newWidth)) * 3;

@@ -28,9 +28,9 @@ void AskForHugePages(void* start, std::size_t bytes) {
     if (to > from) ::madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
 }
 
-std::uint8_t* AllocatePixels(std::size_t bytes) {
+std::uint8_t* AllocatePixels(std::size_t bytes, bool cleared) {
     if (bytes == 0) return nullptr;
-    auto* p = static_cast<std::uint8_t*>(std::calloc(bytes, 1));
+    auto* p = static_cast<std::uint8_t*>(cleared ? std::calloc(bytes, 1) : std::malloc(bytes));
     if (!p) throw std::bad_alloc();
     AskForHugePages(p, bytes);
     return p;
@@ -45,10 +45,10 @@ void CheckPictureSize(std::int64_t width, std::int64_t height) {
     CheckPictureFitsInMemory(width, height);
 }
 
-void Bitmap::SetSize(int width, int height) {
+void Bitmap::SetSize(int width, int height, bool cleared) {
     if (width < 0 || height < 0) throw EInvalidGraphic();
     CheckPictureSize(width, height);
-    pixels_.reset(AllocatePixels(std::size_t(width) * std::size_t(height) * 3));
+    pixels_.reset(AllocatePixels(std::size_t(width) * std::size_t(height) * 3, cleared));
     width_ = width;
     height_ = height;
 }
@@ -59,7 +59,7 @@ void Bitmap::Clear() {
 }
 
 Bitmap::Bitmap(const Bitmap& other) : width_(other.width_), height_(other.height_) {
-    pixels_.reset(AllocatePixels(other.Bytes()));
+    pixels_.reset(AllocatePixels(other.Bytes(), false));
     if (other.Bytes()) std::memcpy(pixels_.get(), other.pixels_.get(), other.Bytes());
 }
 

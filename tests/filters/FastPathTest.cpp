@@ -6,6 +6,7 @@
 #include <cmath>
 #include <functional>
 #include <random>
+#include <vector>
 
 #include "Feather.h"
 #include "FilterFrame.h"
@@ -139,9 +140,39 @@ TEST(FastPaths, OptimizeMatchesTheTwoPassRule) {
     }
 }
 
+// The window's sum as weights: each source pixel counts as often as the clamped window lands on
+// it, which for a window far larger than the picture is the only affordable plain rule.
+Bitmap PlainMean(const Case& c, int n) {
+    return PlainFrame(c.picture, c.selection, [n](Bitmap& region) {
+        const Bitmap map = region;
+        const int w = region.Width(), h = region.Height();
+        // hits[at][source]: how many of at - n .. at + n clamp to source.
+        auto hits = [n](int size) {
+            const auto side = static_cast<std::size_t>(size);
+            std::vector<std::vector<std::int64_t>> table(side, std::vector<std::int64_t>(side));
+            for (int at = 0; at < size; ++at)
+                for (int d = -n; d <= n; ++d) ++table[std::size_t(at)][std::size_t(std::clamp(at + d, 0, size - 1))];
+            return table;
+        };
+        const auto across = hits(w), down = hits(h);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                std::int64_t sum[3] = {0, 0, 0};
+                for (int sy = 0; sy < h; ++sy)
+                    for (int sx = 0; sx < w; ++sx) {
+                        const std::int64_t weight =
+                            across[std::size_t(x)][std::size_t(sx)] * down[std::size_t(y)][std::size_t(sy)];
+                        for (int ch = 0; ch < 3; ++ch) sum[ch] += weight * map.Pixel(sx, sy)[ch];
+                    }
+                for (int ch = 0; ch < 3; ++ch)
+                    region.Pixel(x, y)[ch] = std::uint8_t(sum[ch] / ((2 * std::int64_t(n) + 1) * (2 * n + 1)));
+            }
+    });
+}
+
 TEST(FastPaths, MeanMatchesReaddingTheWindow) {
     for (const Case& c : RandomCases())
-        for (int n : {0, 1, 2, 5, 7, 8, 13, 40}) {  // 7 and 8: either side of the 16-bit sums
+        for (int n : {0, 1, 2, 3, 4, 5, 6, 7, 8, 13, 40}) {  // each 16-bit division, and 8 past them
             const Bitmap expected = PlainFrame(c.picture, c.selection, [n](Bitmap& region) {
                 const Bitmap map = region;
                 const int w = region.Width(), h = region.Height();
@@ -159,7 +190,16 @@ TEST(FastPaths, MeanMatchesReaddingTheWindow) {
                     }
             });
             ExpectSame(expected, Applied(c, [n](Bitmap& p, const TRect& s) { Mean(p, s, n); }), c, "Mean");
+            if (n == 13) ExpectSame(PlainMean(c, n), expected, c, "the weighted rule");  // the two rules agree
         }
+}
+
+// Wide windows: 128 and 129 either side of the 16-bit column sums, and the largest radius,
+// whose sums reach the top of 32 bits.
+TEST(FastPaths, WideMeanMatchesTheWeightedWindow) {
+    for (const Case& c : RandomCases())
+        for (int n : {128, 129, 700, MeanMaxRadius})
+            ExpectSame(PlainMean(c, n), Applied(c, [n](Bitmap& p, const TRect& s) { Mean(p, s, n); }), c, "Mean");
 }
 
 TEST(FastPaths, NoiseMatchesOneGeneratorOverTheRegion) {

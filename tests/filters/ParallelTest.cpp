@@ -31,8 +31,9 @@ const Case Cases[] = {
     {"Mean 0", [](Bitmap& p, TRect& s, const ProgressCallback& c) { Mean(p, s, 0, c); }},
     {"Mean 1", [](Bitmap& p, TRect& s, const ProgressCallback& c) { Mean(p, s, 1, c); }},
     {"Mean 5", [](Bitmap& p, TRect& s, const ProgressCallback& c) { Mean(p, s, 5, c); }},
-    {"Mean 9", [](Bitmap& p, TRect& s, const ProgressCallback& c) { Mean(p, s, 9, c); }},    // 32-bit sums
+    {"Mean 9", [](Bitmap& p, TRect& s, const ProgressCallback& c) { Mean(p, s, 9, c); }},    // 32-bit window sums
     {"Mean 40", [](Bitmap& p, TRect& s, const ProgressCallback& c) { Mean(p, s, 40, c); }},  // window past the picture
+    {"Mean 130", [](Bitmap& p, TRect& s, const ProgressCallback& c) { Mean(p, s, 130, c); }},  // 32-bit column sums
     {"Mean -1", [](Bitmap& p, TRect& s, const ProgressCallback& c) { Mean(p, s, -1, c); }},
     {"Sharpness +",
      [](Bitmap& p, TRect& s, const ProgressCallback& c) { Sharpness(p, s, SharpnessStep::Increase, c); }},
@@ -106,7 +107,8 @@ TEST(ParallelBands, ProgressRisesAndCancelLeavesThePicture) {
         ThreadCount count(threads);
         for (const Case& c : Cases) {
             const std::string name = c.name;
-            if (name == "Mean -1") continue;  // a quick fill without bands to report
+            if (name == "Mean -1") continue;   // a quick fill without bands to report
+            if (name == "Mean 130") continue;  // bands of 4 x 130 rows: one band, one report
             const TRect selection{0, 0, 79, 299};
             std::int64_t last = -1, total = 0;
             bool rising = true;
