@@ -8,7 +8,7 @@
 #include <mutex>
 #include <vector>
 
-#include <tbb/scalable_allocator.h>
+#include <tbb/enumerable_thread_specific.h>
 
 #include "Bitmap.h"
 #include "Progress.h"
@@ -86,17 +86,12 @@ constexpr std::int64_t BandRows = 32;
 // enough for a prompt cancel on any picture; and never below BandRows or 4 x reach.
 std::int64_t BandRowsFor(std::int64_t rows, std::int64_t width, std::int64_t reach);
 
-// Scratch memory of a band. oneTBB's allocator keeps a freed block for the next band, where
-// malloc hands a band's large buffers back to the kernel and the next band faults every page
-// in again: about 4,000 page faults in a 24-megapixel pass, which cost a quarter of Mean's
-// gain from a second thread. Under AddressSanitizer the plain allocator, which it checks.
-#if defined(__SANITIZE_ADDRESS__)
+// One T per thread of a run, made on a thread's first use and kept for its later bands: a band's
+// large buffers made afresh would be handed back to the kernel and come back as fresh pages, each
+// faulted in on first touch, about 4,000 faults in a 24-megapixel Mean, a quarter of its gain
+// from a second thread. local() is the calling thread's T.
 template <class T>
-using BandBuffer = std::vector<T>;
-#else
-template <class T>
-using BandBuffer = std::vector<T, tbb::scalable_allocator<T> >;
-#endif
+using PerThread = tbb::enumerable_thread_specific<T>;
 
 // Runs run(Bitmap& target, ProgressMeter* meter) on the picture itself when there is no
 // callback (meter null). With one, on a copy that replaces the picture only once the run has
