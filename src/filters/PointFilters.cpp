@@ -20,7 +20,9 @@ void AdjustChannels(Bitmap& picture, const TRect& selection, std::int32_t dR, st
     RunCancellable(picture, progress, VisibleRows(picture, selection), [&](Bitmap& target, ProgressMeter* meter) {
         ApplyVectorRule(
             target, selection,
-            [&](Bytes16 v, int part) { return SubtractClamped(AddClamped(v, add.Part[part]), subtract.Part[part]); },
+            [add, subtract](Bytes16 v, int part) {
+                return SubtractClamped(AddClamped(v, add.Part[part]), subtract.Part[part]);
+            },
             meter);
     });
 }
@@ -52,7 +54,7 @@ void Invert(Bitmap& picture, const TRect& selection, ChannelSelector channels, c
     const BlockPattern flip = ChannelPattern(blue ? 255 : 0, green ? 255 : 0, red ? 255 : 0);
     RunCancellable(picture, progress, VisibleRows(picture, selection), [&](Bitmap& target, ProgressMeter* meter) {
         ApplyVectorRule(
-            target, selection, [&](Bytes16 v, int part) { return v ^ flip.Part[part]; }, meter);
+            target, selection, [flip](Bytes16 v, int part) { return v ^ flip.Part[part]; }, meter);
     });
 }
 

@@ -21,14 +21,14 @@ void Contrast(Bitmap& picture, const TRect& selection, ContrastStep step, const 
         if (step == ContrastStep::Increase)
             ApplyVectorRule(
                 target, selection,
-                [&](Bytes16 v, int) {
+                [quarter](Bytes16 v, int) {
                     const Bytes16 above = SubtractClamped(v, quarter);
                     return AddClamped(above, above);
                 },
                 meter);
         else
             ApplyVectorRule(
-                target, selection, [&](Bytes16 v, int) { return (v >> 1) + quarter; }, meter);
+                target, selection, [quarter](Bytes16 v, int) { return (v >> 1) + quarter; }, meter);
     });
 }
 
