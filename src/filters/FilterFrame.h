@@ -192,6 +192,7 @@ void ApplyVectorRule(Bitmap& picture, const TRect& selection, VectorRule rule, P
 
 // Byte-vector pieces for such rules, unsigned and exact.
 inline Bytes16 Min(Bytes16 a, Bytes16 b) { return a < b ? a : b; }
+inline Bytes16 Max(Bytes16 a, Bytes16 b) { return a > b ? a : b; }
 // a + b, or 255 where that would pass it.
 inline Bytes16 AddClamped(Bytes16 a, Bytes16 b) { return a + Min(b, ~a); }
 // a - b, or 0 where that would fall below it.

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+
 #include "Errors.h"
 #include "PictureSupport.h"
 #include "Statistics.h"
@@ -69,5 +72,38 @@ TEST(Statistics, AverageHalfwayRoundsToEven) {
         }
         const std::string report = StatisticsReport(picture, "tie.bmp");
         EXPECT_TRUE(report.ends_with(std::string("\r\n") + c.average)) << report;
+    }
+}
+
+// Each channel's range against a plain walk, with the extremes at every place of a row: widths
+// with and without whole 16-pixel blocks and a tail, and single extreme pixels anywhere.
+TEST(Statistics, RangesOfEveryChannelWhereverTheExtremesLie) {
+    auto plainRanges = [](const Bitmap& picture) {
+        int low[3] = {255, 255, 255}, high[3] = {0, 0, 0};
+        for (int y = 0; y < picture.Height(); ++y)
+            for (int x = 0; x < picture.Width(); ++x)
+                for (int c = 0; c < 3; ++c) {
+                    low[c] = std::min<int>(low[c], picture.Pixel(x, y)[c]);
+                    high[c] = std::max<int>(high[c], picture.Pixel(x, y)[c]);
+                }
+        auto line = [&](const char* name, int c) {
+            return std::string(name) + ": " + std::to_string(low[c]) + " to " + std::to_string(high[c]) + "\r\n";
+        };
+        return line("R", 2) + line("G", 1) + line("B", 0);
+    };
+    std::uint32_t seed = 1;
+    for (int width : {1, 15, 16, 17, 32, 33, 50}) {
+        for (int height : {1, 3}) {
+            const Bitmap random = RandomPicture(width, height, seed++);
+            EXPECT_NE(StatisticsReport(random, "").find(plainRanges(random)), std::string::npos) << width;
+            // One pixel darker or brighter than the rest in one channel, at each place.
+            for (int x = 0; x < width; ++x)
+                for (int c = 0; c < 3; ++c) {
+                    Bitmap picture = Filled(width, height, {100, 100, 100});
+                    picture.Pixel(x, height - 1)[c] = std::uint8_t(x % 2 ? 7 : 250);
+                    EXPECT_NE(StatisticsReport(picture, "").find(plainRanges(picture)), std::string::npos)
+                        << width << " x " << x << " channel " << c;
+                }
+        }
     }
 }
