@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "ChannelRanges.h"
 #include "FilterFrame.h"
 
 // The curves of Optimize and Logaritmize are computed in extended precision with the factors
@@ -33,14 +34,6 @@ void Contrast(Bitmap& picture, const TRect& selection, ContrastStep step, const 
 }
 
 namespace {
-struct ChannelRange {
-    int Min = 256, Max = -1;
-    void Add(int v) {
-        if (v < Min) Min = v;
-        if (v > Max) Max = v;
-    }
-};
-
 // The stretch of [min, max] onto [0, 255]; a single value stays as it is.
 ChannelTable StretchTable(const ChannelRange& range) {
     if (range.Max <= range.Min) return IdentityTable();
@@ -55,48 +48,10 @@ ChannelTable StretchTable(const ChannelRange& range) {
 }
 }  // namespace
 
-namespace {
-// The byte-wise minima and maxima of one band's whole blocks, and the ranges of its tail bytes.
-struct alignas(64) BandRanges {
-    Bytes16 Low[3], High[3];
-    bool HasBlock = false;
-    std::array<ChannelRange, 3> Tails;  // blue, green, red
-};
-}  // namespace
-
 ChannelTables OptimizeTables(const Bitmap& picture, const TRect& selection) {
-    // Measure: the selection as the region copy holds it, so any part outside the picture
-    // counts as black. Each band keeps per-byte minima and maxima in three 16-byte vectors,
-    // folded into the channel ranges at the end.
-    std::vector<BandRanges> bands(std::size_t((VisibleRows(picture, selection) + BandRows - 1) / BandRows));
-    for (BandRanges& band : bands)
-        for (int k = 0; k < 3; ++k) band.Low[k] = Bytes16{} + 255, band.High[k] = Bytes16{};
-    ForEachSelectedRow(picture, selection, nullptr, [&](const std::uint8_t* p, std::size_t bytes, int y) {
-        BandRanges& band = bands[std::size_t(y / BandRows)];
-        // The row's minima and maxima in locals, which stay in registers, folded into the
-        // band's at the end of the row.
-        Bytes16 low[3] = {band.Low[0], band.Low[1], band.Low[2]}, high[3] = {band.High[0], band.High[1], band.High[2]};
-        SplitBlocks(
-            p, bytes,
-            [&](const std::uint8_t* block) {
-                for (int k = 0; k < 3; ++k) {
-                    Bytes16 v;
-                    std::memcpy(&v, block + 16 * k, 16);
-                    low[k] = Min(v, low[k]);
-                    high[k] = v > high[k] ? v : high[k];
-                }
-            },
-            [&](std::uint8_t byte, int channel) { band.Tails[std::size_t(channel)].Add(byte); });
-        band.HasBlock = band.HasBlock || bytes >= BlockBytes;
-        for (int k = 0; k < 3; ++k) band.Low[k] = low[k], band.High[k] = high[k];
-    });
-    std::array<ChannelRange, 3> ranges;  // blue, green, red
-    for (const BandRanges& band : bands)
-        for (std::size_t j = 0; j < BlockBytes; ++j) {
-            ChannelRange& range = ranges[j % 3];
-            if (j < 3 && band.Tails[j].Max >= 0) range.Add(band.Tails[j].Min), range.Add(band.Tails[j].Max);
-            if (band.HasBlock) range.Add(band.Low[j / 16][j % 16]), range.Add(band.High[j / 16][j % 16]);
-        }
+    // Measure the selection as the region copy holds it, so any part outside the picture counts
+    // as black.
+    std::array<ChannelRange, 3> ranges = VisibleChannelRanges(picture, selection);  // blue, green, red
     const TRect part = VisiblePart(picture, selection);
     if (part.Width() * part.Height() < selection.Width() * selection.Height())
         for (ChannelRange& range : ranges) range.Add(0);
