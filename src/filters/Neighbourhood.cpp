@@ -150,8 +150,9 @@ public:
             // For 32-bit sums, m = ceil(2^k / area) with 2^k >= largest * area. Then m * area =
             // 2^k + e with e < area, and for every sum s <= largest, s * m / 2^k = s / area +
             // s * e / (area * 2^k) exceeds s / area by less than 1 / area, which cannot reach the
-            // next whole number. m stays below 2^32 while 255 * area does, far past the largest
-            // window.
+            // next whole number. As 2^k < 2 * largest * area, m <= 510 * area, which is below
+            // 2^32 up to the largest window, but only just: 4,281,089,468 at the radius limit
+            // 1450 (tested there), so that limit cannot grow without a wider multiplier.
             while ((std::uint64_t(1) << shift_) < std::uint64_t(largest) * std::uint64_t(area)) ++shift_;
             multiplier_ = std::uint32_t(((std::uint64_t(1) << shift_) + std::uint64_t(area) - 1) / std::uint64_t(area));
         }
