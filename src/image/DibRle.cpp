@@ -13,7 +13,8 @@ enum Escape : std::uint8_t { EndOfLine = 0, EndOfBitmap = 1, Delta = 2 };
 // Anything a run or a delta puts outside the picture is dropped, so a hostile stream can
 // move the position anywhere without writing out of bounds; once it moves above the top row
 // the picture is complete.
-void DecodeRle(const DibLayout& layout, const std::uint8_t* stream, std::size_t size, Bitmap& picture) {
+void DecodeRle(const DibLayout& layout, const std::uint8_t* stream, std::size_t size, Bitmap& picture,
+               RowProgress& progress) {
     const bool fourBit = layout.Compression == DibCompression::Rle4;
     const std::int64_t width = layout.Width, height = layout.Height;
     std::int64_t x = 0, y = 0;  // y counts rows from the bottom, as the stream does
@@ -36,6 +37,7 @@ void DecodeRle(const DibLayout& layout, const std::uint8_t* stream, std::size_t 
         } else if (value == EndOfLine) {
             x = 0;
             ++y;
+            progress.Check(std::min(y, height), height);
         } else if (value == EndOfBitmap) {
             return;
         } else if (value == Delta) {
@@ -43,6 +45,7 @@ void DecodeRle(const DibLayout& layout, const std::uint8_t* stream, std::size_t 
             x += stream[pos];
             y += stream[pos + 1];
             pos += 2;
+            progress.Check(std::min(y, height), height);
         } else {  // `value` literal indices, padded to a whole 16-bit word
             const std::size_t bytes = fourBit ? (value + 1u) / 2 : value;
             if (size - pos < bytes) throw EInvalidGraphic();

@@ -5,8 +5,11 @@
 
 #include "Bitmap.h"
 #include "DibHeader.h"
+#include "RowProgress.h"
 
 // Expands the run-length stream into `picture`, which has the layout's size and is all black.
 // Pixels that runs, deltas and line ends skip stay black. Throws EInvalidGraphic when the
-// stream ends before the picture is complete and without an end-of-bitmap code.
-void DecodeRle(const DibLayout& layout, const std::uint8_t* stream, std::size_t size, Bitmap& picture);
+// stream ends before the picture is complete and without an end-of-bitmap code. `progress`
+// hears of each line the stream moves past.
+void DecodeRle(const DibLayout& layout, const std::uint8_t* stream, std::size_t size, Bitmap& picture,
+               RowProgress& progress);

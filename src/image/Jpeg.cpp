@@ -16,13 +16,14 @@
 #include "Errors.h"
 #include "Exif.h"
 #include "FreeDeleter.h"
+#include "RowProgress.h"
 
 // libjpeg reports a fatal error by calling error_exit, which must not return. Ours jumps back
 // to the setjmp in RunDecoder or RunEncoder. Those two functions hold every libjpeg call and
 // no C++ object with a destructor, so the jump skips nothing that needs cleaning; they free
 // libjpeg's memory on both paths and report the outcome as a value that the C++ side turns
 // into an exception. All state the library changes lives in a session struct owned by the
-// caller, so nothing is left indeterminate by the jump.
+// caller, so nothing is left indeterminate by the jump. A cancel leaves by the same jump.
 
 namespace {
 const char* const LargestJpegMessage = "A JPEG file cannot be wider or higher than 65500 pixels.";
@@ -63,17 +64,31 @@ using HeaderRead = void (*)(void* context, const jpeg_decompress_struct& cinfo);
 // Encoders write a dozen or so; past this many the file is refused.
 constexpr int MaxScans = 500;
 
-// libjpeg's progress monitor, called as the decoder reads; it stops the decoder past the limit.
-struct ScanLimit {
+// libjpeg's progress monitor, called as the decoder reads: it passes the progress on, and
+// stops the decoder past the scan limit or on a cancel.
+struct DecoderMonitor {
     jpeg_progress_mgr pub;
+    RowProgress* progress;
+    int passes;  // over the rows: 2 when a file of several scans is read whole first, else 1
     bool exceeded;
 };
 
-void CheckScanCount(j_common_ptr cinfo) {
+void MonitorDecoder(j_common_ptr cinfo) {
     auto* dinfo = reinterpret_cast<j_decompress_ptr>(cinfo);
-    if (dinfo->input_scan_number <= MaxScans) return;
-    reinterpret_cast<ScanLimit*>(cinfo->progress)->exceeded = true;
-    JumpToHandler(cinfo);
+    auto* monitor = reinterpret_cast<DecoderMonitor*>(cinfo->progress);
+    if (dinfo->input_scan_number > MaxScans) {
+        monitor->exceeded = true;
+        JumpToHandler(cinfo);
+    }
+    // libjpeg counts iMCU rows against a guessed number of scans while it reads a file of
+    // several, then output rows; both become rows of one pass. RowProgress keeps the count
+    // from going down when the guess is raised.
+    const jpeg_progress_mgr& p = monitor->pub;
+    const std::int64_t rows = dinfo->image_height;
+    const std::int64_t pass = std::clamp(p.completed_passes, 0, monitor->passes - 1);
+    const std::int64_t within =
+        p.pass_limit > 0 ? rows * std::clamp(p.pass_counter, 0L, p.pass_limit) / p.pass_limit : 0;
+    if (!monitor->progress->Report(pass * rows + within, monitor->passes * rows)) JumpToHandler(cinfo);
 }
 
 struct DecodeSession {
@@ -84,7 +99,7 @@ struct DecodeSession {
     void* context;
     jpeg_decompress_struct cinfo;
     ErrorManager err;
-    ScanLimit progress;
+    DecoderMonitor monitor;
     int errorCode;
 };
 
@@ -108,18 +123,20 @@ Outcome RunDecoder(DecodeSession& s) {
     if (setjmp(s.err.escape)) {
         s.errorCode = s.err.pub.msg_code;
         jpeg_destroy_decompress(&cinfo);
-        return s.progress.exceeded ? Outcome::TooManyScans : Outcome::LibraryError;
+        return s.monitor.exceeded ? Outcome::TooManyScans : Outcome::LibraryError;
     }
     jpeg_create_decompress(&cinfo);
-    s.progress.pub.progress_monitor = CheckScanCount;
-    s.progress.exceeded = false;
-    cinfo.progress = &s.progress.pub;
+    s.monitor.pub.progress_monitor = MonitorDecoder;
+    s.monitor.exceeded = false;
+    s.monitor.passes = 1;
+    cinfo.progress = &s.monitor.pub;
     jpeg_mem_src(&cinfo, s.data, static_cast<unsigned long>(s.size));
     if (s.headerRead)
         for (const int marker : {int(MarkerApp1), int(MarkerApp2), int(MarkerApp13), int(MarkerComment)})
             jpeg_save_markers(&cinfo, marker, 0xFFFF);
     jpeg_read_header(&cinfo, TRUE);
     if (s.headerRead) s.headerRead(s.context, cinfo);
+    s.monitor.passes = jpeg_has_multiple_scans(&cinfo) ? 2 : 1;
 
     // Sized before jpeg_start_decompress, which allocates whole-picture buffers for
     // progressive files.
@@ -153,6 +170,8 @@ Outcome RunDecoder(DecodeSession& s) {
         for (JDIMENSION i = 0; i < count; ++i) rows[i] = first + i * rowBytes;
         if (jpeg_read_scanlines(&cinfo, rows, count) == 0) break;  // never with a memory source
     }
+    const std::int64_t rowsInAll = std::int64_t(s.monitor.passes) * cinfo.image_height;
+    if (!s.monitor.progress->Report(rowsInAll, rowsInAll)) JumpToHandler(reinterpret_cast<j_common_ptr>(&cinfo));
     // Every row is out: jpeg_finish_decompress would only read trailing markers, and damage
     // there should not cost the user a complete picture.
     jpeg_destroy_decompress(&cinfo);
@@ -215,6 +234,7 @@ struct EncodeSession {
     const std::uint8_t* top;  // top row; rows 3 * width bytes apart, blue-green-red
     int width, height, quality;
     const PictureMetadata* metadata;  // may be null
+    RowProgress* progress;
     jpeg_compress_struct cinfo;
     ErrorManager err;
     GrowingDestination dest;
@@ -277,6 +297,8 @@ Outcome RunEncoder(EncodeSession& s) {
         for (JDIMENSION i = 0; i < count; ++i)
             rows[i] = const_cast<JSAMPROW>(s.top + (cinfo.next_scanline + i) * rowBytes);
         jpeg_write_scanlines(&cinfo, rows, count);
+        if (!s.progress->Report(cinfo.next_scanline, cinfo.image_height))
+            JumpToHandler(reinterpret_cast<j_common_ptr>(&cinfo));
     }
     jpeg_finish_compress(&cinfo);
     s.written = s.dest.capacity - s.dest.pub.free_in_buffer;
@@ -292,15 +314,19 @@ Outcome RunEncoder(EncodeSession& s) {
 }  // namespace
 
 namespace {
-Bitmap Decode(const std::uint8_t* data, std::size_t size, PictureMetadata* metadata) {
+Bitmap Decode(const std::uint8_t* data, std::size_t size, PictureMetadata* metadata, const ProgressCallback& progress) {
     DecodeTarget target;
+    RowProgress rowProgress(progress);
     DecodeSession session{};
     session.data = data;
     session.size = size;
     session.rowsForSize = SizeTarget;
     session.headerRead = metadata ? KeepMetadata : nullptr;
     session.context = &target;
-    switch (RunDecoder(session)) {
+    session.monitor.progress = &rowProgress;
+    const Outcome outcome = RunDecoder(session);
+    if (rowProgress.Stopped()) rowProgress.ThrowStop();
+    switch (outcome) {
         case Outcome::Done:
             if (metadata) *metadata = std::move(target.metadata);
             return std::move(target.picture);
@@ -312,17 +338,22 @@ Bitmap Decode(const std::uint8_t* data, std::size_t size, PictureMetadata* metad
     }
 }
 
-std::vector<std::uint8_t> Encode(const Bitmap& picture, int quality, const PictureMetadata* metadata) {
+std::vector<std::uint8_t> Encode(const Bitmap& picture, int quality, const PictureMetadata* metadata,
+                                 const ProgressCallback& progress) {
     // Refused before the encoder starts, so that a save leaves the old file as it was.
     if (picture.Width() > JPEG_MAX_DIMENSION || picture.Height() > JPEG_MAX_DIMENSION)
         ThrowJpegError(JERR_IMAGE_TOO_BIG);
+    RowProgress rowProgress(progress);
     EncodeSession session{};
     session.top = picture.Empty() ? nullptr : picture.Row(0);
     session.width = picture.Width();
     session.height = picture.Height();
     session.quality = quality;
     session.metadata = metadata;
-    switch (RunEncoder(session)) {
+    session.progress = &rowProgress;
+    const Outcome outcome = RunEncoder(session);
+    if (rowProgress.Stopped()) rowProgress.ThrowStop();
+    switch (outcome) {
         case Outcome::Done: {
             const std::unique_ptr<unsigned char, FreeDeleter> owned(session.dest.buffer);
             return std::vector<std::uint8_t>(owned.get(), owned.get() + session.written);
@@ -333,15 +364,19 @@ std::vector<std::uint8_t> Encode(const Bitmap& picture, int quality, const Pictu
 }
 }  // namespace
 
-Bitmap DecodeJpeg(const std::uint8_t* data, std::size_t size) { return Decode(data, size, nullptr); }
+Bitmap DecodeJpeg(const std::uint8_t* data, std::size_t size) { return Decode(data, size, nullptr, {}); }
 
-Bitmap DecodeJpeg(const std::uint8_t* data, std::size_t size, PictureMetadata& metadata) {
-    return Decode(data, size, &metadata);
+Bitmap DecodeJpeg(const std::uint8_t* data, std::size_t size, PictureMetadata& metadata,
+                  const ProgressCallback& progress) {
+    return Decode(data, size, &metadata, progress);
 }
 
-std::vector<std::uint8_t> EncodeJpeg(const Bitmap& picture, int quality) { return Encode(picture, quality, nullptr); }
+std::vector<std::uint8_t> EncodeJpeg(const Bitmap& picture, int quality) {
+    return Encode(picture, quality, nullptr, {});
+}
 
-std::vector<std::uint8_t> EncodeJpeg(const Bitmap& picture, int quality, const PictureMetadata& metadata) {
+std::vector<std::uint8_t> EncodeJpeg(const Bitmap& picture, int quality, const PictureMetadata& metadata,
+                                     const ProgressCallback& progress) {
     const PictureMetadata fitted = MetadataForSavedPicture(metadata, picture.Width(), picture.Height());
-    return Encode(picture, quality, &fitted);
+    return Encode(picture, quality, &fitted, progress);
 }

@@ -75,32 +75,49 @@ private:
 };
 }  // namespace
 
-LoadedPicture LoadPictureFile(const std::string& path, PictureFormat format, OrientationRule rule) {
+namespace {
+// The scale a load or a save reports on, and the share of it that encoding or decoding takes:
+// turning a picture upright or writing the file is quick beside it.
+constexpr std::int64_t ProgressUnits = 1 << 16;
+constexpr std::int64_t CodecUnits = ProgressUnits / 10 * 9;
+
+void ReportOrStop(const ProgressCallback& progress, std::int64_t done) {
+    if (progress && !progress.Report(done, ProgressUnits)) throw ECancelled();
+}
+}  // namespace
+
+LoadedPicture LoadPictureFile(const std::string& path, PictureFormat format, OrientationRule rule,
+                              const ProgressCallback& progress) {
     // Mapping saves copying the file into fresh memory, the larger part of loading a big
     // bitmap. (Another program truncating the file during the decode would fault the mapping;
     // we accept that rare race for the speed.)
     const MappedFile file(path);
+    const ProgressCallback decoding = ProgressPart(progress, 0, CodecUnits, ProgressUnits);
     LoadedPicture loaded;
     int orientation = 1;
     switch (format) {
         case PictureFormat::Jpeg:
-            loaded.Picture = DecodeJpeg(file.Data(), file.Size(), loaded.Metadata);
+            loaded.Picture = DecodeJpeg(file.Data(), file.Size(), loaded.Metadata, decoding);
             orientation = ExifOrientation(loaded.Metadata);
             break;
-        case PictureFormat::Png: loaded.Picture = DecodePng(file.Data(), file.Size(), &loaded.Metadata); break;
+        case PictureFormat::Png:
+            loaded.Picture = DecodePng(file.Data(), file.Size(), &loaded.Metadata, decoding);
+            break;
         case PictureFormat::Tiff: {
-            StoredTiff stored = ReadTiff(file.Data(), file.Size());
+            StoredTiff stored = ReadTiff(file.Data(), file.Size(), decoding);
             loaded.Picture = std::move(stored.Picture);
             loaded.Metadata = std::move(stored.Metadata);
             orientation = stored.Orientation;
             break;
         }
-        default: loaded.Picture = DecodeBmpFile(file.Data(), file.Size());
+        default: loaded.Picture = DecodeBmpFile(file.Data(), file.Size(), decoding);
     }
     if (rule == OrientationRule::Upright)
-        loaded.Picture = UprightPicture(std::move(loaded.Picture), orientation);
+        loaded.Picture = UprightPicture(std::move(loaded.Picture), orientation,
+                                        ProgressPart(progress, CodecUnits, ProgressUnits, ProgressUnits));
     else
         loaded.Metadata.StoredOrientation = orientation;
+    ReportOrStop(progress, ProgressUnits);
     return loaded;
 }
 
@@ -112,20 +129,21 @@ void SavePicture(const std::string& path, const Bitmap& picture, PictureFormat f
 
 void SavePicture(const std::string& path, const Bitmap& picture, PictureFormat format, const PictureMetadata& metadata,
                  const ProgressCallback& progress) {
-    // Two steps: the contents, then the file. A bitmap is written as it is produced, so its
-    // only chance to stop comes before it starts.
+    // Two steps: the contents, then the file. A bitmap is encoded straight into the temporary
+    // file, which a cancel during it removes.
+    const ProgressCallback encoding = ProgressPart(progress, 0, CodecUnits, ProgressUnits);
     std::vector<std::uint8_t> bytes;
     bool streamed = false;
     switch (format) {
-        case PictureFormat::Jpeg: bytes = EncodeJpeg(picture, 90, metadata); break;
-        case PictureFormat::Png: bytes = EncodePng(picture, metadata); break;
-        case PictureFormat::Tiff: bytes = EncodeTiff(picture, metadata); break;
+        case PictureFormat::Jpeg: bytes = EncodeJpeg(picture, 90, metadata, encoding); break;
+        case PictureFormat::Png: bytes = EncodePng(picture, metadata, encoding); break;
+        case PictureFormat::Tiff: bytes = EncodeTiff(picture, metadata, encoding); break;
         default: streamed = true;
     }
-    if (progress && !progress.Report(1, 2)) throw ECancelled();
+    ReportOrStop(progress, streamed ? 0 : CodecUnits);
     if (streamed)
-        WriteFileAtomically(path, [&](const ByteSink& write) { WriteBmpFile(picture, write); });
+        WriteFileAtomically(path, [&](const ByteSink& write) { WriteBmpFile(picture, write, encoding); });
     else
         WriteFileAtomically(path, bytes);
-    if (progress) progress.Report(2, 2);
+    if (progress) progress.Report(ProgressUnits, ProgressUnits);
 }

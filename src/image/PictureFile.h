@@ -34,9 +34,10 @@ struct LoadedPicture {
 // resolution, a TIFF's resolution and ICC profile, a PNG's resolution. The picture is turned
 // upright by its EXIF or TIFF orientation unless the rule says AsStored; then the metadata's
 // StoredOrientation keeps that orientation for a save. Throws EFileError,
-// EInvalidGraphic, EJpegError.
+// EInvalidGraphic, EJpegError. `progress` hears of the rows decoded and turned, on one rising
+// scale; a cancel throws ECancelled.
 LoadedPicture LoadPictureFile(const std::string& path, PictureFormat format,
-                              OrientationRule rule = OrientationRule::Upright);
+                              OrientationRule rule = OrientationRule::Upright, const ProgressCallback& progress = {});
 
 // The picture alone, upright, as LoadPictureFile gives it.
 Bitmap LoadPicture(const std::string& path, PictureFormat format);
@@ -44,9 +45,10 @@ Bitmap LoadPicture(const std::string& path, PictureFormat format);
 // Saves in the given format (not Refused), JPEG at quality 90.
 void SavePicture(const std::string& path, const Bitmap& picture, PictureFormat format);
 // The same with the metadata of the file the picture came from: a JPEG carries its segments
-// (see EncodeJpeg), PNG and TIFF its resolution; BMP has no place for it. `progress` is asked
-// once the file's contents are ready and before the file is touched: a cancel there throws
-// ECancelled with the old file as it was.
+// (see EncodeJpeg), PNG and TIFF its resolution; BMP has no place for it. `progress` hears of
+// the rows encoded (a bitmap's as they go into the temporary file), then of the file written.
+// A cancel before the temporary file is renamed into place throws ECancelled, with the old file
+// as it was and no temporary file left; one that comes later is too late and is not heard.
 void SavePicture(const std::string& path, const Bitmap& picture, PictureFormat format, const PictureMetadata& metadata,
                  const ProgressCallback& progress = {});
 

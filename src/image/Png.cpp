@@ -11,13 +11,14 @@
 #include "DecoderPicture.h"
 #include "Errors.h"
 #include "FreeDeleter.h"
+#include "RowProgress.h"
 #include "WhiteBackground.h"
 
 // libpng reports a fatal error by calling our error function, which must not return: it
 // jumps back to the setjmp in RunDecoder or RunEncoder. Those two functions hold every libpng
 // call and no C++ object with a destructor, so the jump skips nothing that needs cleaning;
 // they free libpng's structures and their own buffers on both paths and report the outcome
-// as a value that the C++ side turns into an exception.
+// as a value that the C++ side turns into an exception. A cancel leaves by the same path.
 
 namespace {
 enum class Outcome { Done, LibraryError, Refused };
@@ -37,6 +38,11 @@ void KeepMessage(char* message, const char* text) {
 // Warnings (a bad ancillary chunk, a benign error) lose nothing the picture needs.
 void DiscardWarning(png_structp, png_const_charp) {}
 
+// Tells the rows done; a cancel stops libpng through its error path, which frees everything.
+void ReportRows(png_structp png, RowProgress& progress, std::int64_t done, std::int64_t total) {
+    if (!progress.Report(done, total)) png_error(png, "cancelled");
+}
+
 // ---- Decoding -------------------------------------------------------------------------
 
 // Receives the declared size once the header is read and returns the top row of a picture
@@ -48,6 +54,7 @@ struct DecodeSession {
     std::size_t size, position;
     RowsForSize rowsForSize;
     void* context;
+    RowProgress* progress;
     png_structp png;
     png_infop info;
     std::uint8_t* alphaRows;  // malloc'd rows with alpha, before they go over white
@@ -109,23 +116,32 @@ Outcome RunDecoder(DecodeSession& s) {
         return Outcome::Refused;
     }
     const std::size_t rowBytes = std::size_t(width) * 3, alphaRowBytes = std::size_t(width) * 4;
+    // Progress counts the rows of every pass.
+    const std::int64_t rowsInAll = std::int64_t(passes) * height;
     if (channels == 3) {
         // Interlaced passes fill in the same rows, so they go straight into the picture.
         for (int pass = 0; pass < passes; ++pass)
-            for (png_uint_32 y = 0; y < height; ++y) png_read_row(s.png, top + y * rowBytes, nullptr);
+            for (png_uint_32 y = 0; y < height; ++y) {
+                png_read_row(s.png, top + y * rowBytes, nullptr);
+                ReportRows(s.png, *s.progress, std::int64_t(pass) * height + y + 1, rowsInAll);
+            }
     } else if (passes == 1) {
         s.alphaRows = static_cast<std::uint8_t*>(std::malloc(alphaRowBytes));
         if (!s.alphaRows) png_error(s.png, "out of memory");
         for (png_uint_32 y = 0; y < height; ++y) {
             png_read_row(s.png, s.alphaRows, nullptr);
             RowOverWhite(s.alphaRows, top + y * rowBytes, width);
+            ReportRows(s.png, *s.progress, y + 1, rowsInAll);
         }
     } else {
         // Interlaced with alpha: every pass must be in before a pixel can go over white.
         s.alphaRows = static_cast<std::uint8_t*>(std::malloc(alphaRowBytes * height));
         if (!s.alphaRows) png_error(s.png, "out of memory");
         for (int pass = 0; pass < passes; ++pass)
-            for (png_uint_32 y = 0; y < height; ++y) png_read_row(s.png, s.alphaRows + y * alphaRowBytes, nullptr);
+            for (png_uint_32 y = 0; y < height; ++y) {
+                png_read_row(s.png, s.alphaRows + y * alphaRowBytes, nullptr);
+                ReportRows(s.png, *s.progress, std::int64_t(pass) * height + y + 1, rowsInAll);
+            }
         for (png_uint_32 y = 0; y < height; ++y)
             RowOverWhite(s.alphaRows + y * alphaRowBytes, top + y * rowBytes, width);
     }
@@ -153,6 +169,7 @@ struct EncodeSession {
     const std::uint8_t* top;  // top row; rows 3 * width bytes apart, blue-green-red
     std::uint32_t width, height;
     double resolutionX, resolutionY;
+    RowProgress* progress;
     png_structp png;
     png_infop info;
     unsigned char* buffer;  // malloc'd; grows as the file is written
@@ -207,7 +224,10 @@ Outcome RunEncoder(EncodeSession& s) {
     png_write_info(s.png, s.info);
     png_set_bgr(s.png);  // our rows as they are
     const std::size_t rowBytes = std::size_t(s.width) * 3;
-    for (std::uint32_t y = 0; y < s.height; ++y) png_write_row(s.png, const_cast<png_bytep>(s.top + y * rowBytes));
+    for (std::uint32_t y = 0; y < s.height; ++y) {
+        png_write_row(s.png, const_cast<png_bytep>(s.top + y * rowBytes));
+        ReportRows(s.png, *s.progress, y + 1, s.height);
+    }
     png_write_end(s.png, s.info);
     png_destroy_write_struct(&s.png, &s.info);
     return Outcome::Done;
@@ -218,14 +238,19 @@ Outcome RunEncoder(EncodeSession& s) {
 }
 }  // namespace
 
-Bitmap DecodePng(const std::uint8_t* data, std::size_t size, PictureMetadata* metadata) {
+Bitmap DecodePng(const std::uint8_t* data, std::size_t size, PictureMetadata* metadata,
+                 const ProgressCallback& progress) {
     DecodeTarget target;
+    RowProgress rowProgress(progress);
     DecodeSession session{};
     session.data = data;
     session.size = size;
     session.rowsForSize = SizeTarget;
     session.context = &target;
-    switch (RunDecoder(session)) {
+    session.progress = &rowProgress;
+    const Outcome outcome = RunDecoder(session);
+    if (rowProgress.Stopped()) rowProgress.ThrowStop();
+    switch (outcome) {
         case Outcome::Done:
             if (metadata) {
                 metadata->ResolutionX = session.resolutionX;
@@ -237,14 +262,19 @@ Bitmap DecodePng(const std::uint8_t* data, std::size_t size, PictureMetadata* me
     }
 }
 
-std::vector<std::uint8_t> EncodePng(const Bitmap& picture, const PictureMetadata& metadata) {
+std::vector<std::uint8_t> EncodePng(const Bitmap& picture, const PictureMetadata& metadata,
+                                    const ProgressCallback& progress) {
+    RowProgress rowProgress(progress);
     EncodeSession session{};
     session.top = picture.Empty() ? nullptr : picture.Row(0);
     session.width = std::uint32_t(picture.Width());
     session.height = std::uint32_t(picture.Height());
     session.resolutionX = metadata.ResolutionX;
     session.resolutionY = metadata.ResolutionY;
-    switch (RunEncoder(session)) {
+    session.progress = &rowProgress;
+    const Outcome outcome = RunEncoder(session);
+    if (rowProgress.Stopped()) rowProgress.ThrowStop();
+    switch (outcome) {
         case Outcome::Done: {
             const std::unique_ptr<unsigned char, FreeDeleter> owned(session.buffer);
             return std::vector<std::uint8_t>(owned.get(), owned.get() + session.size);

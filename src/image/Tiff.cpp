@@ -17,6 +17,7 @@
 #include "Exif.h"
 #include "ExifUpright.h"
 #include "FreeDeleter.h"
+#include "RowProgress.h"
 #include "WhiteBackground.h"
 
 // libtiff reports errors through handlers and return values, never by jumping, so plain C++
@@ -410,7 +411,7 @@ constexpr std::uint64_t LargestPiece = std::uint64_t(16) << 20;
 // Strips read straight into the picture. False, with nothing allocated, when the rows are not
 // the size the layout gives.
 bool ReadPlainStrips(TIFF* tif, const PlainLayout& layout, std::uint32_t width, std::uint32_t height, Bitmap& picture,
-                     const ErrorLog& log) {
+                     const ErrorLog& log, RowProgress& progress) {
     const std::uint64_t rowBytes = std::uint64_t(width) * layout.PixelBytes();
     if (std::uint64_t(TIFFScanlineSize64(tif)) != rowBytes) return false;
     picture.SetSize(int(width), int(height));
@@ -424,6 +425,7 @@ bool ReadPlainStrips(TIFF* tif, const PlainLayout& layout, std::uint32_t width, 
         for (std::uint32_t y = 0; y < height; ++y) {
             if (TIFFReadScanline(tif, row.data(), y, 0) < 0) Fail(log, "a row cannot be read");
             layout.Convert(row.data(), picture.Row(int(y)), width);
+            progress.Check(y + 1, height);
         }
         return true;
     }
@@ -434,6 +436,7 @@ bool ReadPlainStrips(TIFF* tif, const PlainLayout& layout, std::uint32_t width, 
         if (TIFFReadEncodedStrip(tif, index, strip.data(), wanted) != wanted) Fail(log, "a strip cannot be read");
         for (std::uint32_t r = 0; r < rows; ++r)
             layout.Convert(strip.data() + r * rowBytes, picture.Row(int(y + r)), width);
+        progress.Check(y + rows, height);
     }
     return true;
 }
@@ -442,7 +445,7 @@ bool ReadPlainStrips(TIFF* tif, const PlainLayout& layout, std::uint32_t width, 
 // tiles along the right and bottom edges reach past it). False, with nothing allocated, for
 // tiles that are not the size the layout gives, or too large to hold beside the picture.
 bool ReadPlainTiles(TIFF* tif, const PlainLayout& layout, std::uint32_t width, std::uint32_t height, Bitmap& picture,
-                    const ErrorLog& log) {
+                    const ErrorLog& log, RowProgress& progress) {
     std::uint32_t tileWidth = 0, tileLength = 0;
     if (!TIFFGetField(tif, TIFFTAG_TILEWIDTH, &tileWidth) || !TIFFGetField(tif, TIFFTAG_TILELENGTH, &tileLength) ||
         tileWidth == 0 || tileLength == 0)
@@ -462,6 +465,7 @@ bool ReadPlainTiles(TIFF* tif, const PlainLayout& layout, std::uint32_t width, s
             for (std::uint32_t r = 0; r < rows; ++r)
                 layout.Convert(tile.data() + r * tileRowBytes, picture.Pixel(int(x), int(y + r)), columns);
         }
+        progress.Check(y + rows, height);
     }
     return true;
 }
@@ -469,42 +473,61 @@ bool ReadPlainTiles(TIFF* tif, const PlainLayout& layout, std::uint32_t width, s
 // The common layouts, read straight into the picture with our own rounding of 16-bit samples
 // (libtiff's RGBA reader rounds 16-bit grey differently). False, with nothing allocated, for
 // every other layout.
-bool ReadPlain(TIFF* tif, std::uint32_t width, std::uint32_t height, Bitmap& picture, const ErrorLog& log) {
+bool ReadPlain(TIFF* tif, std::uint32_t width, std::uint32_t height, Bitmap& picture, const ErrorLog& log,
+               RowProgress& progress) {
     PlainLayout layout;
     if (!PlainLayoutOf(tif, layout)) return false;
-    return TIFFIsTiled(tif) ? ReadPlainTiles(tif, layout, width, height, picture, log)
-                            : ReadPlainStrips(tif, layout, width, height, picture, log);
+    return TIFFIsTiled(tif) ? ReadPlainTiles(tif, layout, width, height, picture, log, progress)
+                            : ReadPlainStrips(tif, layout, width, height, picture, log, progress);
 }
+
+struct RgbaImageEnd {
+    void operator()(TIFFRGBAImage* image) const { TIFFRGBAImageEnd(image); }
+};
 
 // Every other layout through libtiff's RGBA reader: palette, bilevel, YCbCr, CMYK, tiles,
 // separate planes, low bit depths. Its rows come in the stored order, alpha premultiplied.
-void ReadThroughRgba(TIFF* tif, std::uint32_t width, std::uint32_t height, Bitmap& picture, const ErrorLog& log) {
+// Read a band of whole strips or tile rows at a time, as libtiff's own TIFFReadRGBAStrip does,
+// so that each piece is decoded once and the raster holds one band, not the whole picture.
+void ReadThroughRgba(TIFF* tif, std::uint32_t width, std::uint32_t height, Bitmap& picture, const ErrorLog& log,
+                     RowProgress& progress) {
     char reason[1024] = "";
     if (!TIFFRGBAImageOK(tif, reason)) Fail(log, reason);
+    std::uint32_t bandRows = height;
+    if (TIFFIsTiled(tif))
+        TIFFGetField(tif, TIFFTAG_TILELENGTH, &bandRows);
+    else
+        TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &bandRows);
+    bandRows = std::clamp<std::uint32_t>(bandRows, 1, height);
     picture.SetSize(int(width), int(height));
     const std::unique_ptr<std::uint32_t, FreeDeleter> raster(
-        static_cast<std::uint32_t*>(std::malloc(std::size_t(width) * height * sizeof(std::uint32_t))));
+        static_cast<std::uint32_t*>(std::malloc(std::size_t(width) * bandRows * sizeof(std::uint32_t))));
     if (!raster) throw std::bad_alloc();
     TIFFRGBAImage image{};
     if (!TIFFRGBAImageBegin(&image, tif, 0, reason)) Fail(log, reason);
+    const std::unique_ptr<TIFFRGBAImage, RgbaImageEnd> ending(&image);
     image.req_orientation = image.orientation;  // no flips: the orientation is turned later, all at once
-    const int read = TIFFRGBAImageGet(&image, raster.get(), width, height);
-    TIFFRGBAImageEnd(&image);
-    if (!read) Fail(log, "the pixels cannot be read");
-    const std::uint32_t* in = raster.get();
-    for (std::uint32_t y = 0; y < height; ++y) {
-        std::uint8_t* out = picture.Row(int(y));
-        for (std::uint32_t x = 0; x < width; ++x, ++in, out += 3) {
-            const unsigned a = TIFFGetA(*in);
-            out[0] = PremultipliedOverWhite(TIFFGetB(*in), a);
-            out[1] = PremultipliedOverWhite(TIFFGetG(*in), a);
-            out[2] = PremultipliedOverWhite(TIFFGetR(*in), a);
+    for (std::uint32_t y = 0; y < height; y += bandRows) {
+        const std::uint32_t rows = std::min(bandRows, height - y);
+        image.row_offset = int(y);
+        if (!TIFFRGBAImageGet(&image, raster.get(), width, rows)) Fail(log, "the pixels cannot be read");
+        const std::uint32_t* in = raster.get();
+        for (std::uint32_t r = 0; r < rows; ++r) {
+            std::uint8_t* out = picture.Row(int(y + r));
+            for (std::uint32_t x = 0; x < width; ++x, ++in, out += 3) {
+                const unsigned a = TIFFGetA(*in);
+                out[0] = PremultipliedOverWhite(TIFFGetB(*in), a);
+                out[1] = PremultipliedOverWhite(TIFFGetG(*in), a);
+                out[2] = PremultipliedOverWhite(TIFFGetR(*in), a);
+            }
         }
+        progress.Check(y + rows, height);
     }
 }
 }  // namespace
 
-StoredTiff ReadTiff(const std::uint8_t* data, std::size_t size) {
+StoredTiff ReadTiff(const std::uint8_t* data, std::size_t size, const ProgressCallback& progress) {
+    RowProgress rowProgress(progress);
     MemoryStream stream;
     stream.data = data;
     stream.size = size;
@@ -525,8 +548,8 @@ StoredTiff ReadTiff(const std::uint8_t* data, std::size_t size) {
     result.Orientation = orientation >= 1 && orientation <= 8 ? orientation : 1;
     ReadResolution(tif.get(), result.Metadata);
     ReadIccProfile(tif.get(), result.Metadata);
-    if (!ReadPlain(tif.get(), width, height, result.Picture, log))
-        ReadThroughRgba(tif.get(), width, height, result.Picture, log);
+    if (!ReadPlain(tif.get(), width, height, result.Picture, log, rowProgress))
+        ReadThroughRgba(tif.get(), width, height, result.Picture, log, rowProgress);
     // Last: reading the EXIF directories leaves the first page's behind.
     ReadExifBlock(tif.get(), result.Orientation, width, height, result.Metadata);
     return result;
@@ -537,7 +560,9 @@ Bitmap DecodeTiff(const std::uint8_t* data, std::size_t size) {
     return UprightPicture(std::move(stored.Picture), stored.Orientation);
 }
 
-std::vector<std::uint8_t> EncodeTiff(const Bitmap& picture, const PictureMetadata& metadata) {
+std::vector<std::uint8_t> EncodeTiff(const Bitmap& picture, const PictureMetadata& metadata,
+                                     const ProgressCallback& progress) {
+    RowProgress rowProgress(progress);
     std::vector<std::uint8_t> bytes;
     bytes.reserve(picture.RowBytes() * std::size_t(picture.Height()) / 2 + 4096);
     MemoryStream stream;
@@ -585,6 +610,7 @@ std::vector<std::uint8_t> EncodeTiff(const Bitmap& picture, const PictureMetadat
             }
             if (TIFFWriteEncodedStrip(tif.get(), index, strip.data(), tmsize_t(rows * rowBytes)) < 0)
                 FailWriting(log, "a strip cannot be written");
+            rowProgress.Check(y + rows, height);
         }
         if (!TIFFFlush(tif.get())) FailWriting(log, "it cannot be finished");
     }
