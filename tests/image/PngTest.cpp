@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "Errors.h"
+#include "MemoryCheck.h"
 #include "SampleFiles.h"
 
 namespace {
@@ -220,4 +221,26 @@ TEST(Png, WritesPlainRgbWithTheResolution) {
     const std::vector<std::uint8_t> plain = EncodePng(picture);
     DecodePng(plain.data(), plain.size(), &none);
     EXPECT_EQ(none.ResolutionX, 0);
+}
+
+// A 100-megapixel open stops within its first rows. One bit per pixel keeps the file small.
+TEST(Png, AHundredMegapixelLoadStopsWithinItsFirstRows) {
+    const PngSpec spec{10000, 10000, PNG_COLOR_TYPE_GRAY, 1, std::vector<std::uint8_t>(1250 * 10000, 0x5A), {}, {}};
+    std::vector<std::uint8_t> bytes;
+    ASSERT_TRUE(WritePng(spec, bytes));
+    const ScratchFolder scratch;
+    WriteFileAtomically(scratch / "huge.png", bytes);
+    std::vector<std::int64_t> done;
+    std::int64_t total = 0;
+    const ProgressCallback stopAtThird{[&](std::int64_t now, std::int64_t of) {
+        done.push_back(now);
+        total = of;
+        return done.size() < 3;
+    }};
+    SetAvailableMemorySource([] { return std::optional<std::int64_t>(); });  // the same on any machine
+    EXPECT_THROW(LoadPictureFile(scratch / "huge.png", PictureFormat::Png, OrientationRule::Upright, stopAtThird),
+                 ECancelled);
+    SetAvailableMemorySource(nullptr);
+    ASSERT_EQ(done.size(), 3u);
+    EXPECT_LT(done.back() * 1000, total);
 }
