@@ -21,7 +21,7 @@ const char* Usage =
     "Transparent areas of a PNG or TIFF are composited over white.\n"
     "  --seed N            start every noise pass at N (0..4294967295) instead of the clock\n"
     "  --keep-orientation  load the pixels as stored, not turned by the orientation tag\n"
-    "  --progress          show the steps' progress as a percentage on standard error\n"
+    "  --progress          show the progress, load to save, as a percentage on standard error\n"
     "Steps:\n";
 
 struct TCommandLine {
@@ -116,22 +116,27 @@ int RunBatch(const std::vector<std::string>& arguments, std::ostream& out, std::
         session.FileName = line.Input;
         const PictureFormat outputFormat =
             line.Output.empty() ? PictureFormat::Bitmap : CheckedFormat(line.Output, SaveNameRefusal);
-        LoadedPicture loaded =
-            LoadPictureFile(line.Input, CheckedFormat(line.Input, OpenNameRefusal),
-                            line.KeepOrientation ? OrientationRule::AsStored : OrientationRule::Upright);
+        // One percentage over the load, the steps and the save, each an equal share.
+        const ProgressCallback whole = line.Progress ? progressLine.Callback() : ProgressCallback{};
+        const int parts = int(steps.size()) + (line.Output.empty() ? 1 : 2);
+        StepProgress progress(whole, parts);
+        LoadedPicture loaded = LoadPictureFile(
+            line.Input, CheckedFormat(line.Input, OpenNameRefusal),
+            line.KeepOrientation ? OrientationRule::AsStored : OrientationRule::Upright, progress.Step(0));
+        progress.Finish(0);
         session.Picture = std::move(loaded.Picture);
         session.SelectAll();
-        // One percentage over all the steps, each an equal share.
-        const ProgressCallback whole = line.Progress ? progressLine.Callback() : ProgressCallback{};
-        StepProgress progress(whole, int(steps.size()));
         for (std::size_t k = 0; k < steps.size(); ++k) {
-            session.Progress = progress.Step(int(k));
+            session.Progress = progress.Step(int(k) + 1);
             steps[k](session);
-            progress.Finish(int(k));
+            progress.Finish(int(k) + 1);
             CheckWritten(out);  // before the next step, and before the picture is saved
         }
+        if (!line.Output.empty()) {
+            SavePicture(line.Output, session.Picture, outputFormat, loaded.Metadata, progress.Step(parts - 1));
+            progress.Finish(parts - 1);
+        }
         progressLine.End();
-        if (!line.Output.empty()) SavePicture(line.Output, session.Picture, outputFormat, loaded.Metadata);
         return 0;
     } catch (const std::bad_alloc&) {
         progressLine.End();
