@@ -6,6 +6,7 @@ CORVALUX_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core poppler-utils desktop-file-utils man-db file
   clang libclang-rt-14-dev
+  xvfb openbox xdotool x11-utils
 )
 
 corvalux_missing_packages() {

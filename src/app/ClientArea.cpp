@@ -1,6 +1,7 @@
 #include "ClientArea.h"
 
 #include <QMouseEvent>
+#include <QMoveEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollArea>
@@ -27,7 +28,7 @@ void TClientArea::ShowPicture(const TRect& selection) {
 }
 
 void TClientArea::ShowSelection(const TRect& selection) {
-    QRegion changed = SelectionChange(selection_, selection);
+    QRegion changed = SelectionChange(selection_, selection, VisibleOrigin());
     if (cornerMark_) changed += QRect(*cornerMark_, QSize(10, 10));
     selection_ = selection;
     cornerMark_.reset();
@@ -38,6 +39,16 @@ void TClientArea::DrawCornerMark(int x, int y) {
     if (picture_.Empty()) return;
     cornerMark_ = QPoint(x, y);
     update(QRect(x, y, 10, 10));
+}
+
+QPoint TClientArea::VisibleOrigin() const { return Scroller ? -pos() : QPoint(0, 0); }
+
+// Scrolling moves this widget inside the scroll area, and the pixels already painted with it:
+// the size text painted at the old visible corner and the one due at the new corner repaint.
+void TClientArea::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    update(TextBoxAt(-event->oldPos()));
+    update(TextBoxAt(-event->pos()));
 }
 
 void TClientArea::paintEvent(QPaintEvent* event) {
@@ -69,6 +80,14 @@ void TClientArea::mouseReleaseEvent(QMouseEvent* event) {
     autoScroll_.stop();
     const QPoint p = event->position().toPoint();
     form_.FormMouseUp(event->button(), p.x(), p.y());
+    // A drag that ended past the visible part leaves the frame's far edges out of sight.
+    if (Scroller && event->button() == Qt::LeftButton && !picture_.Empty()) {
+        const QRect reach = FrameReach(selection_) & rect();
+        // Qt leaves the point itself just outside without a margin; a few pixels of the
+        // picture beyond the frame show where it ends.
+        constexpr int Margin = 8;
+        Scroller->ensureVisible(reach.right(), reach.bottom(), Margin, Margin);
+    }
 }
 
 void TClientArea::AutoScroll() {

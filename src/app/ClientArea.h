@@ -24,7 +24,9 @@ public:
     // A white corner, 10 pixels right and 10 down from (x, y); it lasts until the next redraw.
     void DrawCornerMark(int x, int y);
 
-    TViewContent Content() const { return {picture_, selection_, cornerMark_}; }
+    TViewContent Content() const { return {picture_, selection_, cornerMark_, VisibleOrigin()}; }
+    // The top-left corner of the part the scroll area shows, in this widget's coordinates.
+    QPoint VisibleOrigin() const;
     // The whole client area as it shows now.
     QImage Compose() const { return ComposeView(Content()); }
 
@@ -33,6 +35,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;

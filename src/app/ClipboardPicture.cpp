@@ -3,6 +3,7 @@
 #include <QBuffer>
 #include <QImageReader>
 #include <QMimeData>
+#include <algorithm>
 
 #include "Dib.h"
 #include "Errors.h"
@@ -10,15 +11,36 @@
 #include "QtPicture.h"
 
 namespace {
+const QString QtImageForm = QStringLiteral("application/x-qt-image");
+
+bool IsBitmapForm(const QString& form) {
+    return form == QLatin1String("image/bmp") || form == QLatin1String("image/x-bmp");
+}
+
+// The forms worth trying, best first: PNG keeps transparency and every pixel, a bitmap every
+// pixel; Qt's own decoded picture, offered for any encoded one, comes last.
+QStringList PictureForms(const QMimeData& data) {
+    QStringList forms;
+    for (const QString& form : data.formats())
+        if (form.startsWith(QLatin1String("image/"))) forms.append(form);
+    std::stable_sort(forms.begin(), forms.end(), [](const QString& a, const QString& b) {
+        const auto rank = [](const QString& form) {
+            return form == QLatin1String("image/png") ? 0 : IsBitmapForm(form) ? 1 : 2;
+        };
+        return rank(a) < rank(b);
+    });
+    if (data.hasFormat(QtImageForm)) forms.append(QtImageForm);
+    return forms;
+}
+
 // Decodes encoded picture data of another program, refusing a declared size past the bound
 // before anything is allocated for the pixels.
-Bitmap DecodeEncoded(const QString& format, QByteArray bytes) {
-    // Bitmaps go through our own decoder, which reads every DIB variant and checks the size.
-    if (format == QLatin1String("image/bmp") || format == QLatin1String("image/x-bmp"))
-        return DecodeBmpFile(reinterpret_cast<const std::uint8_t*>(bytes.constData()), std::size_t(bytes.size()));
-    // So do PNGs, the form most programs offer: libpng reads the size before any pixel memory.
-    if (format == QLatin1String("image/png"))
-        return DecodePng(reinterpret_cast<const std::uint8_t*>(bytes.constData()), std::size_t(bytes.size()));
+Bitmap DecodeEncoded(const QString& form, QByteArray bytes) {
+    const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.constData());
+    // Bitmaps go through our own decoder, which reads every DIB variant and checks the size;
+    // so do PNGs, the form most programs offer: libpng reads the size before any pixel memory.
+    if (IsBitmapForm(form)) return DecodeBmpFile(data, std::size_t(bytes.size()));
+    if (form == QLatin1String("image/png")) return DecodePng(data, std::size_t(bytes.size()));
     QBuffer buffer(&bytes);
     QImageReader reader(&buffer);
     const QSize declared = reader.size();
@@ -27,17 +49,23 @@ Bitmap DecodeEncoded(const QString& format, QByteArray bytes) {
 }
 }  // namespace
 
-Bitmap ClipboardPicture(const QMimeData* data) {
+Bitmap ClipboardPicture(const QMimeData* data, const TDecodeRunner& run) {
     if (!data) throw EInvalidGraphic();
-    // A picture copied inside this program is already decoded.
-    if (data->hasFormat(QStringLiteral("application/x-qt-image")))
-        return BitmapFromImage(qvariant_cast<QImage>(data->imageData()));
-    for (const QString& format : data->formats()) {
-        if (!format.startsWith(QLatin1String("image/"))) continue;
+    const TDecodeRunner runner = run ? run : [](const std::function<void()>& decode) { decode(); };
+    for (const QString& form : PictureForms(*data)) {
+        Bitmap picture;
         try {
-            return DecodeEncoded(format, data->data(format));
+            // The clipboard is read here, on the window's thread; only decoding moves away.
+            if (form == QtImageForm) {
+                const QImage image = qvariant_cast<QImage>(data->imageData());
+                runner([&] { picture = BitmapFromImage(image); });
+            } else {
+                const QByteArray bytes = data->data(form);
+                runner([&] { picture = DecodeEncoded(form, bytes); });
+            }
+            return picture;
         } catch (const EPictureTooLarge&) {
-            throw;
+            throw;  // a picture, but too large: no other form of it would be smaller
         } catch (const EInvalidGraphic&) {
             // This form of the picture does not decode; try the next one.
         }

@@ -20,32 +20,46 @@ TForms::TForms(TUserInterface& ui, const std::string& firstArgument) : twainBoxe
     Connect(ui);
 }
 
+namespace {
+// `action`, with the boxes it shows (and the progress of what it starts) speaking for `window`.
+template <class Action>
+auto SpeakingFor(TUserInterface& ui, QWidget* window, Action action) {
+    return [&ui, window, action](auto&&... arguments) {
+        TSpeakingFor speaker(ui, window);
+        return action(std::forward<decltype(arguments)>(arguments)...);
+    };
+}
+}  // namespace
+
 // The secondary windows hand their results to the main window.
 void TForms::Connect(TUserInterface& ui) {
     TMainForm* main = MainForm.get();
     ResizeForm->OnResize = [main](int width, int height, bool interpolate, int shownWidth, int shownHeight) {
         main->ResizeOkClick(width, height, interpolate, TPictureSize{shownWidth, shownHeight});
     };
-    ResizeForm->Inform = [&ui](const std::string& text) { ui.Information(text); };
+    ResizeForm->Inform = SpeakingFor(ui, ResizeForm.get(), [&ui](const std::string& text) { ui.Information(text); });
     VideoForm->OnSnapshot = [main](const std::string& path) { main->LoadSnapshot(path); };
     VideoForm->OnVisibilityChanged = [main] { main->UpdateActions(); };
     VideoForm->SnapshotFolder = [main] { return main->SaveFolder(); };
-    VideoForm->RunCommand = [main](const std::function<void()>& command) { main->RunCommand(command); };
+    VideoForm->RunCommand =
+        SpeakingFor(ui, VideoForm.get(), [main](const std::function<void()>& command) { main->RunCommand(command); });
     RetouchForm->OnOk = [main] { main->RetouchOkClick(); };
     RetouchForm->OnCancel = [main] { main->RetouchCancelClick(); };
-    RetouchForm->ShowError = [&ui](const std::string& message) { ui.Error(ErrorBoxText(message)); };
+    RetouchForm->ShowError =
+        SpeakingFor(ui, RetouchForm.get(), [&ui](const std::string& message) { ui.Error(ErrorBoxText(message)); });
     PaletteForm->OnOk = [main](PackedColor color) { main->PaletteOkClick(color); };
     TCustomFilterForm* custom = CustomFilterForm.get();
-    custom->OnApply = [main](const std::string& red, const std::string& green, const std::string& blue) {
-        return main->CustomFilter(red, green, blue);
-    };
+    custom->OnApply =
+        SpeakingFor(ui, custom, [main](const std::string& red, const std::string& green, const std::string& blue) {
+            return main->CustomFilter(red, green, blue);
+        });
     custom->SetMainEnabled = [main](bool enabled) { main->SetOwnControlsEnabled(enabled); };
-    custom->Inform = [&ui](const std::string& text) { ui.Information(text); };
-    custom->Confirm = [&ui](const std::string& text) { return ui.Confirm(text); };
-    custom->ShowError = [&ui](const std::string& message) { ui.Error(ErrorBoxText(message)); };
-    custom->OpenFilterDialog = [&ui] { return ui.OpenFilterFile(); };
-    custom->SaveFilterDialog = [&ui] { return ui.SaveFilterFile(); };
-    PrintForm->OnPrint = [main](QPageLayout::Orientation orientation) {
+    custom->Inform = SpeakingFor(ui, custom, [&ui](const std::string& text) { ui.Information(text); });
+    custom->Confirm = SpeakingFor(ui, custom, [&ui](const std::string& text) { return ui.Confirm(text); });
+    custom->ShowError = SpeakingFor(ui, custom, [&ui](const std::string& message) { ui.Error(ErrorBoxText(message)); });
+    custom->OpenFilterDialog = SpeakingFor(ui, custom, [&ui] { return ui.OpenFilterFile(); });
+    custom->SaveFilterDialog = SpeakingFor(ui, custom, [&ui] { return ui.SaveFilterFile(); });
+    PrintForm->OnPrint = SpeakingFor(ui, PrintForm.get(), [main](QPageLayout::Orientation orientation) {
         bool printed = false;
         main->RunCommand(
             [&] {
@@ -54,7 +68,7 @@ void TForms::Connect(TUserInterface& ui) {
             },
             TMainForm::Cursor::Busy);
         return printed;
-    };
+    });
 }
 
 // The secondary windows are Qt children of the main window; release them first so that

@@ -9,11 +9,15 @@
 class QWidget;
 
 struct TLongCommandOptions {
-    // How long the work may run before the progress dialog shows, in milliseconds; with 0 or
-    // less it shows before the work starts.
+    // How long the work may run before the progress dialog shows, in milliseconds, unless its
+    // progress says it is about to end; with 0 or less it shows before the work starts.
     int DialogDelay = 500;
     // Called with the dialog once it shows (tests press Cancel through it).
     std::function<void(QWidget& dialog)> OnDialogShown;
+    // The window whose close box ends the program. Closed while a command runs, it cancels the
+    // command; once that has stopped, OnExitRequested runs (the main window asks as Exit does).
+    const QWidget* ExitWindow = nullptr;
+    std::function<void()> OnExitRequested;
 };
 
 // Runs `work` with a progress callback that answers false once the user has cancelled, and

@@ -11,6 +11,7 @@
 #include <QLayout>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <set>
 #include <vector>
 
 #include "ClientArea.h"
@@ -38,10 +39,17 @@ TMainForm::TMainForm(TUserInterface& ui, TForms& forms, const std::string& first
     clientArea_->Scroller = scrollArea_;
     setCentralWidget(scrollArea_);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
+    // The boxes speak for this window unless another window says otherwise.
+    if (!ui_.Speaker) ui_.Speaker = this;
+    // Its close box during a long command stops the command, then asks as Exit does.
+    LongCommands.ExitWindow = this;
+    LongCommands.OnExitRequested = [this] { ExitMenuClick(); };
     FormCreate(firstArgument);
 }
 
-TMainForm::~TMainForm() = default;
+TMainForm::~TMainForm() {
+    if (ui_.Speaker == this) ui_.Speaker = nullptr;
+}
 
 void TMainForm::FormCreate(const std::string& firstArgument) {
     setAcceptDrops(true);
@@ -88,10 +96,18 @@ void TMainForm::CreateMenus() {
                 if (entry.Checkable) action->setIconVisibleInMenu(false);
                 if (entry.FilterCommand) {
                     const std::string command = entry.FilterCommand;
-                    connect(action, &QAction::triggered, this, [this, command] { FilterMenuClick(command); });
+                    connect(action, &QAction::triggered, this, [this, command] {
+                        const std::set<QWidget*> shown = VisibleWindows();
+                        FilterMenuClick(command);
+                        TakeFocusBack(shown);
+                    });
                 } else {
                     const auto handler = entry.Handler;
-                    connect(action, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
+                    connect(action, &QAction::triggered, this, [this, handler] {
+                        const std::set<QWidget*> shown = VisibleWindows();
+                        (this->*handler)();
+                        TakeFocusBack(shown);
+                    });
                 }
                 actions_[entry.Name] = action;
                 actionGroups_[action] = entry.Group;
@@ -102,6 +118,23 @@ void TMainForm::CreateMenus() {
     zoomAction_ = actions_.at("ZoomMenu");
     webcamAction_ = actions_.at("WebcameraMenu");
     UpdateActions();
+}
+
+std::set<QWidget*> TMainForm::VisibleWindows() {
+    std::set<QWidget*> shown;
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window->isVisible()) shown.insert(window);
+    return shown;
+}
+
+// Without a window manager the keyboard focus falls to the root window when a menu closes, and
+// shortcuts such as Ctrl+Z would go nowhere: the window takes it back after a command, unless
+// the command brought up a window of its own.
+void TMainForm::TakeFocusBack(const std::set<QWidget*>& shownBefore) {
+    if (!isVisible() || QApplication::activeModalWidget()) return;
+    for (QWidget* window : VisibleWindows())
+        if (!shownBefore.contains(window)) return;
+    activateWindow();
 }
 
 void TMainForm::UpdateActions() {
@@ -141,8 +174,8 @@ void TMainForm::FitWindow() {
     QSize room = content;
     if (const QScreen* screen = this->screen()) {
         // The screen less the window's frame (known once shown) and its menu bar.
-        const QSize frame = isVisible() ? frameGeometry().size() - geometry().size() : QSize(0, 0);
-        room = screen->availableGeometry().size() - frame - QSize(0, menuBar()->sizeHint().height());
+        fittedFrame_ = FrameSize();
+        room = screen->availableGeometry().size() - fittedFrame_ - QSize(0, menuBar()->sizeHint().height());
     }
     // A scroll bar across takes height from the view, one down takes width; each can bring
     // the other, hence twice.
@@ -185,6 +218,8 @@ void TMainForm::RunCommand(const std::function<void()>& command, Cursor cursor) 
     UpdateActions();
 }
 
+QWidget* TMainForm::BoxOwner() { return ui_.Speaker ? ui_.Speaker : this; }
+
 void TMainForm::ExitMenuClick() {
     if (ui_.Confirm("Exit now?")) close();
 }
@@ -196,8 +231,18 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 
 void TMainForm::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
-    FitWindow();  // the frame's size is known from now on
+    FitWindow();
 }
+
+// A window manager frames the window only after it is shown, and moves it as it does: from
+// then on the frame's size is known, and a fit made without it may leave the window a title
+// bar taller than the screen.
+void TMainForm::moveEvent(QMoveEvent* event) {
+    QMainWindow::moveEvent(event);
+    if (isVisible() && FrameSize() != fittedFrame_) FitWindow();
+}
+
+QSize TMainForm::FrameSize() const { return isVisible() ? frameGeometry().size() - geometry().size() : QSize(0, 0); }
 
 void TMainForm::AboutMenuClick() {
     forms_.AboutBox->show();

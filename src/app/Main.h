@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -148,6 +149,7 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
@@ -161,7 +163,15 @@ private:
     void ReDrawSelection();
     // Sizes the scroll area to the client area, or to the screen when that is smaller.
     void FitWindow();
+    // The frame around the window, nothing until it shows; and the one the last fit allowed for.
+    QSize FrameSize() const;
+    QSize fittedFrame_;
+    // The windows showing now, and the focus given back to this one after a menu command.
+    static std::set<QWidget*> VisibleWindows();
+    void TakeFocusBack(const std::set<QWidget*>& shownBefore);
     void ToggleZoom();
+    // The window the boxes and progress of this window's commands speak for.
+    QWidget* BoxOwner();
 
     TUserInterface& ui_;
     TForms& forms_;

@@ -17,7 +17,7 @@ bool TMainForm::RunPictureCommand(const PictureChange& change, UndoSnapshot undo
         [&] {
             Bitmap picture = WorkingImage;
             TRect selection = Selection;
-            RunLongCommand(this, LongCommands,
+            RunLongCommand(BoxOwner(), LongCommands,
                            [&](const ProgressCallback& progress) { change(picture, selection, progress); });
             if (undo == UndoSnapshot::Take) {
                 UndoImage = std::move(WorkingImage);

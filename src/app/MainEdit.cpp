@@ -43,7 +43,11 @@ void TMainForm::PasteMenuClick() {
         [&] {
             Bitmap pasted;
             try {
-                pasted = ClipboardPicture(QApplication::clipboard()->mimeData());
+                // A large picture decodes on a worker, with the progress dialog.
+                pasted =
+                    ClipboardPicture(QApplication::clipboard()->mimeData(), [&](const std::function<void()>& decode) {
+                        RunLongCommand(BoxOwner(), LongCommands, [&](const ProgressCallback&) { decode(); });
+                    });
             } catch (const EPictureTooLarge&) {
                 throw;  // a picture there, but too large: the error box says so
             } catch (const EInvalidGraphic&) {

@@ -2,6 +2,8 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -24,13 +26,14 @@ bool TMainForm::OpenFile(const std::string& path) {
     // Loaded into a new picture first, so that a failed or cancelled load leaves the old one
     // untouched; a large file loads on the worker with the progress dialog.
     LoadedPicture loaded;
-    RunLongCommand(this, LongCommands, [&](const ProgressCallback& progress) {
-        loaded = LoadPictureFile(path, format, OrientationRule::Upright, progress);
-    });
+    RunLongCommand(BoxOwner(), LongCommands, [&](const ProgressCallback&) { loaded = LoadPictureFile(path, format); });
     WorkingImage = std::move(loaded.Picture);
     WorkingMetadata = std::move(loaded.Metadata);
     SelectAll();
     ReDraw();
+    // A new picture shows from its top-left corner, not where the last one was scrolled to.
+    scrollArea_->horizontalScrollBar()->setValue(0);
+    scrollArea_->verticalScrollBar()->setValue(0);
     MenuState.FileOpened();
     UpdateActions();
     return true;
@@ -59,7 +62,7 @@ void TMainForm::SaveImage(const std::string& path) {
     // being written is too late, and the save counts as done.
     bool written = false;
     try {
-        RunLongCommand(this, LongCommands, [&](const ProgressCallback& progress) {
+        RunLongCommand(BoxOwner(), LongCommands, [&](const ProgressCallback& progress) {
             SavePicture(path, WorkingImage, format, WorkingMetadata, progress);
             written = true;
         });
@@ -93,13 +96,13 @@ void TMainForm::WebcameraMenuClick() {
 }
 
 void TMainForm::OpenMenuClick() {
-    const std::optional<std::string> path = ui_.OpenPictureFile();
+    const std::optional<std::string> path = ui_.OpenPictureFile(FileName);
     if (!path) return;
     OpenNamedFile(*path);
 }
 
 void TMainForm::SaveasMenuClick() {
-    const std::optional<std::string> path = ui_.SavePictureFile();
+    const std::optional<std::string> path = ui_.SavePictureFile(FileName);
     if (!path) return;
     // Even the existence test can fail (a folder we may not search, a loop of links): that
     // goes to the error box like any other failure, with nothing saved.

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "Errors.h"
+#include "WhiteBackground.h"
 
 QImage ImageView(const Bitmap& picture) {
     if (picture.Empty()) return QImage();
@@ -14,8 +15,25 @@ QImage ImageView(const Bitmap& picture) {
 Bitmap BitmapFromImage(const QImage& image) {
     if (image.isNull()) throw EInvalidGraphic();
     CheckPictureSize(image.width(), image.height());
-    const QImage rows = image.convertToFormat(QImage::Format_BGR888);
+    if (!image.hasAlphaChannel()) {
+        const QImage rows = image.convertToFormat(QImage::Format_BGR888);
+        Bitmap picture(rows.width(), rows.height());
+        for (int y = 0; y < picture.Height(); ++y)
+            std::memcpy(picture.Row(y), rows.constScanLine(y), picture.RowBytes());
+        return picture;
+    }
+    // Transparency over white, as the decoders do it: dropping the alpha would show what the
+    // transparent pixels happen to hold, most often black.
+    const QImage rows = image.convertToFormat(QImage::Format_RGBA8888);
     Bitmap picture(rows.width(), rows.height());
-    for (int y = 0; y < picture.Height(); ++y) std::memcpy(picture.Row(y), rows.constScanLine(y), picture.RowBytes());
+    for (int y = 0; y < picture.Height(); ++y) {
+        const std::uint8_t* from = rows.constScanLine(y);
+        std::uint8_t* to = picture.Row(y);
+        for (int x = 0; x < picture.Width(); ++x, from += 4, to += 3) {
+            to[0] = OverWhite(from[2], from[3]);
+            to[1] = OverWhite(from[1], from[3]);
+            to[2] = OverWhite(from[0], from[3]);
+        }
+    }
     return picture;
 }

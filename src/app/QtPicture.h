@@ -7,5 +7,6 @@
 // A QImage that shares the bitmap's rows (valid while the bitmap is unchanged).
 QImage ImageView(const Bitmap& picture);
 
-// A 24-bit copy of any QImage. Throws EInvalidGraphic for a null image or one past the bound.
+// A 24-bit copy of any QImage, transparency composited over white. Throws EInvalidGraphic for a null image or one past
+// the bound.
 Bitmap BitmapFromImage(const QImage& image);

@@ -10,8 +10,11 @@ public:
     bool Confirm(const std::string& text) override;
     void Error(const std::string& text) override;
     void Warning(const std::string& caption, const std::string& text) override;
-    std::optional<std::string> OpenPictureFile() override;
-    std::optional<std::string> SavePictureFile() override;
+    std::optional<std::string> OpenPictureFile(const std::string& current) override;
+    std::optional<std::string> SavePictureFile(const std::string& current) override;
     std::optional<std::string> OpenFilterFile() override;
     std::optional<std::string> SaveFilterFile() override;
+
+private:
+    QWidget* Owner() const;
 };

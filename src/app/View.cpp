@@ -17,15 +17,6 @@ QRect FrameOf(const TRect& selection) {
 
 bool IsLine(const TRect& selection) { return selection.Left == selection.Right || selection.Top == selection.Bottom; }
 
-// Every pixel the frame's pens may touch: one either side of the border, and for a frame one
-// pixel across, the mitre spikes too (at most the pen width times the mitre limit).
-QRect FrameReach(const TRect& selection) {
-    const int margin = IsLine(selection) ? 8 : 1;
-    return FrameOf(selection).adjusted(-margin, -margin, margin + 1, margin + 1);
-}
-
-// The two text lines sit in this box; generous, so that any width of the numbers fits.
-const QRect TextBox(0, 0, 400, 45);
 const QColor Yellow(255, 255, 0);
 
 // Qt's own outline: a black 3-pixel pen, then a yellow dotted 1-pixel one.
@@ -86,6 +77,13 @@ void PaintFrame(QPainter& painter, const TRect& selection, const QRect& area) {
 }
 }  // namespace
 
+QRect FrameReach(const TRect& selection) {
+    const int margin = IsLine(selection) ? 8 : 1;
+    return FrameOf(selection).adjusted(-margin, -margin, margin + 1, margin + 1);
+}
+
+QRect TextBoxAt(QPoint visibleOrigin) { return QRect(visibleOrigin, QSize(400, 45)); }
+
 QSize ClientSizeFor(const Bitmap& picture) { return {std::max(picture.Width(), MinimumClientWidth), picture.Height()}; }
 
 QFont WindowFont() {
@@ -108,7 +106,7 @@ void PaintView(QPainter& painter, const TViewContent& view, const QRect& area) {
 
     PaintFrame(painter, view.Selection, part);
 
-    if (part.intersects(TextBox)) {
+    if (part.intersects(TextBoxAt(view.VisibleOrigin))) {
         QFont font = WindowFont();
         font.setBold(true);
         painter.setFont(font);
@@ -116,8 +114,9 @@ void PaintView(QPainter& painter, const TViewContent& view, const QRect& area) {
         painter.setBackgroundMode(Qt::TransparentMode);
         const int ascent = painter.fontMetrics().ascent();
         const auto [widthLine, heightLine] = SelectionSizeText(view.Selection);
-        painter.drawText(10, 10 + ascent, widthLine);
-        painter.drawText(10, 25 + ascent, heightLine);
+        const QPoint origin = view.VisibleOrigin;
+        painter.drawText(origin.x() + 10, origin.y() + 10 + ascent, widthLine);
+        painter.drawText(origin.x() + 10, origin.y() + 25 + ascent, heightLine);
     }
     if (view.CornerMark) {
         const QPoint mark = *view.CornerMark;
@@ -136,8 +135,8 @@ QImage ComposeView(const TViewContent& view) {
     return image;
 }
 
-QRegion SelectionChange(const TRect& before, const TRect& after) {
-    QRegion region(TextBox);
+QRegion SelectionChange(const TRect& before, const TRect& after, QPoint visibleOrigin) {
+    QRegion region(TextBoxAt(visibleOrigin));
     for (const TRect& selection : {before, after}) {
         const QRect outer = FrameReach(selection);
         const QRect inner = FrameOf(selection).adjusted(2, 2, -1, -1);

@@ -25,10 +25,13 @@ QFont WindowFont();
 // What the client area shows: mid grey, the picture unscaled at the origin, the selection
 // frame (black 3 px, then yellow dotted 1 px), the two lines of selection size in white
 // bold, and the corner mark of a press, if any. `Selection` must already be normalised.
+// The text keeps to the visible part of a view larger than the window: it sits 10 pixels in
+// from the visible part's top-left corner, `VisibleOrigin` in client coordinates.
 struct TViewContent {
     const Bitmap& Picture;
     TRect Selection;
     std::optional<QPoint> CornerMark;
+    QPoint VisibleOrigin{0, 0};
 };
 
 // Paints `area` (client coordinates) of the view with `painter`, whose origin is the
@@ -40,7 +43,14 @@ QImage ComposeView(const TViewContent& view);
 
 // The part of the client area that changes when the selection frame and text go from
 // `before` to `after`: the borders of both frames and the text lines.
-QRegion SelectionChange(const TRect& before, const TRect& after);
+QRegion SelectionChange(const TRect& before, const TRect& after, QPoint visibleOrigin = {0, 0});
+
+// Every pixel the frame's pens may touch: one either side of the border, and for a frame one
+// pixel across, the mitre spikes too (at most the pen width times the mitre limit).
+QRect FrameReach(const TRect& selection);
+
+// The box that holds the two text lines, generous so that any width of the numbers fits.
+QRect TextBoxAt(QPoint visibleOrigin);
 
 // The two lines of selection size the view shows, the number of pixels across and down,
 // borders included.

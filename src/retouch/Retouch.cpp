@@ -16,6 +16,7 @@
 
 #include "PictureFile.h"
 #include "QtPicture.h"
+#include "ToolGlyphs.h"
 #include "Tools.h"
 #include "WindowFit.h"
 
@@ -96,15 +97,29 @@ TRetouchForm::TRetouchForm()
     DarkenRadioButton = ToolButton("&Darken", "Darken tool");
     SizeScrollBar = ToolBar(group, "Size of tool");
     OpacityScrollBar = ToolBar(group, "Opacity of airbrush");
-    auto* tools = new QVBoxLayout(group);
-    tools->addWidget(eyedropper);
-    tools->addWidget(AirBrushRadioButton);
-    tools->addWidget(LightenRadioButton);
-    tools->addWidget(DarkenRadioButton);
-    tools->addWidget(new QLabel(QStringLiteral("Size")));
-    tools->addWidget(SizeScrollBar);
-    tools->addWidget(new QLabel(QStringLiteral("Opacity")));
-    tools->addWidget(OpacityScrollBar);
+    // Each tool with its picture beside it; the eyedropper's says which button picks a colour.
+    auto* tools = new QGridLayout(group);
+    const struct {
+        QLabel*& Icon;
+        ToolGlyph Glyph;
+        const char* Hint;
+        QWidget* Beside;
+    } rows[] = {{Image4, ToolGlyph::Eyedropper, "Eyedropper", eyedropper},
+                {Image1, ToolGlyph::Airbrush, "Airbrush", AirBrushRadioButton},
+                {Image2, ToolGlyph::Lighten, "Lighten", LightenRadioButton},
+                {Image3, ToolGlyph::Darken, "Darken", DarkenRadioButton}};
+    int row = 0;
+    for (const auto& tool : rows) {
+        tool.Icon = new QLabel;
+        tool.Icon->setPixmap(ToolPicture(tool.Glyph));
+        tool.Icon->setToolTip(QString::fromLatin1(tool.Hint));
+        tools->addWidget(tool.Icon, row, 0);
+        tools->addWidget(tool.Beside, row++, 1);
+    }
+    tools->addWidget(new QLabel(QStringLiteral("Size")), row++, 0, 1, 2);
+    tools->addWidget(SizeScrollBar, row++, 0, 1, 2);
+    tools->addWidget(new QLabel(QStringLiteral("Opacity")), row++, 0, 1, 2);
+    tools->addWidget(OpacityScrollBar, row, 0, 1, 2);
 
     PageControl = new QTabWidget;
     auto* rgbPage = new QWidget;

@@ -8,6 +8,7 @@
 #include "Bitmap.h"
 #include "ColorControls.h"
 
+class QLabel;
 class QPushButton;
 class QRadioButton;
 class QScrollArea;
@@ -38,6 +39,8 @@ public:
     void ReloadButtonClick();
 
     QRadioButton *AirBrushRadioButton, *LightenRadioButton, *DarkenRadioButton;
+    // The tools' pictures: airbrush, lighten, darken, and the eyedropper's.
+    QLabel *Image1, *Image2, *Image3, *Image4;
     QScrollBar *SizeScrollBar, *OpacityScrollBar;
     QPushButton *OKButton, *CancelButton, *ReloadButton;
     QTabWidget* PageControl;

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QPushButton>
 #include <QTest>
+#include <QWindow>
 #include <fstream>
 
 #include "CaptureLibrary.h"
@@ -53,10 +54,19 @@ bool AppTest::Enabled(const std::string& action) {
     return a && a->isEnabled();
 }
 
-void AppTest::PressCancelInEveryProgressDialog() {
+void AppTest::PressCancelInEveryProgressDialog(CancelBy how) {
     Main().LongCommands.DialogDelay = 0;
-    Main().LongCommands.OnDialogShown = [this](QWidget& dialog) {
+    Main().LongCommands.OnDialogShown = [this, how](QWidget& dialog) {
         ++cancelledDialogs;
-        QTest::mouseClick(dialog.findChild<QPushButton*>(), Qt::LeftButton);
+        QWindow* window = dialog.windowHandle();
+        ASSERT_NE(window, nullptr);
+        const QPushButton* button = dialog.findChild<QPushButton*>();
+        switch (how) {
+            case CancelBy::Click:
+                QTest::mouseClick(window, Qt::LeftButton, {}, button->mapTo(&dialog, button->rect().center()));
+                break;
+            case CancelBy::Escape: QTest::keyClick(window, Qt::Key_Escape); break;
+            case CancelBy::CloseBox: window->close(); break;
+        }
     };
 }

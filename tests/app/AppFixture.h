@@ -23,9 +23,11 @@ protected:
     void Start(const std::string& argument = "");
 
     TMainForm& Main() { return *forms->MainForm; }
-    // From now on every long command's progress dialog shows at once and its Cancel is pressed;
-    // the count of dialogs shown so far is in cancelledDialogs.
-    void PressCancelInEveryProgressDialog();
+    // From now on every long command's progress dialog shows at once and is cancelled by real
+    // input to its window, as the window system delivers it: a click on Cancel, Escape, or its
+    // close box; the count of dialogs shown so far is in cancelledDialogs.
+    enum class CancelBy { Click, Escape, CloseBox };
+    void PressCancelInEveryProgressDialog(CancelBy how = CancelBy::Click);
     int cancelledDialogs = 0;
     bool Enabled(const std::string& action);
 

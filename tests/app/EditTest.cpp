@@ -161,3 +161,27 @@ TEST_F(AppTest, PasteReadsPicturesOtherProgramsOffer) {
     }
     EXPECT_EQ(Main().WorkingImage.Height(), 4);
 }
+
+// Another program's transparent picture comes as a PNG and as Qt's own decoded image: either
+// way its transparent parts show white, as when the file is opened.
+TEST_F(AppTest, APastedTransparentPictureLiesOnWhite) {
+    Start();
+    QImage image(2, 1, QImage::Format_ARGB32);
+    image.setPixel(0, 0, qRgba(0, 0, 0, 0));
+    image.setPixel(1, 0, qRgba(255, 0, 0, 128));
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    for (const bool encoded : {true, false}) {
+        SCOPED_TRACE(encoded ? "PNG and decoded image offered" : "decoded image only");
+        auto* data = new QMimeData;
+        if (encoded) data->setData(QStringLiteral("image/png"), png);
+        data->setImageData(image);
+        QApplication::clipboard()->setMimeData(data);
+        Main().PasteMenuClick();
+        EXPECT_TRUE(ui.Take().empty());
+        EXPECT_EQ(Main().WorkingImage.GetColor(0, 0), PackColor(255, 255, 255));
+        EXPECT_EQ(Main().WorkingImage.GetColor(1, 0), PackColor(255, 127, 127));
+    }
+}

@@ -136,3 +136,35 @@ TEST_F(AppTest, PaletteCancelKeepsUndoAndTheColourStays) {
     EXPECT_EQ(palette.Colors.RLabel->text(), "marker");
     EXPECT_EQ(palette.Colors.SwatchColor(), PackColor(0, 0, 0));
 }
+
+// Each tool shows its picture beside it, the eyedropper's beside the words that say which
+// button picks a colour.
+TEST_F(AppTest, RetouchToolsShowTheirPictures) {
+    Start(WriteBmp("start.bmp", Bitmap(60, 40)));
+    Main().RetouchMenuClick();
+    TRetouchForm& retouch = *forms->RetouchForm;
+    QLabel* words = nullptr;
+    for (QLabel* label : retouch.findChildren<QLabel*>())
+        if (label->text() == "Right mouse button") words = label;
+    ASSERT_NE(words, nullptr);
+    const struct {
+        QLabel* Icon;
+        const char* Hint;
+        QWidget* Beside;
+    } tools[] = {{retouch.Image1, "Airbrush", retouch.AirBrushRadioButton},
+                 {retouch.Image2, "Lighten", retouch.LightenRadioButton},
+                 {retouch.Image3, "Darken", retouch.DarkenRadioButton},
+                 {retouch.Image4, "Eyedropper", words}};
+    for (const auto& tool : tools) {
+        SCOPED_TRACE(tool.Hint);
+        ASSERT_NE(tool.Icon, nullptr);
+        EXPECT_FALSE(tool.Icon->pixmap().isNull());
+        EXPECT_EQ(tool.Icon->toolTip(), tool.Hint);
+        EXPECT_TRUE(tool.Icon->isVisible());
+        // On the same line as its tool, to its left.
+        const QRect icon = tool.Icon->geometry(), beside = tool.Beside->geometry();
+        EXPECT_LT(icon.right(), beside.left());
+        EXPECT_TRUE(icon.top() <= beside.center().y() && beside.center().y() <= icon.bottom());
+    }
+    retouch.CancelButton->click();
+}

@@ -1,0 +1,163 @@
+#!/usr/bin/env bash
+# Drives the program on a real X server (Xvfb), with or without a window manager (openbox),
+# by real input (xdotool): what only a real desktop shows. Everything it starts runs in a
+# private folder and is stopped by its PID.
+#
+#   desktop-check.sh PROGRAM CHECK
+#
+#   fit       under openbox, a picture taller than the screen opened from the command line:
+#             the framed window stays on the screen
+#   stacking  under openbox, the box of a window kept on top (a formula error of the custom
+#             filter window) shows above that window
+#   focus     without a window manager, the main window has the keyboard focus again after a
+#             menu command that showed a box
+set -euo pipefail
+program=$(realpath "$1")
+check=$2
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+    local pid
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+# Polls `condition` (a command) for up to `seconds`.
+wait_for() {
+    local seconds=$1
+    shift
+    local end=$((SECONDS + seconds))
+    until "$@" >/dev/null 2>&1; do
+        [ $SECONDS -lt $end ] || return 1
+        sleep 0.2
+    done
+}
+
+# A 24-bit BMP of black pixels, written with the shell alone.
+write_bmp() {
+    local path=$1 width=$2 height=$3
+    local row=$(((width * 3 + 3) / 4 * 4))
+    local size=$((row * height))
+    le32() { printf "\\x$(printf %02x $(($1 & 255)))\\x$(printf %02x $(($1 >> 8 & 255)))\\x$(printf %02x $(($1 >> 16 & 255)))\\x$(printf %02x $(($1 >> 24 & 255)))"; }
+    {
+        printf 'BM'
+        le32 $((54 + size))
+        le32 0
+        le32 54
+        le32 40
+        le32 "$width"
+        le32 "$height"
+        printf '\x01\x00\x18\x00'
+        le32 0
+        le32 "$size"
+        le32 2835
+        le32 2835
+        le32 0
+        le32 0
+        head -c "$size" /dev/zero
+    } >"$path"
+}
+
+# A display of our own: Xvfb picks a free number and tells it.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+pids+=($!)
+wait_for 20 test -s "$work/display" || fail "Xvfb did not start"
+export DISPLAY=":$(cat "$work/display")"
+SCREEN_HEIGHT=1024
+
+start_window_manager() {
+    mkdir -p "$work/config"
+    HOME=$work XDG_CONFIG_HOME=$work/config openbox --sm-disable >"$work/openbox.log" 2>&1 &
+    pids+=($!)
+    wait_for 20 xprop -root _NET_SUPPORTING_WM_CHECK || fail "openbox did not start"
+}
+
+# Starts the program on `picture` and prints its main window's id once it shows.
+start_program() {
+    HOME=$work QT_QPA_PLATFORM=xcb "$program" "$@" >"$work/program.log" 2>&1 &
+    pids+=($!)
+    wait_for 60 xdotool search --onlyvisible --name '^Corvalux - ' || fail "the main window did not show"
+    sleep 1  # let the window manager place and frame it
+    xdotool search --onlyvisible --name '^Corvalux - ' | head -1
+}
+
+# The window's client rectangle on the screen: x y width height.
+geometry() {
+    xwininfo -id "$1" | awk '/Absolute upper-left X/{x=$NF} /Absolute upper-left Y/{y=$NF}
+        /^  Width/{w=$NF} /^  Height/{h=$NF} END{print x, y, w, h}'
+}
+
+# The frame's extents a window manager reports: left right top bottom.
+frame_extents() {
+    xprop -id "$1" _NET_FRAME_EXTENTS | sed -n 's/.*= *//p' | tr -d ','
+}
+
+case $check in
+fit)
+    start_window_manager
+    write_bmp "$work/tall.bmp" 600 1500
+    main=$(start_program "$work/tall.bmp")
+    read -r _ y _ h < <(geometry "$main")
+    read -r _ _ top bottom < <(frame_extents "$main")
+    [ $((y - top)) -ge 0 ] || fail "the frame's top is above the screen (y $y, title $top)"
+    [ $((y + h + bottom)) -le $SCREEN_HEIGHT ] ||
+        fail "the framed window ends at $((y + h + bottom)), below the screen's $SCREEN_HEIGHT"
+    ;;
+stacking)
+    start_window_manager
+    write_bmp "$work/small.bmp" 64 48
+    main=$(start_program "$work/small.bmp")
+    xdotool windowactivate --sync "$main"
+    # Filters > Custom filter, by keyboard.
+    xdotool key alt+i c Return
+    wait_for 20 xdotool search --onlyvisible --name '^Custom filter' || fail "the custom filter window did not show"
+    custom=$(xdotool search --onlyvisible --name '^Custom filter' | head -1)
+    xdotool windowactivate --sync "$custom" || true
+    # A formula with a mistake, then OK: the window says what is wrong in a box.
+    xdotool type --delay 50 'R1+'
+    xdotool key Tab
+    xdotool type --delay 50 'G1'
+    xdotool key Tab
+    xdotool type --delay 50 'B1'
+    xdotool key alt+o
+    wait_for 20 xdotool search --onlyvisible --name '^Information$' || fail "no box showed"
+    sleep 0.5
+    box=$(xdotool search --onlyvisible --name '^Information$' | head -1)
+    stacking=$(xprop -root _NET_CLIENT_LIST_STACKING | sed -n 's/.*# //p' | tr -d ',')
+    position() {
+        local i=0 id
+        for id in $stacking; do
+            [ $((id)) -eq $(($1)) ] && echo $i && return
+            i=$((i + 1))
+        done
+        echo -1
+    }
+    [ "$(position "$box")" -gt "$(position "$custom")" ] ||
+        fail "the box ($box) is below the custom filter window ($custom): $stacking"
+    ;;
+focus)
+    write_bmp "$work/small.bmp" 64 48
+    main=$(start_program "$work/small.bmp")
+    xdotool windowfocus --sync "$main"
+    # Filters > Statistics (the first item), by keyboard, and its box closed with Return.
+    xdotool key alt+i Return
+    wait_for 20 xdotool search --onlyvisible --name '^Information$' || fail "the statistics box did not show"
+    xdotool key Return
+    wait_for 20 sh -c "! xdotool search --onlyvisible --name '^Information$'" || fail "the box did not close"
+    sleep 1
+    focused=$(xdotool getwindowfocus)
+    [ $((focused)) -eq $((main)) ] || fail "the focus is on window $focused, not on the main window $main"
+    ;;
+*)
+    echo "unknown check: $check" >&2
+    exit 2
+    ;;
+esac
+echo "ok: $check"
