@@ -107,6 +107,7 @@ TW_UINT32 TManager::IdOf(const std::string& device) {
 
 void TManager::SetSources(const std::vector<TDeviceInfo>& devices) {
     const std::vector<std::string> names = SourceNames(devices);
+    const std::vector<std::string> titles = SourceNames(devices, WholeName);
     sources_.emplace();
     for (std::size_t i = 0; i < devices.size(); ++i) {
         TW_IDENTITY identity{};
@@ -119,7 +120,7 @@ void TManager::SetSources(const std::vector<TDeviceInfo>& devices) {
         CopyName(identity.Manufacturer, devices[i].Vendor);
         CopyName(identity.ProductFamily, devices[i].Model);
         CopyName(identity.ProductName, names[i]);
-        sources_->push_back({identity, devices[i].Name});
+        sources_->push_back({identity, devices[i].Name, titles[i]});
     }
 }
 
@@ -194,7 +195,7 @@ TW_UINT16 TManager::OpenSource(TW_IDENTITY& identity) {
             QString::fromStdString("The scanner " + entry->Device + " could not be opened.\n\n" + failure.Message));
         return Fail(failure.Condition == TWCC_SUCCESS ? TWCC_BUMMER : failure.Condition);
     }
-    source_ = std::make_unique<TSaneSource>(std::move(device), entry->Identity);
+    source_ = std::make_unique<TSaneSource>(std::move(device), entry->Identity, entry->Title);
     identity = entry->Identity;
     return TWRC_SUCCESS;
 }

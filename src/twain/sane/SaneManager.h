@@ -26,6 +26,7 @@ private:
     struct TSourceEntry {
         TW_IDENTITY Identity;
         std::string Device;
+        std::string Title;  // the whole name, for the source's dialog
     };
 
     TW_UINT16 Fail(TW_UINT16 condition);

@@ -27,8 +27,8 @@ std::vector<TPixelKind> KindsOf(const TDeviceOptions& options) {
 }
 }  // namespace
 
-TSaneSource::TSaneSource(std::unique_ptr<TSaneDevice> device, const TW_IDENTITY& identity)
-    : device_(std::move(device)), identity_(identity) {
+TSaneSource::TSaneSource(std::unique_ptr<TSaneDevice> device, const TW_IDENTITY& identity, std::string title)
+    : device_(std::move(device)), identity_(identity), title_(std::move(title)) {
     options_ = device_->ReadOptions();
     caps_.Kinds = KindsOf(options_);
     // Colour where the device has it: a photo program's first wish.
@@ -100,8 +100,8 @@ TW_UINT16 TSaneSource::Enable(TW_USERINTERFACE* ui) {
     // anyway and says so.
     const TW_UINT16 answer = ui->ShowUI ? TWRC_SUCCESS : TWRC_CHECKSTATUS;
     ui->ShowUI = TW_TRUE;
-    dialog_ = std::make_unique<TSourceDialog>(LiveWidget(ui->hParent), QString::fromLatin1(identity_.ProductName),
-                                              options_, settings_);
+    dialog_ =
+        std::make_unique<TSourceDialog>(LiveWidget(ui->hParent), QString::fromStdString(title_), options_, settings_);
     dialog_->OnScan = [this] { ScanPressed(); };
     dialog_->OnCancel = [this] { CancelPressed(); };
     dialog_->OnClose = [this] { ClosePressed(); };

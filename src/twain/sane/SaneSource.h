@@ -23,7 +23,8 @@ class TSourceDialog;
 
 class TSaneSource {
 public:
-    TSaneSource(std::unique_ptr<TSaneDevice> device, const TW_IDENTITY& identity);
+    // `title` names the device in its dialog, whole where the identity's name is cut.
+    TSaneSource(std::unique_ptr<TSaneDevice> device, const TW_IDENTITY& identity, std::string title);
     ~TSaneSource();
     TSaneSource(const TSaneSource&) = delete;
     TSaneSource& operator=(const TSaneSource&) = delete;
@@ -60,6 +61,7 @@ private:
 
     std::unique_ptr<TSaneDevice> device_;
     TW_IDENTITY identity_;
+    std::string title_;
     TDeviceOptions options_;
     TScanSettings settings_;
     TCapabilities caps_;

@@ -77,7 +77,7 @@ void TSelectSourceDialog::Listed(SANE_Status status, std::vector<TDeviceInfo> de
             "(usually as a member of the \"scanner\" group).");
         return;
     }
-    const std::vector<std::string> names = SourceNames(*devices_);
+    const std::vector<std::string> names = SourceNames(*devices_, WholeName);
     int chosen = 0;
     for (std::size_t i = 0; i < devices_->size(); ++i) {
         const TDeviceInfo& d = (*devices_)[i];

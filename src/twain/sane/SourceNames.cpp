@@ -15,7 +15,7 @@ std::string CutName(std::string_view text, std::size_t limit) {
 }
 
 std::string SourceName(const std::string& vendor, const std::string& model, const std::string& type,
-                       const std::string& device) {
+                       const std::string& device, std::size_t limit) {
     std::string name;
     for (const std::string* part : {&vendor, &model, &type}) {
         const std::size_t first = part->find_first_not_of(" \t");
@@ -24,10 +24,10 @@ std::string SourceName(const std::string& vendor, const std::string& model, cons
         if (!name.empty()) name += ' ';
         name += part->substr(first, last - first + 1);
     }
-    return CutName(name.empty() ? device : name);
+    return CutName(name.empty() ? device : name, limit);
 }
 
-std::vector<std::string> UniqueNames(const std::vector<std::string>& names) {
+std::vector<std::string> UniqueNames(const std::vector<std::string>& names, std::size_t limit) {
     std::vector<std::string> unique;
     std::map<std::string, int> seen;
     for (const std::string& name : names) {
@@ -37,15 +37,15 @@ std::vector<std::string> UniqueNames(const std::vector<std::string>& names) {
             continue;
         }
         const std::string suffix = " #" + std::to_string(count);
-        unique.push_back(CutName(name, NameLength - suffix.size()) + suffix);
+        unique.push_back(CutName(name, limit - suffix.size()) + suffix);
     }
     return unique;
 }
 
-std::vector<std::string> SourceNames(const std::vector<TDeviceInfo>& devices) {
+std::vector<std::string> SourceNames(const std::vector<TDeviceInfo>& devices, std::size_t limit) {
     std::vector<std::string> names;
-    for (const TDeviceInfo& d : devices) names.push_back(SourceName(d.Vendor, d.Model, d.Type, d.Name));
-    return UniqueNames(names);
+    for (const TDeviceInfo& d : devices) names.push_back(SourceName(d.Vendor, d.Model, d.Type, d.Name, limit));
+    return UniqueNames(names, limit);
 }
 
 void CopyName(TW_STR32& field, std::string_view text) {

@@ -143,8 +143,10 @@ TEST_F(ProgramScanTest, CancelledSelectionScansFromTheDefaultSource) {
               auto* dialog = qobject_cast<QDialog*>(VisibleWindow("SelectSourceDialog"));
               auto* list = Child<QListWidget>(dialog, "SourceList");
               if (!list || !list->isEnabled()) return false;
-              // The default is the one offered.
+              // The default is the one offered; the names are whole, longer than a TWAIN name.
               EXPECT_EQ(list->currentItem()->data(Qt::UserRole).toString(), "test:1");
+              EXPECT_EQ(list->item(0)->text().toStdString(), "Noname frontend-tester virtual device  (test:0)");
+              EXPECT_EQ(list->item(1)->text().toStdString(), "Noname frontend-tester virtual device #2  (test:1)");
               QTest::mouseClick(Child<QPushButton>(dialog, "CancelButton"), Qt::LeftButton);
               return true;
           },
@@ -155,7 +157,7 @@ TEST_F(ProgramScanTest, CancelledSelectionScansFromTheDefaultSource) {
               return true;
           },
           PressScan("Grey", 50)});
-    EXPECT_EQ(title, "Noname frontend-tester virtua #2");
+    EXPECT_EQ(title, "Noname frontend-tester virtual device #2");
     EXPECT_EQ(Main().WorkingImage.Width(), 157);
 }
 

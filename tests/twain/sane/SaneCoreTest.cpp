@@ -147,6 +147,12 @@ TEST(SourceNamesTest, NamesAreCutTo32CharactersAndMadeUnique) {
     EXPECT_EQ(CutName(std::string(30, 'a') + "\xC3\xA4z"), std::string(30, 'a') + "\xC3\xA4");
     EXPECT_EQ(UniqueNames({"A", "B", "A", std::string(32, 'x'), std::string(32, 'x'), "A"}),
               (std::vector<std::string>{"A", "B", "A #2", std::string(32, 'x'), std::string(29, 'x') + " #2", "A #3"}));
+    // Two devices of one model: cut to TWAIN names, or whole for a window.
+    const std::vector<TDeviceInfo> twins(2, {"test:0", "Noname", "frontend-tester", "virtual device"});
+    EXPECT_EQ(SourceNames(twins),
+              (std::vector<std::string>{"Noname frontend-tester virtual d", "Noname frontend-tester virtua #2"}));
+    EXPECT_EQ(SourceNames(twins, WholeName), (std::vector<std::string>{"Noname frontend-tester virtual device",
+                                                                       "Noname frontend-tester virtual device #2"}));
     TW_STR32 field;
     std::memset(field, 'z', sizeof field);
     CopyName(field, std::string(40, 'q'));
