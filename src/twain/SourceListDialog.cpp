@@ -21,12 +21,12 @@ TSourceListDialog::TSourceListDialog(QWidget* parent, const std::vector<TTwainSo
     list_ = new QTreeWidget(this);
     list_->setObjectName("SourceList");
     list_->setRootIsDecorated(false);
-    list_->setHeaderLabels({"Source", "Manufacturer", "Family"});
+    list_->setHeaderLabels({"Source", "Manufacturer", "Family", "Version"});
     list_->setMinimumSize(420, 160);
     for (const TTwainSourceEntry& source : sources)
         new QTreeWidgetItem(list_,
                             {QString::fromStdString(source.ProductName), QString::fromStdString(source.Manufacturer),
-                             QString::fromStdString(source.ProductFamily)});
+                             QString::fromStdString(source.ProductFamily), QString::fromStdString(source.Version)});
     list_->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     auto* buttons = new QDialogButtonBox(this);
     ok_ = buttons->addButton(QDialogButtonBox::Ok);

@@ -1,6 +1,7 @@
 #pragma once
 // The program's own list of TWAIN sources, for managers that have no selection box: each
-// source's product name, manufacturer and family, the default chosen first.
+// source's product name, manufacturer, family and version (two sources of one product differ
+// there), the default chosen first.
 #include <QDialog>
 #include <optional>
 #include <vector>

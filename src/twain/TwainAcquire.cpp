@@ -113,9 +113,7 @@ bool NoSourceFound = false;
 // sources. The pick is opened by the acquisitions that follow.
 bool PickFromList(const TSourceList& list, TWindowHandle window) {
     std::vector<TTwainSourceEntry> entries;
-    for (const TW_IDENTITY& source : list.Sources)
-        entries.push_back(
-            {SourceText(source.ProductName), SourceText(source.Manufacturer), SourceText(source.ProductFamily)});
+    for (const TW_IDENTITY& source : list.Sources) entries.push_back(SourceEntry(source));
     const std::optional<int> picked = Ui ? Ui->ChooseSource(entries, list.Default, WidgetOf(window)) : std::nullopt;
     NoSourceFound = entries.empty();
     if (!picked || *picked < 0 || *picked >= int(entries.size())) return false;

@@ -110,9 +110,9 @@ bool DoOpenDSM(TWindowHandle window) {
 bool DoOpenDS() {
     if (SessionState == 3) {
         if (PickedSource) {
-            // By name: the Id the list gave may not survive closing the manager.
+            // The identity as the manager listed it, Id and all: the Id tells the manager
+            // which source is meant where two share a product name.
             SourceIdentity = *PickedSource;
-            SourceIdentity.Id = 0;
         } else {
             // An empty name and Id 0 ask the manager for its default source.
             SourceIdentity.Id = 0;

@@ -22,8 +22,9 @@ extern TW_HANDLE ResultHandle;
 extern TTwainUserInterface* Ui;
 // The open manager speaks TWAIN 2: it set DF_DSM2 in the program's identity at MSG_OPENDSM.
 extern bool Manager2;
-// The source the user picked from the program's own list, opened in place of the manager's
-// default by the acquisitions that follow; none after a selection that picked nothing.
+// The source the user picked from the program's own list, as the manager listed it, opened
+// by its Id in place of the manager's default by the acquisitions that follow; none after a
+// selection that picked nothing.
 extern std::optional<TW_IDENTITY> PickedSource;
 // The last message a 2.x manager passed on through the callback, not yet acted on.
 extern std::atomic<TW_UINT16> CallbackMessage;

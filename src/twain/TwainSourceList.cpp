@@ -13,9 +13,21 @@ bool SameSource(const TW_IDENTITY& a, const TW_IDENTITY& b) {
     if (a.Id != 0 && b.Id != 0) return a.Id == b.Id;
     return std::strncmp(a.ProductName, b.ProductName, sizeof a.ProductName) == 0;
 }
+
+// A TW_STR32 field as text: up to its first NUL, never past its 34 bytes.
+std::string SourceText(const TW_STR32& field) { return std::string(field, strnlen(field, sizeof field)); }
+
+std::string VersionText(const TW_VERSION& version) {
+    const std::string number = std::to_string(version.MajorNum) + "." + std::to_string(version.MinorNum);
+    const std::string info = SourceText(version.Info);
+    return info.empty() ? number : number + " (" + info + ")";
+}
 }  // namespace
 
-std::string SourceText(const TW_STR32& field) { return std::string(field, strnlen(field, sizeof field)); }
+TTwainSourceEntry SourceEntry(const TW_IDENTITY& source) {
+    return {SourceText(source.ProductName), SourceText(source.Manufacturer), SourceText(source.ProductFamily),
+            VersionText(source.Version)};
+}
 
 TSourceList ListSources() {
     TSourceList list;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "TwainTypes.h"
+#include "TwainUserInterface.h"
 
 namespace twain {
 
@@ -17,7 +18,7 @@ struct TSourceList {
 // MSG_GETDEFAULT for the one to choose first. Entered in state 3.
 TSourceList ListSources();
 
-// A TW_STR32 field as text: up to its first NUL, never past its 34 bytes.
-std::string SourceText(const TW_STR32& field);
+// A source as the program's own list shows it.
+TTwainSourceEntry SourceEntry(const TW_IDENTITY& source);
 
 }  // namespace twain

@@ -11,6 +11,7 @@ struct TTwainSourceEntry {
     std::string ProductName;
     std::string Manufacturer;
     std::string ProductFamily;
+    std::string Version;  // "major.minor (info)": what tells two sources of one product apart
     bool operator==(const TTwainSourceEntry&) const = default;
 };
 

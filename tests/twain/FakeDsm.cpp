@@ -9,7 +9,8 @@
 //                            first line it does not understand
 //   FakeDsm_Report(what)     "log" (one triplet a line), "live" (handles not yet freed),
 //                            "faults" (double or locked frees), "handles" (in transfer
-//                            order), "opened" (the source last opened), "parent" (the window
+//                            order), "opened" (the source last opened), "openedid" (its
+//                            Id), "parent" (the window
 //                            of MSG_OPENDSM), "hparent" (of MSG_ENABLEDS), "origin" (the
 //                            program's version and data groups, and its product name),
 //                            "app2" (1 when the program's identity carried DF_APP2),
@@ -28,6 +29,8 @@
 //   select refuse                                  no selection box: TWCC_BADPROTOCOL
 //   select nosource                                no source installed: TWCC_NODS
 //   sources none                                   MSG_GETFIRST finds no source
+//   sources twins                                  A and B share the product name "Fake
+//                                                  Source"; a name then finds A
 //   default <A|B>                                  the manager's default source
 //   open failure
 //   enable failure | enable checkstatus
@@ -92,6 +95,7 @@ struct TFake {
     std::map<std::string, int> Failures;
     bool Manager2 = false;
     bool NoSources = false;
+    bool Twins = false;
     // Session.
     int State = 2;  // loaded
     std::string DefaultSource = "A";
@@ -132,8 +136,14 @@ TW_UINT32 SourceId(const std::string& name) { return name == "A" ? 2 : 3; }
 
 // "A", "B", or their product names, to the source's letter; empty for no such source.
 std::string SourceLetter(const std::string& name) {
-    if (name == "A" || name == "Fake Source A") return "A";
+    if (name == "A" || name == "Fake Source A" || (Fake.Twins && name == "Fake Source")) return "A";
     if (name == "B" || name == "Fake Source B") return "B";
+    return "";
+}
+
+std::string SourceLetter(TW_UINT32 id) {
+    for (const char* letter : {"A", "B"})
+        if (SourceId(letter) == id) return letter;
     return "";
 }
 
@@ -211,7 +221,11 @@ void FillIdentity(TW_IDENTITY& identity, const std::string& source) {
     identity.ProtocolMajor = 1;
     identity.ProtocolMinor = 6;
     identity.SupportedGroups = DG_CONTROL | DG_IMAGE;
-    std::snprintf(identity.ProductName, sizeof identity.ProductName, "Fake Source %s", source.c_str());
+    identity.Version.MajorNum = source == "A" ? 1 : 2;
+    identity.Version.MinorNum = source == "A" ? 0 : 3;
+    std::snprintf(identity.Version.Info, sizeof identity.Version.Info, "Fake build %s", source.c_str());
+    std::snprintf(identity.ProductName, sizeof identity.ProductName, Fake.Twins ? "Fake Source" : "Fake Source %s",
+                  source.c_str());
     std::snprintf(identity.Manufacturer, sizeof identity.Manufacturer, "Fake Makers %s", source.c_str());
     std::snprintf(identity.ProductFamily, sizeof identity.ProductFamily, "Fake Family %s", source.c_str());
 }
@@ -298,8 +312,11 @@ TW_UINT16 ManagerTriplet(pTW_IDENTITY origin, TW_UINT16 dat, TW_UINT16 msg, TW_M
         if (Fake.OpenFails) return Fail(TWCC_NODS);
         auto* identity = static_cast<pTW_IDENTITY>(data);
         const std::string asked = identity->ProductName;
-        // Id 0 and an empty name ask for the default source.
-        const std::string source = identity->Id == 0 && asked.empty() ? Fake.DefaultSource : SourceLetter(asked);
+        // An Id the manager gave picks the source; else a name does, and Id 0 with an empty
+        // name asks for the default source.
+        const std::string source = identity->Id != 0 ? SourceLetter(identity->Id)
+                                   : asked.empty()   ? Fake.DefaultSource
+                                                     : SourceLetter(asked);
         if (source.empty()) return Fail(TWCC_NODS);
         FillIdentity(*identity, source);
         Fake.OpenedSource = identity->ProductName;
@@ -454,7 +471,12 @@ bool ParseLine(const std::string& line) {
         return false;
     }
     if (verb == "manager") return (in >> what) && what == "2" && (Fake.Manager2 = true);
-    if (verb == "sources") return (in >> what) && what == "none" && (Fake.NoSources = true);
+    if (verb == "sources") {
+        in >> what;
+        Fake.NoSources = what == "none";
+        Fake.Twins = what == "twins";
+        return Fake.NoSources || Fake.Twins;
+    }
     if (verb == "default") return (in >> Fake.DefaultSource) && !SourceLetter(Fake.DefaultSource).empty();
     if (verb == "open") return (in >> what) && what == "failure" && (Fake.OpenFails = true);
     if (verb == "enable") {
@@ -598,6 +620,8 @@ FAKE_EXPORT const char* FakeDsm_Report(const char* what) {
         for (void* handle : Fake.Handed) out << handle << "\n";
     } else if (key == "opened") {
         out << Fake.OpenedSource;
+    } else if (key == "openedid") {
+        out << Fake.OpenedId;
     } else if (key == "parent") {
         out << Fake.Parent;
     } else if (key == "hparent") {

@@ -1,10 +1,13 @@
 // The session layer with the managers Linux has: one without a selection box (the program's
 // own list), one with no source at all, and a TWAIN 2 manager that calls the program back.
 #include <QApplication>
+#include <QPushButton>
 #include <QTimer>
+#include <QTreeWidget>
+#include <QtTest/QTest>
 
-#include "TwainFixture.h"
 #include "Scan.h"
+#include "TwainFixture.h"
 
 namespace {
 using Log = std::vector<std::string>;
@@ -18,8 +21,15 @@ Log Join(std::initializer_list<Log> parts) {
 const Log Closing = {"USERINTERFACE/DISABLEDS", "IDENTITY/CLOSEDS", "PARENT/CLOSEDSM"};
 const Log OwnList = {"PARENT/OPENDSM",   "IDENTITY/USERSELECT FAILURE", "STATUS/GET@manager",  "IDENTITY/GETFIRST",
                      "IDENTITY/GETNEXT", "IDENTITY/GETNEXT ENDOFLIST",  "IDENTITY/GETDEFAULT", "PARENT/CLOSEDSM"};
-const TTwainSourceEntry SourceA{"Fake Source A", "Fake Makers A", "Fake Family A"};
-const TTwainSourceEntry SourceB{"Fake Source B", "Fake Makers B", "Fake Family B"};
+const TTwainSourceEntry SourceA{"Fake Source A", "Fake Makers A", "Fake Family A", "1.0 (Fake build A)"};
+const TTwainSourceEntry SourceB{"Fake Source B", "Fake Makers B", "Fake Family B", "2.3 (Fake build B)"};
+
+// The program's own list as the user sees it: the real dialog.
+struct TRealList : TRecordedBoxes {
+    std::optional<int> ChooseSource(const std::vector<TTwainSourceEntry>& sources, int chosen, void* parent) override {
+        return TTwainUserInterface::ChooseSource(sources, chosen, parent);
+    }
+};
 }  // namespace
 
 // The manager refuses MSG_USERSELECT as having no selection box: the program lists the
@@ -71,7 +81,9 @@ TEST_F(TwainTest, NoSourceAtAllEndsTheScanAfterTheSelection) {
         EXPECT_TRUE(TWAIN_NoSourceFound()) << c.script;
         EXPECT_EQ(fake.Log(), c.log) << c.script;
         ASSERT_EQ(boxes.Offered.size(), c.lists) << c.script;
-        if (c.lists) EXPECT_TRUE(boxes.Offered[0].Sources.empty()) << c.script;
+        if (c.lists) {
+            EXPECT_TRUE(boxes.Offered[0].Sources.empty()) << c.script;
+        }
         EXPECT_TRUE(boxes.Shown.empty()) << c.script;
     }
     // Any other refusal of the selection still acquires from the default source.
@@ -127,4 +139,35 @@ TEST_F(TwainTest, QuitRequestEndsTheLoopWithATwainTwoManager) {
     EXPECT_EQ(AcquireAndQuitAtTheSecondEvent("manager 2; event 50 closedsreq"), nullptr);
     EXPECT_EQ(TWAIN_SessionState(), 1);
     EXPECT_EQ(fake.Log().back(), "PARENT/CLOSEDSM");
+}
+
+// Two sources of one product name: the rows of the program's own list tell them apart by
+// maker and version, and the row clicked is the source opened, by the Id the manager gave it.
+TEST_F(TwainTest, TwinSourcesAreToldApartAndTheOneClickedOpens) {
+    TRealList list;
+    TWAIN_SetUserInterface(&list);
+    Log rows;
+    QTimer driver;
+    QObject::connect(&driver, &QTimer::timeout, [&] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        auto* view = dialog ? dialog->findChild<QTreeWidget*>("SourceList") : nullptr;
+        if (!view) return;
+        driver.stop();
+        for (int row = 0; row < view->topLevelItemCount(); ++row) {
+            QStringList columns;
+            for (int column = 0; column < view->columnCount(); ++column)
+                columns << view->topLevelItem(row)->text(column);
+            rows.push_back(columns.join(" | ").toStdString());
+        }
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualItemRect(view->topLevelItem(1)).center());
+        QTest::mouseClick(dialog->findChild<QPushButton*>("OkButton"), Qt::LeftButton);
+    });
+    driver.start(10);
+    fake.Run("select refuse; sources twins; event 1 xferready; xfer done 3 2 24");
+    EXPECT_TRUE(TWAIN_SelectImageSource(0));
+    EXPECT_EQ(rows, (Log{"Fake Source | Fake Makers A | Fake Family A | 1.0 (Fake build A)",
+                         "Fake Source | Fake Makers B | Fake Family B | 2.3 (Fake build B)"}));
+    ASSERT_NE(TWAIN_AcquireImages(0), nullptr);
+    EXPECT_EQ(fake.Report("openedid"), "3");
+    EXPECT_TRUE(list.Shown.empty());
 }
