@@ -26,7 +26,9 @@ bool TMainForm::OpenFile(const std::string& path) {
     // Loaded into a new picture first, so that a failed or cancelled load leaves the old one
     // untouched; a large file loads on the worker with the progress dialog.
     LoadedPicture loaded;
-    RunLongCommand(BoxOwner(), LongCommands, [&](const ProgressCallback&) { loaded = LoadPictureFile(path, format); });
+    RunLongCommand(BoxOwner(), LongCommands, [&](const ProgressCallback& progress) {
+        loaded = LoadPictureFile(path, format, OrientationRule::Upright, progress);
+    });
     WorkingImage = std::move(loaded.Picture);
     WorkingMetadata = std::move(loaded.Metadata);
     SelectAll();
