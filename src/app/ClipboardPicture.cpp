@@ -35,12 +35,12 @@ QStringList PictureForms(const QMimeData& data) {
 
 // Decodes encoded picture data of another program, refusing a declared size past the bound
 // before anything is allocated for the pixels.
-Bitmap DecodeEncoded(const QString& form, QByteArray bytes) {
+Bitmap DecodeEncoded(const QString& form, QByteArray bytes, const ProgressCallback& progress) {
     const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.constData());
     // Bitmaps go through our own decoder, which reads every DIB variant and checks the size;
     // so do PNGs, the form most programs offer: libpng reads the size before any pixel memory.
-    if (IsBitmapForm(form)) return DecodeBmpFile(data, std::size_t(bytes.size()));
-    if (form == QLatin1String("image/png")) return DecodePng(data, std::size_t(bytes.size()));
+    if (IsBitmapForm(form)) return DecodeBmpFile(data, std::size_t(bytes.size()), progress);
+    if (form == QLatin1String("image/png")) return DecodePng(data, std::size_t(bytes.size()), nullptr, progress);
     QBuffer buffer(&bytes);
     QImageReader reader(&buffer);
     const QSize declared = reader.size();
@@ -51,17 +51,18 @@ Bitmap DecodeEncoded(const QString& form, QByteArray bytes) {
 
 Bitmap ClipboardPicture(const QMimeData* data, const TDecodeRunner& run) {
     if (!data) throw EInvalidGraphic();
-    const TDecodeRunner runner = run ? run : [](const std::function<void()>& decode) { decode(); };
+    const TDecodeRunner runner =
+        run ? run : [](const std::function<void(const ProgressCallback&)>& decode) { decode({}); };
     for (const QString& form : PictureForms(*data)) {
         Bitmap picture;
         try {
             // The clipboard is read here, on the window's thread; only decoding moves away.
             if (form == QtImageForm) {
                 const QImage image = qvariant_cast<QImage>(data->imageData());
-                runner([&] { picture = BitmapFromImage(image); });
+                runner([&](const ProgressCallback&) { picture = BitmapFromImage(image); });
             } else {
                 const QByteArray bytes = data->data(form);
-                runner([&] { picture = DecodeEncoded(form, bytes); });
+                runner([&](const ProgressCallback& progress) { picture = DecodeEncoded(form, bytes, progress); });
             }
             return picture;
         } catch (const EPictureTooLarge&) {

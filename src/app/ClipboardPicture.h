@@ -3,12 +3,13 @@
 #include <functional>
 
 #include "Bitmap.h"
+#include "Progress.h"
 
 class QMimeData;
 
 // Runs one decoding step; Paste runs it on a worker with the progress dialog, so that a large
 // picture does not freeze the window.
-using TDecodeRunner = std::function<void(const std::function<void()>& decode)>;
+using TDecodeRunner = std::function<void(const std::function<void(const ProgressCallback&)>& decode)>;
 
 // Takes each form of the picture the clipboard offers, best first, on the calling (window)
 // thread, and decodes it through `run` until one decodes: PNG, then bitmaps, then other

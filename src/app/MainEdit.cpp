@@ -44,10 +44,10 @@ void TMainForm::PasteMenuClick() {
             Bitmap pasted;
             try {
                 // A large picture decodes on a worker, with the progress dialog.
-                pasted =
-                    ClipboardPicture(QApplication::clipboard()->mimeData(), [&](const std::function<void()>& decode) {
-                        RunLongCommand(BoxOwner(), LongCommands, [&](const ProgressCallback&) { decode(); });
-                    });
+                const auto onWorker = [&](const std::function<void(const ProgressCallback&)>& decode) {
+                    RunLongCommand(BoxOwner(), LongCommands, decode);
+                };
+                pasted = ClipboardPicture(QApplication::clipboard()->mimeData(), onWorker);
             } catch (const EPictureTooLarge&) {
                 throw;  // a picture there, but too large: the error box says so
             } catch (const EInvalidGraphic&) {
