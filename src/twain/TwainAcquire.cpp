@@ -86,7 +86,6 @@ void RunModalLoop(TWindowHandle window) {
     }
 }
 
-std::string LoadFailure() { return "Unable to load Source Manager (" + ManagerName() + ")"; }
 std::string OpenFailure() { return "Unable to open Source Manager (" + ManagerName() + ")"; }
 
 // The condition code of the manager's last failure.
@@ -142,7 +141,7 @@ bool TWAIN_SelectImageSource(TWindowHandle window) {
     NoSourceFound = false;
     bool chosen = false;
     if (!BindManager()) {
-        TWAIN_ShowError(LoadFailure());
+        TWAIN_ShowError(ManagerLoadFailure());
     } else {
         if (!DoOpenDSM(window)) {
             TWAIN_ShowError(OpenFailure());
@@ -180,7 +179,7 @@ TW_HANDLE TWAIN_AcquireImages(TWindowHandle window) {
     if (!IsWindow(window))
         TWAIN_ShowError("Unable to create proxy window");
     else if (!BindManager())
-        TWAIN_ShowError(LoadFailure());
+        TWAIN_ShowError(ManagerLoadFailure());
     else if (!DoOpenDSM(window))
         TWAIN_ShowError(OpenFailure());
     else if (!DoOpenDS() || !DoEnableDS(window))

@@ -3,10 +3,13 @@
 #include <dlfcn.h>
 
 #include <QCoreApplication>
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 
 namespace {
+constexpr const char* ConfiguredVariable = "CORVALUX_TWAIN_DSM";
+
 void* ManagerLibrary = nullptr;
 DSMENTRYPROC Entry = nullptr;
 
@@ -18,6 +21,36 @@ struct TMemoryFunctions {
 TMemoryFunctions Memory;
 // The library the last load found, whether it loaded or not; empty when none existed.
 std::string FoundPath;
+// Why the last load failed.
+std::string LoadFailure;
+
+bool Failed(const std::string& why) {
+    LoadFailure = "Unable to load Source Manager" + why;
+    return false;
+}
+
+// "a", "a or b", "a, b or c".
+std::string Alternatives(const std::vector<std::string>& items) {
+    std::string text;
+    for (std::size_t i = 0; i < items.size(); ++i)
+        text += (i == 0 ? "" : i + 1 == items.size() ? " or " : ", ") + items[i];
+    return text;
+}
+
+// The paths looked for, by library, in the order first looked for: "a.so in /x or /y; b.so in /z".
+std::string WhereLookedFor(const std::vector<std::string>& paths) {
+    std::vector<std::pair<std::string, std::vector<std::string>>> libraries;
+    for (const std::filesystem::path path : paths) {
+        const std::string name = path.filename().string();
+        auto library = std::find_if(libraries.begin(), libraries.end(), [&](const auto& l) { return l.first == name; });
+        if (library == libraries.end()) library = libraries.insert(libraries.end(), {name, {}});
+        library->second.push_back(path.parent_path().string());
+    }
+    std::string text;
+    for (const auto& [name, folders] : libraries)
+        text += (text.empty() ? "" : "; ") + name + " in " + Alternatives(folders);
+    return text;
+}
 
 std::string ProgramFolder() {
     if (QCoreApplication::instance()) return QCoreApplication::applicationDirPath().toStdString();
@@ -32,8 +65,9 @@ Function Lookup(void* library, const char* name) {
 }  // namespace
 
 std::vector<std::string> ManagerCandidates(const char* configuredPath, const std::string& programFolder) {
+    // The user's choice stands: a missing file is reported, never passed over for another.
+    if (configuredPath && *configuredPath) return {configuredPath};
     std::vector<std::string> paths;
-    if (configuredPath && *configuredPath) paths.emplace_back(configuredPath);
     const std::filesystem::path program(programFolder);
     // An unknown program folder would make these relative to the current folder, where
     // anyone could place a library: then they are skipped.
@@ -54,33 +88,47 @@ std::vector<std::string> ManagerCandidates(const char* configuredPath, const std
 bool LoadManagerLibrary() {
     if (Entry) return true;
     FoundPath.clear();
-    for (const std::string& path : ManagerCandidates(std::getenv("CORVALUX_TWAIN_DSM"), ProgramFolder())) {
-        std::error_code error;
-        if (!std::filesystem::is_regular_file(path, error)) continue;
-        FoundPath = path;
-        // The first library that exists is the manager; a broken one is not passed over.
-        // RTLD_NODELETE keeps its code mapped after dlclose: handles made by its sources may
-        // still be freed through its functions, and a source's late callbacks stay valid.
-        void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
-        if (!library) return false;
-        const auto entry = Lookup<DSMENTRYPROC>(library, "DSM_Entry");
-        if (!entry) {
-            dlclose(library);
-            return false;
-        }
-        ManagerLibrary = library;
-        Entry = entry;
-        const auto free = Lookup<DSM_MEMFREE>(library, "DSM_MemFree");
-        const auto lock = Lookup<DSM_MEMLOCK>(library, "DSM_MemLock");
-        const auto unlock = Lookup<DSM_MEMUNLOCK>(library, "DSM_MemUnlock");
-        // All four or none: a manager with a partial set is treated as plain calloc/free.
-        if (free && lock && unlock && dlsym(library, "DSM_MemAllocate"))
-            Memory = {free, lock, unlock};
-        else
-            Memory = {};
-        return true;
+    const char* configured = std::getenv(ConfiguredVariable);
+    const std::vector<std::string> candidates = ManagerCandidates(configured, ProgramFolder());
+    std::error_code error;
+    const auto found = std::find_if(candidates.begin(), candidates.end(), [&error](const std::string& path) {
+        return std::filesystem::is_regular_file(path, error);
+    });
+    if (found == candidates.end()) {
+        if (configured && *configured)
+            return Failed(
+                std::string(": ") + ConfiguredVariable + " names " + configured +
+                (std::filesystem::exists(configured, error) ? ", which is not a file." : ", which does not exist."));
+        return Failed(": none of these was found: " + WhereLookedFor(candidates) + ". " + ConfiguredVariable +
+                      " may name one elsewhere.");
     }
-    return false;
+    // The first library that exists is the manager; a broken one is not passed over.
+    FoundPath = *found;
+    // Loaded by its absolute path, so that a bare file name is not looked up in the system's
+    // library folders instead. RTLD_NODELETE keeps its code mapped after dlclose: handles made
+    // by its sources may still be freed through its functions, and a source's late callbacks
+    // stay valid.
+    void* library = dlopen(std::filesystem::absolute(FoundPath, error).c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+    if (!library) {
+        const char* why = dlerror();
+        return Failed(" (" + FoundPath + "): " + (why ? why : "the library does not load") + ".");
+    }
+    const auto entry = Lookup<DSMENTRYPROC>(library, "DSM_Entry");
+    if (!entry) {
+        dlclose(library);
+        return Failed(" (" + FoundPath + "): the library has no DSM_Entry function.");
+    }
+    ManagerLibrary = library;
+    Entry = entry;
+    const auto free = Lookup<DSM_MEMFREE>(library, "DSM_MemFree");
+    const auto lock = Lookup<DSM_MEMLOCK>(library, "DSM_MemLock");
+    const auto unlock = Lookup<DSM_MEMUNLOCK>(library, "DSM_MemUnlock");
+    // All four or none: a manager with a partial set is treated as plain calloc/free.
+    if (free && lock && unlock && dlsym(library, "DSM_MemAllocate"))
+        Memory = {free, lock, unlock};
+    else
+        Memory = {};
+    return true;
 }
 
 void UnloadManagerLibrary() {
@@ -91,11 +139,9 @@ void UnloadManagerLibrary() {
 
 DSMENTRYPROC ManagerEntry() { return Entry; }
 
-std::string ManagerName() {
-    if (!FoundPath.empty()) return FoundPath;
-    const char* configured = std::getenv("CORVALUX_TWAIN_DSM");
-    return configured && *configured ? configured : "libtwaindsm.so.2";
-}
+std::string ManagerName() { return FoundPath; }
+
+std::string ManagerLoadFailure() { return LoadFailure; }
 
 void UseManagerMemory(const TW_ENTRYPOINT& entryPoint) {
     if (entryPoint.DSM_MemAllocate && entryPoint.DSM_MemFree && entryPoint.DSM_MemLock && entryPoint.DSM_MemUnlock)

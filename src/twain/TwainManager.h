@@ -6,10 +6,10 @@
 
 #include "TwainTypes.h"
 
-// The paths tried for the manager, in order: the configured path (CORVALUX_TWAIN_DSM) when
-// given, the SANE bridge beside the program or in its installed library folder, then the
-// TWAIN DSM of the system. The candidates beside the program are left out when its folder is
-// unknown (empty) or not absolute.
+// The paths tried for the manager, in order: the configured path (CORVALUX_TWAIN_DSM) alone
+// when given; else the SANE bridge beside the program or in its installed library folder,
+// then the TWAIN DSM of the system. The candidates beside the program are left out when its
+// folder is unknown (empty) or not absolute.
 std::vector<std::string> ManagerCandidates(const char* configuredPath, const std::string& programFolder);
 
 // Loads the first candidate that exists and looks up "DSM_Entry". False when no candidate
@@ -18,9 +18,12 @@ bool LoadManagerLibrary();
 void UnloadManagerLibrary();
 // Null unless a manager is loaded.
 DSMENTRYPROC ManagerEntry();
-// The manager as the user's messages name it: the library that failed to load or was loaded,
-// else the one configured with CORVALUX_TWAIN_DSM, else the TWAIN manager's own name.
+// The library the last load found: the one loaded, or the one that would not load.
 std::string ManagerName();
+// Why the last load failed, as the user reads it: the libraries looked for and the folders
+// they are not in, the configured path that names no file, or the library that would not load
+// and why.
+std::string ManagerLoadFailure();
 // The memory functions a 2.x manager hands out through DAT_ENTRYPOINT, used from then on in
 // place of those the library exports. All four or none, as at loading.
 void UseManagerMemory(const TW_ENTRYPOINT& entryPoint);

@@ -110,7 +110,9 @@ TEST_F(ScanMenuTest, WithoutAManagerBothStepsSaySo) {
     fake.Run("");
     ::setenv("CORVALUX_TWAIN_DSM", "/nonexistent/libtwaindsm.so", 1);
     Main().ScanMenuClick();
-    const TShownBox box{"Warning", "TWAIN Error: Unable to load Source Manager (/nonexistent/libtwaindsm.so)"};
+    const TShownBox box{"Warning",
+                        "TWAIN Error: Unable to load Source Manager: CORVALUX_TWAIN_DSM names "
+                        "/nonexistent/libtwaindsm.so, which does not exist."};
     EXPECT_EQ(ui.Take(), (std::vector<TShownBox>{box, box}));
     EXPECT_TRUE(Main().WorkingImage.Empty());
     EXPECT_FALSE(Enabled("SaveasMenu"));
