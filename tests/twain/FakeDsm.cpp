@@ -141,12 +141,6 @@ std::string SourceLetter(const std::string& name) {
     return "";
 }
 
-std::string SourceLetter(TW_UINT32 id) {
-    for (const char* letter : {"A", "B"})
-        if (SourceId(letter) == id) return letter;
-    return "";
-}
-
 const char* Name(TW_UINT16 dat) {
     switch (dat) {
         case DAT_EVENT: return "EVENT";
@@ -222,7 +216,6 @@ void FillIdentity(TW_IDENTITY& identity, const std::string& source) {
     identity.ProtocolMinor = 6;
     identity.SupportedGroups = DG_CONTROL | DG_IMAGE;
     identity.Version.MajorNum = source == "A" ? 1 : 2;
-    identity.Version.MinorNum = source == "A" ? 0 : 3;
     std::snprintf(identity.Version.Info, sizeof identity.Version.Info, "Fake build %s", source.c_str());
     std::snprintf(identity.ProductName, sizeof identity.ProductName, Fake.Twins ? "Fake Source" : "Fake Source %s",
                   source.c_str());
@@ -314,7 +307,9 @@ TW_UINT16 ManagerTriplet(pTW_IDENTITY origin, TW_UINT16 dat, TW_UINT16 msg, TW_M
         const std::string asked = identity->ProductName;
         // An Id the manager gave picks the source; else a name does, and Id 0 with an empty
         // name asks for the default source.
-        const std::string source = identity->Id != 0 ? SourceLetter(identity->Id)
+        const std::string source = identity->Id != 0 ? std::string(identity->Id == 2   ? "A"
+                                                                   : identity->Id == 3 ? "B"
+                                                                                       : "")
                                    : asked.empty()   ? Fake.DefaultSource
                                                      : SourceLetter(asked);
         if (source.empty()) return Fail(TWCC_NODS);
@@ -471,12 +466,7 @@ bool ParseLine(const std::string& line) {
         return false;
     }
     if (verb == "manager") return (in >> what) && what == "2" && (Fake.Manager2 = true);
-    if (verb == "sources") {
-        in >> what;
-        Fake.NoSources = what == "none";
-        Fake.Twins = what == "twins";
-        return Fake.NoSources || Fake.Twins;
-    }
+    if (verb == "sources") return (in >> what) && ((Fake.NoSources = what == "none") || (Fake.Twins = what == "twins"));
     if (verb == "default") return (in >> Fake.DefaultSource) && !SourceLetter(Fake.DefaultSource).empty();
     if (verb == "open") return (in >> what) && what == "failure" && (Fake.OpenFails = true);
     if (verb == "enable") {
