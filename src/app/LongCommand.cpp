@@ -56,8 +56,10 @@ private:
     bool IsAllowed(const QObject* target) const {
         if (!allowed_) return false;
         if (const auto* window = qobject_cast<const QWindow*>(target)) return window == allowed_->windowHandle();
-        const auto* widget = qobject_cast<const QWidget*>(target);
-        return widget && (widget == allowed_ || allowed_->isAncestorOf(widget));
+        // The dialog's widgets, and its objects such as the Escape shortcut.
+        for (const QObject* object = target; object; object = object->parent())
+            if (object == allowed_) return true;
+        return false;
     }
     bool IsExitWindow(const QObject* target) const {
         if (!exitWindow_) return false;

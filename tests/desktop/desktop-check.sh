@@ -11,6 +11,8 @@
 #             filter window) shows above that window
 #   focus     without a window manager, the main window has the keyboard focus again after a
 #             menu command that showed a box
+#   cancel    without a window manager, a click on the progress window's Cancel, and Escape,
+#             each stop the opening of a 100-megapixel PNG: the window shows no picture
 set -euo pipefail
 program=$(realpath "$1")
 check=$2
@@ -62,6 +64,43 @@ write_bmp() {
         le32 0
         le32 0
         head -c "$size" /dev/zero
+    } >"$path"
+}
+
+# Big-endian 32-bit numbers, as PNG and zlib write them.
+be32() { printf "\\x$(printf %02x $(($1 >> 24 & 255)))\\x$(printf %02x $(($1 >> 16 & 255)))\\x$(printf %02x $(($1 >> 8 & 255)))\\x$(printf %02x $(($1 & 255)))"; }
+
+# A PNG chunk: length, type and data, and the CRC-32 of type and data, which gzip's trailer
+# carries (little-endian) for whatever it compressed.
+png_chunk() {
+    local type=$1 data=$2
+    be32 "$(stat -c %s "$data")"
+    { printf %s "$type"; cat "$data"; } >"$data.crc-input"
+    printf %s "$type"
+    cat "$data"
+    local crc
+    crc=$(gzip -c "$data.crc-input" | tail -c 8 | head -c 4 | od -An -tx1 | awk '{printf "\\x%s\\x%s\\x%s\\x%s", $4, $3, $2, $1}')
+    printf "$crc"
+}
+
+# A fully transparent 8-bit RGBA PNG, written with the shell and gzip alone: its zlib stream
+# is gzip's deflate data between zlib's header and the Adler-32 of all-zero data (1, and the
+# length).
+write_transparent_png() {
+    local path=$1 width=$2 height=$3
+    local raw=$((height * (1 + width * 4)))
+    { be32 "$width"; be32 "$height"; printf '\x08\x06\x00\x00\x00'; } >"$work/ihdr"
+    {
+        printf '\x78\x01'
+        head -c "$raw" /dev/zero | gzip -1 -n | tail -c +11 | head -c -8
+        be32 $((((raw % 65521) << 16) | 1))
+    } >"$work/idat"
+    : >"$work/iend"
+    {
+        printf '\x89PNG\r\n\x1a\n'
+        png_chunk IHDR "$work/ihdr"
+        png_chunk IDAT "$work/idat"
+        png_chunk IEND "$work/iend"
     } >"$path"
 }
 
@@ -154,6 +193,35 @@ focus)
     sleep 1
     focused=$(xdotool getwindowfocus)
     [ $((focused)) -eq $((main)) ] || fail "the focus is on window $focused, not on the main window $main"
+    ;;
+cancel)
+    write_transparent_png "$work/huge.png" 10000 10000
+    for how in click escape; do
+        HOME=$work QT_QPA_PLATFORM=xcb "$program" "$work/huge.png" >"$work/program.log" 2>&1 &
+        pid=$!
+        pids+=($pid)
+        # The main window shows once the load has ended; meanwhile only the progress window.
+        wait_for 60 xdotool search --onlyvisible --name '^Corvalux$' || fail "$how: no progress window"
+        dialog=$(xdotool search --onlyvisible --name '^Corvalux$' | head -1)
+        case $how in
+        click)
+            # Cancel sits at the bottom right of the window.
+            eval "$(xdotool getwindowgeometry --shell "$dialog")"
+            xdotool mousemove --window "$dialog" $((WIDTH - 52)) $((HEIGHT - 23)) click 1
+            ;;
+        escape)
+            xdotool windowfocus --sync "$dialog"
+            xdotool key Escape
+            ;;
+        esac
+        main_shows() { xdotool search --onlyvisible --name '^Corvalux' | grep -vx "$dialog"; }
+        wait_for 60 main_shows || fail "$how: the main window never showed"
+        title=$(xdotool getwindowname "$(main_shows | head -1)")
+        [ "$title" = Corvalux ] || fail "$how: the picture opened anyway ($title)"
+        kill -0 "$pid" || fail "$how: the program ended"
+        kill "$pid"
+        wait "$pid" 2>/dev/null || true
+    done
     ;;
 *)
     echo "unknown check: $check" >&2
