@@ -22,8 +22,8 @@ public:
     bool Confirm(const std::string&) override { return true; }
     void Error(const std::string&) override {}
     void Warning(const std::string&, const std::string&) override {}
-    std::optional<std::string> OpenPictureFile() override { return {}; }
-    std::optional<std::string> SavePictureFile() override { return {}; }
+    std::optional<std::string> OpenPictureFile(const std::string&) override { return {}; }
+    std::optional<std::string> SavePictureFile(const std::string&) override { return {}; }
     std::optional<std::string> OpenFilterFile() override { return {}; }
     std::optional<std::string> SaveFilterFile() override { return {}; }
 };
