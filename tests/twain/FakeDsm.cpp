@@ -40,6 +40,7 @@
 //   xfer tiff <width> <height> <rgb|grey|bw|palette> [mm]   a TIFF in memory, Intel byte
 //                                                  order unless "mm"
 //   xfer png                                       a PNG file's first bytes
+//   xfer bytes <hex | ->                           a block of exactly these bytes ("-": none)
 //   pending <count> <count> ...                    answers of successive MSG_ENDXFER
 //                                                  (default: the transfers left)
 //   fail <endxfer|reset|disableds|closeds|closedsm|callback2> [times]
@@ -71,12 +72,13 @@ FAKE_EXPORT void DSM_MemUnlock(TW_HANDLE handle);
 #endif
 
 namespace {
-enum class TransferKind { Done, Cancel, Failure, Corrupt, Tiff, Png };
+enum class TransferKind { Done, Cancel, Failure, Corrupt, Tiff, Png, Bytes };
 struct TTransfer {
     TransferKind Kind;
     int Width = 0, Height = 0, Bits = 0;
     TFakeTiffKind Layout = TFakeTiffKind::Rgb;
     bool BigEndian = false;
+    std::vector<std::uint8_t> Bytes = {};
 };
 struct TEvent {
     int After;
@@ -230,11 +232,13 @@ TW_HANDLE TransferBlock(const TTransfer& transfer) {
         dib = MakeFakeTiff(transfer.Width, transfer.Height, transfer.Layout, transfer.BigEndian);
     else if (transfer.Kind == TransferKind::Png)
         dib = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    else if (transfer.Kind == TransferKind::Bytes)
+        dib = transfer.Bytes;
     else
         dib = MakeFakeDib(transfer.Width, transfer.Height, transfer.Bits);
     if (transfer.Kind == TransferKind::Corrupt) dib[14] = 7;  // no such bit depth
     void* block = Allocate(dib.size());
-    if (block) std::memcpy(block, dib.data(), dib.size());
+    if (block && !dib.empty()) std::memcpy(block, dib.data(), dib.size());
     Fake.Handed.push_back(block);
     return block;
 }
@@ -492,7 +496,13 @@ bool ParseLine(const std::string& line) {
             transfer = {TransferKind::Corrupt, 4, 4, 24};
         else if (what == "png")
             transfer.Kind = TransferKind::Png;
-        else if (what == "tiff") {
+        else if (what == "bytes") {
+            std::string hex;
+            in >> hex;
+            transfer.Kind = TransferKind::Bytes;
+            for (std::size_t i = 0; hex != "-" && i + 1 < hex.size(); i += 2)
+                transfer.Bytes.push_back(std::uint8_t(std::stoi(hex.substr(i, 2), nullptr, 16)));
+        } else if (what == "tiff") {
             std::string layout, order;
             transfer.Kind = TransferKind::Tiff;
             if (!(in >> transfer.Width >> transfer.Height >> layout) || !ParseFakeTiffKind(layout, transfer.Layout))

@@ -1,10 +1,12 @@
 // The scanner command's core: the first transferred DIB becomes a picture, pixel for pixel.
+#include <array>
+#include <cstring>
+
 #include "Errors.h"
 #include "FakeDibPattern.h"
 #include "FakeManager.h"
 #include "FakeTiffPattern.h"
 #include "Scan.h"
-#include "TiffExtent.h"
 
 namespace {
 // Compares the whole picture with the fake's pattern; answers the first difference.
@@ -174,37 +176,134 @@ TEST_F(ScanTest, OtherTransfersAreRefusedNamingWhatCame) {
     EXPECT_EQ(fake.Number("live"), 0);
 }
 
-// A handle carries no size: the TIFF's structure gives it, or the block is refused.
-TEST(TiffExtentTest, EndOfTheFurthestPartOrNothing) {
-    for (TFakeTiffKind kind :
-         {TFakeTiffKind::Rgb, TFakeTiffKind::Grey, TFakeTiffKind::BlackWhite, TFakeTiffKind::Palette})
-        for (bool bigEndian : {false, true}) {
-            const std::vector<std::uint8_t> file = MakeFakeTiff(7, 5, kind, bigEndian);
-            EXPECT_EQ(TiffExtent(file.data()), file.size()) << int(kind) << bigEndian;
-        }
-    // The strips past the directory: their end counts.
-    std::vector<std::uint8_t> file = MakeFakeTiff(4, 4, TFakeTiffKind::Grey, false);
-    const std::size_t size = file.size();
-    file.resize(size + 100);
-    const std::uint32_t directory = file[4] | file[5] << 8;
-    for (std::size_t at = directory + 2; at < directory + 2 + 12 * file[directory]; at += 12)
-        if (file[at] == 273 % 256 && file[at + 1] == 1) {  // StripOffsets, two strips: values outside
-            const std::uint32_t values = file[at + 8] | file[at + 9] << 8;
-            file[values] = std::uint8_t(size + 90);  // the first strip moved to the end
-            file[values + 1] = std::uint8_t((size + 90) >> 8);
-        }
-    EXPECT_EQ(TiffExtent(file.data()), size + 90 + 8);
+// Crafted transfers, each in a block that ends exactly where its bytes do: every helper
+// reads only what the block holds, and the image is refused saying why (or, for a part the
+// reader can do without, taken).
+namespace {
+struct TBytes {
+    std::vector<std::uint8_t> Data;
+    TBytes& Put(std::uint64_t value, int bytes) {
+        for (int b = 0; b < bytes; ++b) Data.push_back(std::uint8_t(value >> (8 * b)));
+        return *this;
+    }
+    TBytes& Text(const char* text) {
+        Data.insert(Data.end(), text, text + std::strlen(text));
+        return *this;
+    }
+};
 
-    const struct {
-        const char* name;
-        std::size_t at;
-        std::uint8_t value;
-    } broken[] = {{"directory inside the header", 4, 4}, {"no entries", 0, 0}, {"not a TIFF", 2, 43}};
-    for (const auto& b : broken) {
-        std::vector<std::uint8_t> bad = MakeFakeTiff(4, 4, TFakeTiffKind::Grey, false);
-        const std::size_t at = b.at ? b.at : (bad[4] | bad[5] << 8);
-        bad[at] = b.value;
-        if (!b.at) bad[at + 1] = 0;
-        EXPECT_EQ(TiffExtent(bad.data()), 0u) << b.name;
+// A BITMAPINFOHEADER: size 40, width, height, one plane, depth, compression, biSizeImage,
+// biClrUsed.
+TBytes InfoHeader(int width, int height, int bits, int compression = 0, std::uint32_t sizeImage = 0,
+                  std::uint32_t colorsUsed = 0) {
+    return TBytes()
+        .Put(40, 4)
+        .Put(width, 4)
+        .Put(height, 4)
+        .Put(1, 2)
+        .Put(bits, 2)
+        .Put(compression, 4)
+        .Put(sizeImage, 4)
+        .Put(0, 8)
+        .Put(colorsUsed, 4)
+        .Put(0, 4);
+}
+
+// An Intel-order TIFF: header, one directory of {tag, type, count, value} entries (SHORT
+// or LONG values inline, else the value is an offset), then the next-directory link.
+std::vector<std::uint8_t> Tiff(std::initializer_list<std::array<std::uint32_t, 4>> entries) {
+    TBytes tiff;
+    tiff.Text("II*").Put(0, 1).Put(8, 4).Put(std::uint32_t(entries.size()), 2);
+    for (const auto& e : entries) tiff.Put(e[0], 2).Put(e[1], 2).Put(e[2], 4).Put(e[3], 4);
+    return tiff.Put(0, 4).Data;
+}
+
+// A 1 x 1 grey TIFF whose one entry `extra` lies at the block's end: 8 + 2 + 9 * 12 + 4.
+constexpr std::uint32_t TiffEnd = 122;
+std::vector<std::uint8_t> TiffWith(std::array<std::uint32_t, 4> extra, std::uint32_t photometric = 1,
+                                   std::uint32_t stripAt = 8) {
+    return Tiff({{256, 3, 1, 1},
+                 {257, 3, 1, 1},
+                 {258, 3, 1, 8},
+                 {262, 3, 1, photometric},
+                 extra,
+                 {273, 4, 1, stripAt},
+                 {277, 3, 1, 1},
+                 {278, 3, 1, 1},
+                 {279, 4, 1, 1}});
+}
+
+struct TBlockCase {
+    const char* Name;
+    std::vector<std::uint8_t> Bytes;
+    const char* Refusal;  // the start of the message; null for a picture taken
+};
+
+std::string Hex(const std::vector<std::uint8_t>& bytes) {
+    std::string hex = bytes.empty() ? "-" : "";
+    for (const std::uint8_t b : bytes) hex += "0123456789ABCDEF"[b >> 4], hex += "0123456789ABCDEF"[b & 15];
+    return hex;
+}
+}  // namespace
+
+class ScanBlockTest : public ScanTest, public ::testing::WithParamInterface<TBlockCase> {};
+
+TEST_P(ScanBlockTest, EveryReadStaysInsideTheBlock) {
+    const TBlockCase& c = GetParam();
+    fake.Run("event 1 xferready; xfer bytes " + Hex(c.Bytes) + " *2");
+    if (!c.Refusal) {
+        EXPECT_TRUE(ScanFirstImage());
+        return;
+    }
+    try {
+        ScanFirstImage();
+        ADD_FAILURE() << "taken";
+    } catch (const EInvalidGraphic& error) {
+        EXPECT_EQ(std::string(error.what()).rfind(c.Refusal, 0), 0u) << error.what();
+    }
+    const TW_HANDLE second = TWAIN_ImageAt(1);
+    EXPECT_EQ(TWAIN_ImageWidth(second), 0);
+    EXPECT_EQ(TWAIN_ImageHeight(second), 0);
+    Bitmap surface(1, 1);
+    EXPECT_FALSE(TWAIN_PaintImage(surface, 0, 0, 1, 1, second, 0, 0));
+}
+
+const char* const NotValid = "Bitmap image is not valid";
+const char* const TiffNotValid = "The TIFF file is not valid";
+INSTANTIATE_TEST_SUITE_P(
+    Crafted, ScanBlockTest,
+    ::testing::Values(
+        TBlockCase{"Empty", {}, "The scanner sent an empty block"},
+        TBlockCase{"ThreeBytesOfTiffSignature", TBytes().Text("II*").Data, "The scanner sent data beginning"},
+        TBlockCase{"TiffDirectoryPastTheBlock", TBytes().Text("II*").Put(0, 1).Put(8, 4).Data, TiffNotValid},
+        TBlockCase{"TiffOf4096Entries", TBytes().Text("II*").Put(0, 1).Put(8, 4).Put(4096, 2).Data, TiffNotValid},
+        TBlockCase{"TiffStripPastTheBlock", TiffWith({269, 2, 1, 0}, 1, TiffEnd), TiffNotValid},
+        TBlockCase{"TiffColourMapPastTheBlock", TiffWith({320, 3, 768, TiffEnd}, 3), TiffNotValid},
+        TBlockCase{"TiffDescriptionPastTheBlock", TiffWith({270, 2, 100, TiffEnd}), nullptr},
+        TBlockCase{"InfoHeaderWithoutRows", InfoHeader(64, 64, 24).Data, NotValid},
+        TBlockCase{"CoreHeaderWithoutRows", TBytes().Put(12, 4).Put(8, 2).Put(8, 2).Put(1, 2).Put(24, 2).Data,
+                   NotValid},
+        TBlockCase{"HeaderLongerThanTheBlock", TBytes().Put(124, 4).Put(1, 4).Put(1, 4).Put(1, 2).Put(24, 2).Data,
+                   NotValid},
+        TBlockCase{"ColourCountPastTheBlock", InfoHeader(1, 1, 8, 0, 0, 65536).Put(0, 4).Data, NotValid},
+        TBlockCase{"BitFieldsWithoutMasks", InfoHeader(1, 1, 16, 3).Put(0, 4).Data, NotValid},
+        TBlockCase{"RunLengthPastTheBlock", InfoHeader(4, 4, 8, 1, 100, 1).Put(0, 4).Data, NotValid}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+// A BITMAPCOREHEADER DIB: 16-bit width and height, 3-byte colour table entries.
+TEST_F(ScanTest, CoreHeaderDibsArrivePixelForPixel) {
+    for (const int bits : {24, 8}) {
+        const std::vector<std::uint8_t> info = MakeFakeDib(5, 4, bits);
+        TBytes core;
+        core.Put(12, 4).Put(5, 2).Put(4, 2).Put(1, 2).Put(bits, 2);
+        const std::size_t entries = bits == 8 ? 256 : 0;
+        for (std::size_t i = 0; i < entries; ++i)
+            core.Data.insert(core.Data.end(), &info[40 + i * 4], &info[43 + i * 4]);
+        core.Data.insert(core.Data.end(), info.begin() + 40 + long(entries) * 4, info.end());
+        fake.Run("event 1 xferready; xfer bytes " + Hex(core.Data));
+        const std::optional<Bitmap> picture = ScanFirstImage();
+        ASSERT_TRUE(picture) << bits;
+        EXPECT_EQ(picture->Width(), 5);
+        EXPECT_EQ(PatternMismatch(*picture, bits), "") << bits;
     }
 }
