@@ -4,12 +4,12 @@
 #include <array>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <utility>
 
 #include "Dib.h"
 #include "DibHeader.h"
 #include "Errors.h"
-#include "TiffExtent.h"
 #include "Tiff.h"
 #include "TwainManager.h"
 #include "TwainSession.h"
@@ -42,72 +42,39 @@ void EmptyImageList() {
 }
 
 namespace {
-// The number of bytes a packed DIB occupies, worked out from its header as its reader will
-// walk it: the header, the colour masks of a 40-byte bit-field header, the colour table and
-// the rows (biSizeImage for run-length data). A handle carries no size of its own. 0 for a
-// header the reader would refuse at once.
-std::size_t PackedDibExtent(const std::uint8_t* dib) {
-    const std::uint32_t headerSize = ReadFields(dib, 4, FieldWidths<1>{4})[0];
-    if (headerSize < CoreHeaderSize || headerSize > 124) return 0;
-    std::uint64_t width, height, bitCount, compression = 0, sizeImage = 0, colorsUsed = 0;
-    std::uint64_t entrySize = 4, maskBytes = 0;
-    if (headerSize == CoreHeaderSize) {
-        const auto core = ReadFields(dib, CoreHeaderSize, CoreHeaderWidths);
-        width = core[1];
-        height = core[2];
-        bitCount = core[4];
-        entrySize = 3;
-    } else {
-        const auto info = ReadFields(dib, headerSize, InfoHeaderWidths);
-        const std::int32_t signedWidth = std::int32_t(info[InfoWidth]);
-        const std::int32_t signedHeight = std::int32_t(info[InfoHeight]);
-        if (signedWidth <= 0 || signedHeight == 0) return 0;
-        width = std::uint64_t(signedWidth);
-        height = signedHeight < 0 ? std::uint64_t(-std::int64_t(signedHeight)) : std::uint64_t(signedHeight);
-        bitCount = info[InfoBitCount];
-        compression = info[InfoCompression];
-        sizeImage = info[InfoSizeImage];
-        colorsUsed = info[InfoClrUsed];
-        if (headerSize == InfoHeaderSize) {
-            if (compression == std::uint32_t(DibCompression::Bitfields)) maskBytes = 12;
-            if (compression == std::uint32_t(DibCompression::AlphaBitfields)) maskBytes = 16;
-        }
-    }
-    if (bitCount == 0 || bitCount > 32 || !PictureSizeAllowed(std::int64_t(width), std::int64_t(height))) return 0;
-    const std::uint64_t entries = colorsUsed != 0 ? colorsUsed : bitCount <= 8 ? 1u << bitCount : 0;
-    if (entries > 1u << 16) return 0;
-    const bool runLength =
-        compression == std::uint32_t(DibCompression::Rle8) || compression == std::uint32_t(DibCompression::Rle4);
-    const std::uint64_t stride = (width * bitCount + 31) / 32 * 4;
-    const std::uint64_t pixels = runLength ? sizeImage : stride * height;
-    return std::size_t(headerSize + maskBytes + entries * entrySize + pixels);
-}
-
 enum class TImageKind { Dib, Tiff, Other };
 
-// What a native transfer holds, by its first bytes: a TIFF by its signature, a DIB by the
-// header size it starts with, as the DIB reader accepts it.
-TImageKind KindOf(const std::uint8_t* data) {
-    if (IsTiffSignature(data)) return TImageKind::Tiff;
-    const std::uint32_t headerSize = ReadFields(data, 4, FieldWidths<1>{4})[0];
+bool StartsWith(const TLockedHandle& block, const char* signature, std::size_t length) {
+    return block.Size() >= length && std::memcmp(block.Data(), signature, length) == 0;
+}
+
+// What a native transfer holds, by its first bytes: a TIFF by its signature (classic TIFF,
+// either byte order), a DIB by the header size it starts with.
+TImageKind KindOf(const TLockedHandle& block) {
+    if (StartsWith(block, "II*\0", 4) || StartsWith(block, "MM\0*", 4)) return TImageKind::Tiff;
+    if (block.Size() < 4) return TImageKind::Other;
+    const std::uint32_t headerSize = ReadFields(block.Data(), 4, FieldWidths<1>{4})[0];
     return headerSize >= CoreHeaderSize && headerSize <= 124 ? TImageKind::Dib : TImageKind::Other;
 }
 
 // Names what a source sent that is neither a DIB nor a TIFF, for the user.
-std::string DescribeOther(const std::uint8_t* data) {
+std::string DescribeOther(const TLockedHandle& block) {
     static const struct {
         const char* signature;
         std::size_t length;
         const char* name;
     } known[] = {{"\x89PNG", 4, "a PNG file"}, {"\xFF\xD8\xFF", 3, "a JPEG file"}, {"BM", 2, "a BMP file"},
                  {"%PDF", 4, "a PDF file"},    {"II+\0", 4, "a BigTIFF file"},     {"MM\0+", 4, "a BigTIFF file"}};
-    std::string what;
+    std::string what = block.Size() == 0 ? "an empty block" : "";
     for (const auto& k : known)
-        if (std::memcmp(data, k.signature, k.length) == 0) what = k.name;
+        if (StartsWith(block, k.signature, k.length)) what = k.name;
     if (what.empty()) {
-        char bytes[16];
-        std::snprintf(bytes, sizeof bytes, "%02X %02X %02X %02X", data[0], data[1], data[2], data[3]);
-        what = std::string("data beginning with the bytes ") + bytes;
+        what = "data beginning with the bytes";
+        for (std::size_t i = 0; i < std::min<std::size_t>(block.Size(), 4); ++i) {
+            char byte[4];
+            std::snprintf(byte, sizeof byte, " %02X", block.Data()[i]);
+            what += byte;
+        }
     }
     return "The scanner sent " + what +
            ", but the program takes a scanned image only as a Windows bitmap (DIB) "
@@ -126,30 +93,17 @@ void Forget(TW_HANDLE dib) {
     if (Decoded.Handle == dib) Decoded = {};
 }
 
-// The image of a handle as a picture; throws EInvalidGraphic saying why it cannot be.
+// The image of a handle as a picture; throws EInvalidGraphic saying why it cannot be. Each
+// decoder reads the block within its real size, whatever its headers claim.
 const Bitmap& DecodedPicture(TW_HANDLE dib) {
     if (dib && Decoded.Handle == dib) return Decoded.Picture;
-    const auto* data = static_cast<const std::uint8_t*>(LockHandle(dib));
-    if (!data) throw EInvalidGraphic();
-    struct TUnlock {
-        TW_HANDLE handle;
-        ~TUnlock() { UnlockHandle(handle); }
-    } unlock{dib};
+    const TLockedHandle block(dib);
+    if (!block.Data()) throw EInvalidGraphic();
     Bitmap picture;
-    switch (KindOf(data)) {
-        case TImageKind::Dib: {
-            const std::size_t extent = PackedDibExtent(data);
-            if (!extent) throw EInvalidGraphic();
-            picture = DecodePackedDib(data, extent);
-            break;
-        }
-        case TImageKind::Tiff: {
-            const std::size_t extent = TiffExtent(data);
-            if (!extent) throw EInvalidGraphic("The scanner's TIFF image is not valid: its directory is damaged");
-            picture = DecodeTiff(data, extent);
-            break;
-        }
-        case TImageKind::Other: throw EInvalidGraphic(DescribeOther(data));
+    switch (KindOf(block)) {
+        case TImageKind::Dib: picture = DecodePackedDib(block.Data(), block.Size()); break;
+        case TImageKind::Tiff: picture = DecodeTiff(block.Data(), block.Size()); break;
+        case TImageKind::Other: throw EInvalidGraphic(DescribeOther(block));
     }
     Decoded = {dib, std::move(picture)};
     return Decoded.Picture;
@@ -163,28 +117,25 @@ const Bitmap* TryDecodedPicture(TW_HANDLE dib) {
     }
 }
 
-bool IsTiffHandle(TW_HANDLE dib) {
-    const auto* data = static_cast<const std::uint8_t*>(LockHandle(dib));
-    if (!data) return false;
-    const bool tiff = IsTiffSignature(data);
-    UnlockHandle(dib);
-    return tiff;
+// The headers of a DIB handle, checked against the whole block; nothing for a handle that is
+// no DIB. Throws EInvalidGraphic for a DIB the reader refuses.
+std::optional<DibLayout> LayoutOfDib(TW_HANDLE dib) {
+    const TLockedHandle block(dib);
+    if (!block.Data() || KindOf(block) != TImageKind::Dib) return std::nullopt;
+    return ReadDibLayout(block.Data(), block.Size(), DibContainer::Packed);
 }
 
-std::int32_t HeaderField(TW_HANDLE dib, std::size_t offset) {
-    const auto* data = static_cast<const std::uint8_t*>(LockHandle(dib));
-    if (!data) return 0;
-    std::int32_t value;
-    std::memcpy(&value, data + offset, sizeof value);
-    UnlockHandle(dib);
-    return value;
-}
-
-// A TIFF's size is that of its upright picture; a DIB's is read from its header.
-std::int32_t ImageSize(TW_HANDLE dib, std::size_t headerOffset, bool width) {
-    if (!IsTiffHandle(dib)) return HeaderField(dib, headerOffset);
-    const Bitmap* picture = TryDecodedPicture(dib);
-    return picture ? (width ? picture->Width() : picture->Height()) : 0;
+// A DIB's size is read from its headers (a negative height for rows stored top-down); a
+// TIFF's is that of its upright picture. 0 for an image the program cannot read.
+std::int32_t ImageSize(TW_HANDLE dib, bool width) {
+    try {
+        if (const std::optional<DibLayout> layout = LayoutOfDib(dib))
+            return width ? layout->Width : layout->Order == RowOrder::TopDown ? -layout->Height : layout->Height;
+        const Bitmap& picture = DecodedPicture(dib);
+        return width ? picture.Width() : picture.Height();
+    } catch (const EInvalidGraphic&) {
+        return 0;
+    }
 }
 }  // namespace
 }  // namespace twain
@@ -209,9 +160,9 @@ void TWAIN_FreeImages() {
     twain::EmptyImageList();
 }
 
-std::int32_t TWAIN_ImageWidth(TW_HANDLE dib) { return twain::ImageSize(dib, 4, true); }
+std::int32_t TWAIN_ImageWidth(TW_HANDLE dib) { return twain::ImageSize(dib, true); }
 
-std::int32_t TWAIN_ImageHeight(TW_HANDLE dib) { return twain::ImageSize(dib, 8, false); }
+std::int32_t TWAIN_ImageHeight(TW_HANDLE dib) { return twain::ImageSize(dib, false); }
 
 std::string TWAIN_ImageProblem(TW_HANDLE dib) {
     try {

@@ -1,6 +1,7 @@
 #include "TwainManager.h"
 
 #include <dlfcn.h>
+#include <malloc.h>
 
 #include <QCoreApplication>
 #include <algorithm>
@@ -50,6 +51,10 @@ std::string WhereLookedFor(const std::vector<std::string>& paths) {
     for (const auto& [name, folders] : libraries)
         text += (text.empty() ? "" : "; ") + name + " in " + Alternatives(folders);
     return text;
+}
+
+void UnlockHandle(TW_HANDLE handle) {
+    if (Memory.Unlock) Memory.Unlock(handle);
 }
 
 std::string ProgramFolder() {
@@ -150,13 +155,19 @@ void UseManagerMemory(const TW_ENTRYPOINT& entryPoint) {
                   reinterpret_cast<DSM_MEMUNLOCK>(entryPoint.DSM_MemUnlock)};
 }
 
-TW_MEMREF LockHandle(TW_HANDLE handle) {
-    if (!handle) return nullptr;
-    return Memory.Lock ? Memory.Lock(handle) : handle;
+TLockedHandle::TLockedHandle(TW_HANDLE handle) : handle_(handle) {
+    if (!handle) return;
+    const TW_MEMREF locked = Memory.Lock ? Memory.Lock(handle) : handle;
+    if (locked == handle) {
+        data_ = static_cast<const std::uint8_t*>(locked);
+        size_ = malloc_usable_size(handle);
+    } else if (locked) {
+        UnlockHandle(handle);
+    }
 }
 
-void UnlockHandle(TW_HANDLE handle) {
-    if (handle && Memory.Unlock) Memory.Unlock(handle);
+TLockedHandle::~TLockedHandle() {
+    if (data_) UnlockHandle(handle_);
 }
 
 void FreeHandle(TW_HANDLE handle) {

@@ -1,6 +1,8 @@
 #pragma once
 // The TWAIN Source Manager library: where it is found, loading it, its entry point, and the
 // memory functions through which DIB handles are locked and freed.
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -32,6 +34,24 @@ void UseManagerMemory(const TW_ENTRYPOINT& entryPoint);
 // answers it, unlocking does nothing, freeing calls free. A manager that exports DSM_MemLock
 // and its siblings is asked instead. The functions of the last manager loaded stay in use
 // after it is unloaded (it is loaded with RTLD_NODELETE), so images outlive the session.
-TW_MEMREF LockHandle(TW_HANDLE handle);
-void UnlockHandle(TW_HANDLE handle);
 void FreeHandle(TW_HANDLE handle);
+
+// A handle's block, locked while this lives, with the number of bytes it really holds: a
+// transfer's contents are the source's, so nothing in them may say how far to read. The
+// allocator knows the size of a calloc block (exactly what was asked for under the
+// sanitizers, else rounded up to bytes calloc cleared too). Data() is null for a handle that
+// does not lock, or that locks to another address, whose size nothing tells.
+class TLockedHandle {
+public:
+    explicit TLockedHandle(TW_HANDLE handle);
+    ~TLockedHandle();
+    TLockedHandle(const TLockedHandle&) = delete;
+    TLockedHandle& operator=(const TLockedHandle&) = delete;
+    const std::uint8_t* Data() const { return data_; }
+    std::size_t Size() const { return size_; }
+
+private:
+    TW_HANDLE handle_;
+    const std::uint8_t* data_ = nullptr;
+    std::size_t size_ = 0;
+};
