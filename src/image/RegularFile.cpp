@@ -17,11 +17,7 @@ void ThrowSystemError(const std::string& path, int error) {
     throw EFileError("Cannot access file \"" + path + "\": " + std::strerror(error));
 }
 
-namespace {
-[[noreturn]] void ThrowNotRegular(const std::string& path) {
-    throw EFileError("\"" + path + "\" is not a regular file.");
-}
-}  // namespace
+void ThrowNotRegular(const std::string& path) { throw EFileError("\"" + path + "\" is not a regular file."); }
 
 OpenedFile OpenRegularFile(const std::string& path) {
     // Opening a FIFO waits for a writer, and opening a device can act on it (a tape rewinds,

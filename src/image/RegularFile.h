@@ -23,6 +23,9 @@ struct FileDescriptor {
 // Throws EFileError "Cannot access file "PATH": <the system's message for `error`>".
 [[noreturn]] void ThrowSystemError(const std::string& path, int error);
 
+// Throws EFileError ""PATH" is not a regular file.", for a FIFO, device, socket or folder.
+[[noreturn]] void ThrowNotRegular(const std::string& path);
+
 // An open regular file and its size when opened.
 struct OpenedFile {
     FileDescriptor File;
