@@ -4,9 +4,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <cstdlib>
 
 #include "Errors.h"
+#include "MemoryLimits.h"
 
 namespace {
 std::function<std::optional<std::int64_t>()>& Source() {
@@ -52,7 +54,13 @@ std::optional<std::int64_t> ParseMemAvailable(const std::string& meminfo) {
 
 std::optional<std::int64_t> AvailableMemory() {
     if (Source()) return Source()();
-    return ParseMemAvailable(ReadMeminfo());
+    // The machine's free memory, or less where a control group or an address-space limit
+    // stops the process first: a cgroup's limit ends the process with no word, so a picture
+    // must be refused before it gets there.
+    std::optional<std::int64_t> available = ParseMemAvailable(ReadMeminfo());
+    for (const std::optional<std::int64_t> limit : {CgroupHeadroom(), AddressSpaceHeadroom()})
+        if (limit) available = available ? std::min(*available, *limit) : *limit;
+    return available;
 }
 
 void SetAvailableMemorySource(std::function<std::optional<std::int64_t>()> source) { Source() = std::move(source); }

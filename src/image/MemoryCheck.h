@@ -12,8 +12,9 @@ constexpr std::int64_t BytesPerOpenPixel = 3 + 3 + 4;
 // The "MemAvailable" line of /proc/meminfo's text, in bytes; nothing when there is none.
 std::optional<std::int64_t> ParseMemAvailable(const std::string& meminfo);
 
-// The memory the system reports as available now, in bytes; nothing when it cannot be read
-// (no /proc, or a kernel without the line), and then no picture is refused for memory.
+// The memory available now, in bytes: the system's MemAvailable, or the headroom of the
+// process's control group or address-space limit where that is smaller; nothing when none can
+// be read (no /proc, or a kernel without the line), and then no picture is refused for memory.
 std::optional<std::int64_t> AvailableMemory();
 
 // A seam for tests: answers in place of /proc/meminfo while set; nullptr restores it.

@@ -4,10 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "Bitmap.h"
 #include "Dib.h"
 #include "Errors.h"
 #include "Jpeg.h"
+#include "MemoryLimits.h"
 #include "TestData.h"
 
 namespace {
@@ -102,5 +105,54 @@ TEST(MemoryCheck, DecodersRefuseBeforeAllocating) {
         ADD_FAILURE() << "decoded";
     } catch (const ENotEnoughMemory& error) {
         EXPECT_EQ(std::string(error.what()), Refusal(9000, 8000));
+    }
+}
+
+// A control group's limit counts, in cgroup v2 and v1, over the process's own group and those
+// above it; "no limit" in either form leaves the machine's memory to decide.
+TEST(MemoryCheck, ControlGroupLimitsCountLessTheirUsage) {
+    const std::int64_t MiB = 1 << 20;
+    const std::string v1Unlimited = "9223372036854771712";
+    struct Case {
+        const char* name;
+        const char* procSelfCgroup;
+        std::map<std::string, std::string> files;
+        std::optional<std::int64_t> headroom;
+    } cases[] = {
+        {"v2 limit",
+         "0::/user/app\n",
+         {{"/cg/user/app/memory.max", "209715200\n"}, {"/cg/user/app/memory.current", "104857600\n"}},
+         100 * MiB},
+        {"v2 parent's limit is smaller",
+         "0::/user/app\n",
+         {{"/cg/user/app/memory.max", "max\n"},
+          {"/cg/user/app/memory.current", "1000\n"},
+          {"/cg/user/memory.max", "52428800\n"},
+          {"/cg/user/memory.current", "10485760\n"}},
+         40 * MiB},
+        {"v2 no limit",
+         "0::/user/app\n",
+         {{"/cg/user/app/memory.max", "max\n"}, {"/cg/memory.max", "max\n"}},
+         std::nullopt},
+        {"v2 usage past the limit", "0::/a\n", {{"/cg/a/memory.max", "100\n"}, {"/cg/a/memory.current", "200\n"}}, 0},
+        {"v2 container's own view",
+         "0::/elsewhere\n",
+         {{"/cg/memory.max", "209715200\n"}, {"/cg/memory.current", "0\n"}},
+         200 * MiB},
+        {"v1 memory line",
+         "4:memory:/box\n3:cpu:/\n0::/\n",
+         {{"/cg/memory/box/memory.limit_in_bytes", "209715200\n"},
+          {"/cg/memory/box/memory.usage_in_bytes", "9437184\n"},
+          {"/cg/memory/memory.limit_in_bytes", v1Unlimited}},
+         191 * MiB},
+        {"v1 no limit", "4:cpu,memory:/box\n", {{"/cg/memory/box/memory.limit_in_bytes", v1Unlimited}}, std::nullopt},
+        {"no groups", "", {}, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        const TFileReader read = [&](const std::string& path) -> std::optional<std::string> {
+            const auto found = c.files.find(path);
+            return found == c.files.end() ? std::nullopt : std::optional<std::string>(found->second);
+        };
+        EXPECT_EQ(CgroupHeadroom(c.procSelfCgroup, "/cg", read), c.headroom) << c.name;
     }
 }
