@@ -1,6 +1,10 @@
 #include "FilterFile.h"
 
+#include <algorithm>
+
+#include "Errors.h"
 #include "PictureFile.h"
+#include "RegularFile.h"
 
 namespace {
 constexpr std::uint8_t CarriageReturn = 13, LineFeed = 10, EndOfText = 26;
@@ -8,14 +12,16 @@ constexpr std::uint8_t CarriageReturn = 13, LineFeed = 10, EndOfText = 26;
 
 TFilterFormulas ReadFilterText(const std::vector<std::uint8_t>& bytes) {
     std::string lines[3];
-    std::size_t at = 0;
-    const std::size_t end = bytes.size();
+    auto at = bytes.begin();
+    const std::uint8_t ends[] = {CarriageReturn, EndOfText};
     for (std::string& line : lines) {
         // A line runs to its carriage return, byte 26 or the end; only the return is consumed.
-        while (at < end && bytes[at] != CarriageReturn && bytes[at] != EndOfText) line += char(bytes[at++]);
-        if (at == end || bytes[at] == EndOfText) break;
+        const auto lineEnd = std::find_first_of(at, bytes.end(), std::begin(ends), std::end(ends));
+        line.assign(at, lineEnd);
+        at = lineEnd;
+        if (at == bytes.end() || *at == EndOfText) break;
         ++at;
-        if (at < end && bytes[at] == LineFeed) ++at;
+        if (at != bytes.end() && *at == LineFeed) ++at;
     }
     return {lines[0], lines[1], lines[2]};
 }
@@ -30,7 +36,18 @@ std::vector<std::uint8_t> FilterFileBytes(const TFilterFormulas& formulas) {
     return bytes;
 }
 
-TFilterFormulas LoadFilterFile(const std::string& path) { return ReadFilterText(ReadWholeFile(path)); }
+TFilterFormulas LoadFilterFile(const std::string& path) {
+    // Refused before it is read: three formulas never come near this, and a huge file (a
+    // sparse one costs nothing on disk) would take minutes and gigabytes to find that out.
+    const auto tooLarge = [&](std::size_t size) {
+        return EFileError("\"" + path + "\" is not a filter file: " + std::to_string(size) + " bytes, more than " +
+                          std::to_string(MaxFilterFileBytes) + ".");
+    };
+    if (const std::size_t size = OpenRegularFile(path).Size; size > MaxFilterFileBytes) throw tooLarge(size);
+    const std::vector<std::uint8_t> bytes = ReadWholeFile(path);
+    if (bytes.size() > MaxFilterFileBytes) throw tooLarge(bytes.size());  // grown meanwhile
+    return ReadFilterText(bytes);
+}
 
 void SaveFilterFile(const std::string& path, const TFilterFormulas& formulas) {
     WriteFileAtomically(path, FilterFileBytes(formulas));

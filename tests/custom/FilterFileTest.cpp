@@ -71,5 +71,12 @@ TEST_F(FilterFileTest, SavesOverAnOldFileAndLoadsIt) {
 
 TEST_F(FilterFileTest, FailuresThrowTheSystemsError) {
     EXPECT_THROW(LoadFilterFile((folder / "missing.fil").string()), EFileError);
+    // A huge file is refused by its size, before it is read: a sparse one costs no disk.
+    const std::filesystem::path huge = folder / "huge.fil";
+    std::ofstream(huge) << "R1\r\nG1\r\nB1\r\n";
+    std::filesystem::resize_file(huge, std::uintmax_t(3) << 30);
+    EXPECT_THROW(LoadFilterFile(huge.string()), EFileError);
+    std::filesystem::resize_file(huge, MaxFilterFileBytes);
+    EXPECT_EQ(LoadFilterFile(huge.string()), (TFilterFormulas{"R1", "G1", "B1"}));
     EXPECT_THROW(SaveFilterFile((folder / "no-such-folder" / "x.fil").string(), {}), EFileError);
 }
