@@ -11,6 +11,7 @@
 #include <QLayout>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <cstdlib>
 #include <set>
 #include <vector>
 
@@ -28,7 +29,11 @@ TMainForm::TMainForm(TUserInterface& ui, TForms& forms, const std::string& first
                                Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       ui_(ui), forms_(forms), clientArea_(new TClientArea(*this, WorkingImage)), scrollArea_(new QScrollArea) {
     ProgramFolder = QCoreApplication::applicationDirPath().toStdString();
-    PicturesFolder = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation).toStdString();
+    // XDG_PICTURES_DIR set for the program wins over the user's folder settings.
+    const char* pictures = std::getenv("XDG_PICTURES_DIR");
+    PicturesFolder = pictures && *pictures
+                         ? pictures
+                         : QStandardPaths::writableLocation(QStandardPaths::PicturesLocation).toStdString();
     setFont(WindowFont());
     setWindowIcon(ProgramGlyph());
     // The client area sits in a scroll area that takes its exact size while that fits the

@@ -150,6 +150,22 @@ bool CanCreateFileIn(const std::string& folder) {
 
 std::string TMainForm::SaveFolder() const {
     if (CanCreateFileIn(ProgramFolder)) return ProgramFolder;
+    std::error_code error;
+    if (std::filesystem::is_directory(PicturesFolder, error)) return PicturesFolder;
+    // A missing pictures folder is made only inside an existing home: without HOME, or with
+    // one that does not exist, it would be made at the root or as a chain of folders nobody
+    // asked for.
+    const char* home = std::getenv("HOME");
+    const std::filesystem::path homeFolder = home ? home : "";
+    const auto relative = std::filesystem::path(PicturesFolder).lexically_relative(homeFolder);
+    const bool insideHome = homeFolder.is_absolute() && std::filesystem::is_directory(homeFolder, error) &&
+                            !relative.empty() && *relative.begin() != "..";
+    if (!insideHome)
+        throw EFileError(
+            "There is no folder to save in: the program's folder cannot be written, and the pictures "
+            "folder \"" +
+            PicturesFolder + "\" is missing and not inside an existing home folder (set HOME or " +
+            "XDG_PICTURES_DIR).");
     std::filesystem::create_directories(PicturesFolder);
     return PicturesFolder;
 }

@@ -226,14 +226,34 @@ TEST_F(AppTest, DroppedFilesOpenInOrder) {
     EXPECT_TRUE(ui.Take().empty());
 }
 
+// A missing pictures folder is made only inside an existing home; elsewhere QuickSave says so
+// and makes nothing.
 TEST_F(AppTest, QuickSaveFallsBackToThePicturesFolder) {
-    Start(WriteBmp("start.bmp", TestPicture(40, 30)));
-    Main().ProgramFolder = "/proc";  // no file can be made there, even by the superuser
-    Main().PicturesFolder = (folder / "Pictures").string();
-    Main().QuickSaveMenuClick();
-    EXPECT_TRUE(ui.Take().empty());
-    EXPECT_EQ(Main().FileName, (folder / "Pictures" / "quicksave.bmp").string());
-    EXPECT_EQ(LoadPicture(Main().FileName, PictureFormat::Bitmap), TestPicture(40, 30));
+    const std::string home = (folder / "home").string(), missing = (folder / "missing" / "deeper").string();
+    std::filesystem::create_directories(home);
+    const struct {
+        const char* Home;
+        std::string Pictures;
+        bool Saved;
+    } cases[] = {{home.c_str(), home + "/Pictures", true},
+                 {nullptr, (folder / "Pictures").string(), false},
+                 {"", (folder / "Pictures").string(), false},
+                 {missing.c_str(), missing + "/Pictures", false}};
+    const std::string savedHome = std::getenv("HOME") ? std::getenv("HOME") : "";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Pictures);
+        c.Home ? ::setenv("HOME", c.Home, 1) : ::unsetenv("HOME");
+        Start(WriteBmp("start.bmp", TestPicture(40, 30)));
+        Main().ProgramFolder = "/proc";  // no file can be made there, even by the superuser
+        Main().PicturesFolder = c.Pictures;
+        Main().QuickSaveMenuClick();
+        const std::vector<TShownBox> shown = ui.Take();
+        EXPECT_EQ(shown.size(), c.Saved ? 0u : 1u);
+        EXPECT_EQ(std::filesystem::exists(c.Pictures + "/quicksave.bmp"), c.Saved);
+        EXPECT_EQ(std::filesystem::exists(c.Pictures), c.Saved);
+    }
+    ::setenv("HOME", savedHome.c_str(), 1);
+    EXPECT_FALSE(std::filesystem::exists(folder / "missing"));
 }
 
 // Cancel pressed while a file loads or saves: the picture, its name and the files on disk stay
