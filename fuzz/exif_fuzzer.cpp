@@ -3,6 +3,7 @@
 // result again changes nothing, so that a file saved twice keeps its metadata.
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "Exif.h"
 #include "FuzzSupport.h"
@@ -10,9 +11,9 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size > 65533 - 6) return 0;  // a JPEG segment holds no more
     PictureMetadata metadata;
-    MetadataSegment exif{MarkerApp1, {'E', 'x', 'i', 'f', 0, 0}};
-    exif.Bytes.insert(exif.Bytes.end(), data, data + size);
-    metadata.Segments.push_back(exif);
+    std::vector<std::uint8_t> exif{'E', 'x', 'i', 'f', 0, 0};
+    exif.insert(exif.end(), data, data + size);
+    metadata.Segments.push_back({MarkerApp1, std::move(exif)});
     const int orientation = ExifOrientation(metadata);
     FUZZ_CHECK(orientation >= 1 && orientation <= 8, "orientation in range");
     const PictureMetadata fitted = MetadataForSavedPicture(metadata, 640, 70000);

@@ -83,6 +83,13 @@ void CheckWritten(std::ostream& out) {
                              (error ? std::string(": ") + std::strerror(error) : std::string()));
 }
 
+// What a load or a save left out of the metadata: the run goes on and still succeeds.
+void Warn(std::ostream& err, TProgressLine& progressLine, const std::string& file, const MetadataWarnings& warnings) {
+    if (warnings.empty()) return;
+    progressLine.End();
+    for (const std::string& warning : warnings) err << "corvalux-batch: warning: " << file << ": " << warning << "\n";
+}
+
 PictureFormat CheckedFormat(const std::string& path, const char* refusal) {
     const PictureFormat format = FormatOfName(path);
     if (format == PictureFormat::Refused) throw std::runtime_error(refusal);
@@ -124,6 +131,7 @@ int RunBatch(const std::vector<std::string>& arguments, std::ostream& out, std::
             line.Input, CheckedFormat(line.Input, OpenNameRefusal),
             line.KeepOrientation ? OrientationRule::AsStored : OrientationRule::Upright, progress.Step(0));
         progress.Finish(0);
+        Warn(err, progressLine, line.Input, loaded.Warnings);
         session.Picture = std::move(loaded.Picture);
         session.SelectAll();
         for (std::size_t k = 0; k < steps.size(); ++k) {
@@ -133,8 +141,10 @@ int RunBatch(const std::vector<std::string>& arguments, std::ostream& out, std::
             CheckWritten(out);  // before the next step, and before the picture is saved
         }
         if (!line.Output.empty()) {
-            SavePicture(line.Output, session.Picture, outputFormat, loaded.Metadata, progress.Step(parts - 1));
+            const MetadataWarnings left =
+                SavePicture(line.Output, session.Picture, outputFormat, loaded.Metadata, progress.Step(parts - 1));
             progress.Finish(parts - 1);
+            Warn(err, progressLine, line.Output, left);
         }
         progressLine.End();
         return 0;

@@ -11,14 +11,14 @@ struct ExifBlock {
     ExifMem* mem = exif_mem_new_default();
     ExifData* data = nullptr;
 
-    explicit ExifBlock(const std::vector<std::uint8_t>& bytes) {
+    ExifBlock(const std::uint8_t* bytes, std::size_t size) {
         if (!mem) return;
         data = exif_data_new_mem(mem);
         if (!data) return;
         // Keep every tag as it was: unknown and out-of-place tags are the camera's business.
         exif_data_unset_option(data, EXIF_DATA_OPTION_IGNORE_UNKNOWN_TAGS);
         exif_data_unset_option(data, EXIF_DATA_OPTION_FOLLOW_SPECIFICATION);
-        exif_data_load_data(data, bytes.data(), unsigned(bytes.size()));
+        if (size > 0) exif_data_load_data(data, bytes, unsigned(size));
     }
     ~ExifBlock() {
         if (data) exif_data_unref(data);
@@ -67,8 +67,8 @@ bool HasThumbnail(const ExifBlock& block) {
 }
 
 // The block for the saved picture; the bytes unchanged when nothing in them needs to change.
-std::vector<std::uint8_t> FitExif(const std::vector<std::uint8_t>& bytes, int width, int height, unsigned stored) {
-    ExifBlock block(bytes);
+SharedBytes FitExif(const SharedBytes& bytes, int width, int height, unsigned stored) {
+    ExifBlock block(bytes.data(), bytes.size());
     if (!block.Loaded()) return bytes;  // not readable by libexif: passed on as it came
     const ExifByteOrder order = block.Order();
     ExifEntry* orientation = Find(block, EXIF_IFD_0, EXIF_TAG_ORIENTATION);
@@ -138,7 +138,7 @@ bool FillEntry(ExifEntry* entry, const ExifField& field, ExifByteOrder order, Ex
 }  // namespace
 
 std::vector<std::uint8_t> MakeExifBlock(const std::vector<ExifField>& fields) {
-    ExifBlock block({});
+    ExifBlock block(nullptr, 0);
     if (!block.data) return {};
     // Intel order, as most cameras write; libexif adds the directory pointers and sorts the tags.
     exif_data_set_byte_order(block.data, EXIF_BYTE_ORDER_INTEL);
@@ -162,14 +162,14 @@ std::vector<std::uint8_t> MakeExifBlock(const std::vector<ExifField>& fields) {
     if (!saved) return {};
     std::vector<std::uint8_t> result(saved, saved + savedSize);
     exif_mem_free(block.mem, saved);
-    if (result.size() > 65533) return {};  // what one JPEG segment holds
+    if (result.size() > MaxSegmentBytes) return {};
     return result;
 }
 
 int ExifOrientation(const PictureMetadata& metadata) {
     for (const MetadataSegment& segment : metadata.Segments) {
         if (!IsExifSegment(segment)) continue;
-        ExifBlock block(segment.Bytes);
+        ExifBlock block(segment.Bytes.data(), segment.Bytes.size());
         if (!block.Loaded()) return 1;
         const long long value = EntryValue(Find(block, EXIF_IFD_0, EXIF_TAG_ORIENTATION), block.Order());
         return value >= 1 && value <= 8 ? int(value) : 1;

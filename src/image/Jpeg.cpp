@@ -8,6 +8,7 @@
 #include <cstring>
 #include <exception>
 #include <memory>
+#include <string>
 
 #include <jerror.h>
 #include <jpeglib.h>
@@ -48,37 +49,52 @@ void InstallErrorManager(ErrorManager& err) {
     err.pub.output_message = DiscardMessage;
 }
 
-enum class Outcome { Done, LibraryError, Refused, TooManyScans };
+enum class Outcome { Done, LibraryError, Refused, TooManyScans, TooMuchWork };
 
 // ---- Decoding -------------------------------------------------------------------------
 
 // Receives the declared size once the header is read and returns the top row of a picture
 // of that size (rows 3 * width bytes apart), or nullptr to stop. Must not throw.
 using RowsForSize = std::uint8_t* (*)(void* context, int width, int height);
-// Receives the header with the saved marker segments before the size is asked for. Must not
-// throw.
+// Receives a carried segment of the header (marker, the bytes after the length field). Must
+// not throw.
+using SegmentRead = void (*)(void* context, int marker, const std::uint8_t* bytes, std::size_t size);
+// Receives the header once it is read, before the size is asked for. Must not throw.
 using HeaderRead = void (*)(void* context, const jpeg_decompress_struct& cinfo);
 
-// A progressive file may hold any number of scans, and each one is a pass over the whole
-// picture: thousands of empty scans in a few kilobytes keep the decoder busy for minutes.
-// Encoders write a dozen or so; past this many the file is refused.
-constexpr int MaxScans = 500;
+// A progressive file may hold any number of scans, each a pass over the blocks of the
+// components it names, and an empty scan costs the decoder nearly as much as a full one: a
+// few kilobytes of scan headers can keep it busy for minutes and touch gigabytes. Encoders
+// write a dozen scans or so, and a file's data grows with its passes: even a flat picture's
+// DC scans take a bit per block. So the blocks the scans visit must be paid for by the file's
+// size, past a free allowance that covers a whole pass over a picture of some 20 megapixels;
+// a file past that, or past MaxScans, is refused before the scan is decoded. A damaged file
+// that ends early pays the same way.
+constexpr int MaxScans = 100;
+constexpr std::int64_t FreeBlocks = std::int64_t(1) << 20;
+constexpr std::int64_t BlocksPerFileByte = 64;
 
 // libjpeg's progress monitor, called as the decoder reads: it passes the progress on, and
-// stops the decoder past the scan limit or on a cancel.
+// stops the decoder on a cancel or when a new scan would take it past the work the file
+// pays for.
 struct DecoderMonitor {
     jpeg_progress_mgr pub;
     RowProgress* progress;
-    int passes;  // over the rows: 2 when a file of several scans is read whole first, else 1
-    bool exceeded;
+    int passes;                          // over the rows: 2 when a file of several scans is read whole first, else 1
+    int scan;                            // the last scan counted
+    std::int64_t blocks, allowedBlocks;  // visited by the scans so far; what the file pays for
+    Outcome refusal;
 };
 
 void MonitorDecoder(j_common_ptr cinfo) {
     auto* dinfo = reinterpret_cast<j_decompress_ptr>(cinfo);
     auto* monitor = reinterpret_cast<DecoderMonitor*>(cinfo->progress);
-    if (dinfo->input_scan_number > MaxScans) {
-        monitor->exceeded = true;
-        JumpToHandler(cinfo);
+    if (dinfo->input_scan_number != monitor->scan) {
+        monitor->scan = dinfo->input_scan_number;
+        monitor->blocks += std::int64_t(dinfo->MCUs_per_row) * dinfo->MCU_rows_in_scan * dinfo->blocks_in_MCU;
+        if (monitor->scan > MaxScans) monitor->refusal = Outcome::TooManyScans;
+        if (monitor->blocks > monitor->allowedBlocks) monitor->refusal = Outcome::TooMuchWork;
+        if (monitor->refusal != Outcome::Done) JumpToHandler(cinfo);
     }
     // libjpeg counts iMCU rows against a guessed number of scans while it reads a file of
     // several, then output rows; both become rows of one pass. RowProgress keeps the count
@@ -95,13 +111,34 @@ struct DecodeSession {
     const std::uint8_t* data;
     std::size_t size;
     RowsForSize rowsForSize;
-    HeaderRead headerRead;  // may be null: then no markers are kept
+    SegmentRead segmentRead;  // may be null, with headerRead: then no metadata is read
+    HeaderRead headerRead;
     void* context;
+    bool inHeader;  // segments are kept from the header only
     jpeg_decompress_struct cinfo;
     ErrorManager err;
     DecoderMonitor monitor;
     int errorCode;
 };
+
+// Our processor for the carried markers. libjpeg's own (jpeg_save_markers) walks its list of
+// saved segments to the end for each one it adds, which makes a file of many segments take
+// minutes. The source is the whole file in memory (jpeg_mem_src), so what its buffer holds is
+// all there is: a segment cut short by the end of the file is skipped, and the decoder meets
+// the end next.
+boolean ReadCarriedSegment(j_decompress_ptr cinfo) {
+    auto* s = static_cast<DecodeSession*>(cinfo->client_data);
+    jpeg_source_mgr& src = *cinfo->src;
+    std::size_t length = 0, available = src.bytes_in_buffer;
+    if (available >= 2) length = std::size_t(src.next_input_byte[0]) << 8 | src.next_input_byte[1];
+    // A length below 2 counts itself only, as libjpeg reads it.
+    const std::size_t skipped = std::min(available, std::max<std::size_t>(length, 2));
+    if (length >= 2 && length <= available && s->inHeader)
+        s->segmentRead(s->context, cinfo->unread_marker, src.next_input_byte + 2, length - 2);
+    src.next_input_byte += skipped;
+    src.bytes_in_buffer -= skipped;
+    return TRUE;
+}
 
 // Adobe's CMYK and YCCK files store inverted values (255 = no ink); libjpeg passes them on
 // as stored. Red is what cyan and black leave of the light, and so on.
@@ -123,20 +160,27 @@ Outcome RunDecoder(DecodeSession& s) {
     if (setjmp(s.err.escape)) {
         s.errorCode = s.err.pub.msg_code;
         jpeg_destroy_decompress(&cinfo);
-        return s.monitor.exceeded ? Outcome::TooManyScans : Outcome::LibraryError;
+        return s.monitor.refusal != Outcome::Done ? s.monitor.refusal : Outcome::LibraryError;
     }
     jpeg_create_decompress(&cinfo);
+    cinfo.client_data = &s;
     s.monitor.pub.progress_monitor = MonitorDecoder;
-    s.monitor.exceeded = false;
+    s.monitor.refusal = Outcome::Done;
     s.monitor.passes = 1;
+    s.monitor.scan = 0;
+    s.monitor.blocks = 0;
+    s.monitor.allowedBlocks = 0;
     cinfo.progress = &s.monitor.pub;
     jpeg_mem_src(&cinfo, s.data, static_cast<unsigned long>(s.size));
-    if (s.headerRead)
-        for (const int marker : {int(MarkerApp1), int(MarkerApp2), int(MarkerApp13), int(MarkerComment)})
-            jpeg_save_markers(&cinfo, marker, 0xFFFF);
+    if (s.segmentRead)
+        for (int marker = JPEG_APP0; marker <= JPEG_COM; ++marker)
+            if (IsCarriedMarker(marker)) jpeg_set_marker_processor(&cinfo, marker, ReadCarriedSegment);
+    s.inHeader = true;
     jpeg_read_header(&cinfo, TRUE);
+    s.inHeader = false;
     if (s.headerRead) s.headerRead(s.context, cinfo);
     s.monitor.passes = jpeg_has_multiple_scans(&cinfo) ? 2 : 1;
+    s.monitor.allowedBlocks = FreeBlocks + std::int64_t(s.size) * BlocksPerFileByte;
 
     // Sized before jpeg_start_decompress, which allocates whole-picture buffers for
     // progressive files.
@@ -178,26 +222,42 @@ Outcome RunDecoder(DecodeSession& s) {
     return Outcome::Done;
 }
 
+// What a file may make us keep. Thousands of segments are no photo's, and each costs memory
+// for as long as the picture is open. The largest ICC profile a JPEG can carry (255 chunks,
+// 16 MB) still fits beside an EXIF block and an extended XMP packet.
+constexpr std::size_t MaxKeptSegments = 1024;
+constexpr std::size_t MaxKeptBytes = std::size_t(32) << 20;
+
 struct DecodeTarget {
     Bitmap picture;
     PictureMetadata metadata;
+    std::size_t keptBytes = 0, droppedSegments = 0, droppedBytes = 0;
     std::exception_ptr failure;
 };
 
-void KeepMetadata(void* context, const jpeg_decompress_struct& cinfo) {
+void KeepSegment(void* context, int marker, const std::uint8_t* bytes, std::size_t size) {
     auto* target = static_cast<DecodeTarget*>(context);
+    std::vector<MetadataSegment>& kept = target->metadata.Segments;
+    if (target->failure || kept.size() == MaxKeptSegments || size > MaxKeptBytes - target->keptBytes) {
+        ++target->droppedSegments;
+        target->droppedBytes += size;
+        return;
+    }
     try {
-        for (jpeg_saved_marker_ptr m = cinfo.marker_list; m; m = m->next)
-            if (IsCarriedMarker(m->marker))
-                target->metadata.Segments.push_back({std::uint8_t(m->marker), {m->data, m->data + m->data_length}});
-        if (cinfo.saw_JFIF_marker && (cinfo.density_unit == 1 || cinfo.density_unit == 2) && cinfo.X_density > 0 &&
-            cinfo.Y_density > 0) {
-            const double perInch = cinfo.density_unit == 2 ? 2.54 : 1.0;
-            target->metadata.ResolutionX = cinfo.X_density * perInch;
-            target->metadata.ResolutionY = cinfo.Y_density * perInch;
-        }
+        kept.push_back({std::uint8_t(marker), std::vector<std::uint8_t>(bytes, bytes + size)});
+        target->keptBytes += size;
     } catch (...) {
         target->failure = std::current_exception();
+    }
+}
+
+void KeepResolution(void* context, const jpeg_decompress_struct& cinfo) {
+    auto* target = static_cast<DecodeTarget*>(context);
+    if (cinfo.saw_JFIF_marker && (cinfo.density_unit == 1 || cinfo.density_unit == 2) && cinfo.X_density > 0 &&
+        cinfo.Y_density > 0) {
+        const double perInch = cinfo.density_unit == 2 ? 2.54 : 1.0;
+        target->metadata.ResolutionX = cinfo.X_density * perInch;
+        target->metadata.ResolutionY = cinfo.Y_density * perInch;
     }
 }
 
@@ -233,7 +293,9 @@ boolean GrowDestination(j_compress_ptr cinfo) {
 struct EncodeSession {
     const std::uint8_t* top;  // top row; rows 3 * width bytes apart, blue-green-red
     int width, height, quality;
-    const PictureMetadata* metadata;  // may be null
+    const MetadataSegment* const* segments;  // written after the JFIF header
+    std::size_t segmentCount;
+    double resolutionX, resolutionY;  // dots per inch, or 0
     RowProgress* progress;
     jpeg_compress_struct cinfo;
     ErrorManager err;
@@ -273,20 +335,16 @@ Outcome RunEncoder(EncodeSession& s) {
     jpeg_set_defaults(&cinfo);           // baseline JFIF, YCbCr 4:2:0, Huffman, no progression
     jpeg_set_quality(&cinfo, s.quality, TRUE);
     cinfo.dct_method = JDCT_ISLOW;
-    if (s.metadata && s.metadata->ResolutionX > 0 && s.metadata->ResolutionY > 0) {
+    if (s.resolutionX > 0 && s.resolutionY > 0) {
         cinfo.density_unit = 1;  // dots per inch
-        cinfo.X_density = UINT16(std::clamp(std::lround(s.metadata->ResolutionX), 1L, 65535L));
-        cinfo.Y_density = UINT16(std::clamp(std::lround(s.metadata->ResolutionY), 1L, 65535L));
+        cinfo.X_density = UINT16(std::clamp(std::lround(s.resolutionX), 1L, 65535L));
+        cinfo.Y_density = UINT16(std::clamp(std::lround(s.resolutionY), 1L, 65535L));
     }
     jpeg_start_compress(&cinfo, TRUE);
-    // The carried segments follow the JFIF header, as they came. A segment holds at most
-    // 65533 bytes; a longer one cannot have come from a JPEG and is left out.
-    if (s.metadata)
-        for (std::size_t i = 0; i < s.metadata->Segments.size(); ++i) {
-            const MetadataSegment& segment = s.metadata->Segments[i];
-            if (segment.Bytes.size() <= 65533)
-                jpeg_write_marker(&cinfo, segment.Marker, segment.Bytes.data(), unsigned(segment.Bytes.size()));
-        }
+    for (std::size_t i = 0; i < s.segmentCount; ++i) {
+        const MetadataSegment& segment = *s.segments[i];
+        jpeg_write_marker(&cinfo, segment.Marker, segment.Bytes.data(), unsigned(segment.Bytes.size()));
+    }
 
     const std::size_t rowBytes = std::size_t(s.width) * 3;
     enum { RowsPerCall = 16 };
@@ -306,6 +364,18 @@ Outcome RunEncoder(EncodeSession& s) {
     return Outcome::Done;
 }
 
+// Why a segment too long for a JPEG file was left out of it.
+std::string LeftOutSegment(const MetadataSegment& segment) {
+    const std::string bytes = std::to_string(segment.Bytes.size()) + " bytes";
+    const std::string limit = " than a JPEG segment holds (" + std::to_string(MaxSegmentBytes) + " bytes)";
+    if (IsExifSegment(segment))
+        return "The EXIF block grew to " + bytes + " when fitted to the picture, more" + limit + "; it was left out.";
+    if (IsIccSegment(segment))
+        return "The ICC profile of " + std::to_string(IccProfileOf(PictureMetadata{{segment}}).size()) +
+               " bytes needs more than 255 JPEG segments; it was left out.";
+    return "A metadata segment of " + bytes + " is longer" + limit + "; it was left out.";
+}
+
 // libjpeg's fatal errors as exceptions; the ones a user can act on say why in words.
 [[noreturn]] void ThrowJpegError(int code) {
     if (code == JERR_IMAGE_TOO_BIG) throw EJpegError(code, LargestJpegMessage);
@@ -314,42 +384,65 @@ Outcome RunEncoder(EncodeSession& s) {
 }  // namespace
 
 namespace {
-Bitmap Decode(const std::uint8_t* data, std::size_t size, PictureMetadata* metadata, const ProgressCallback& progress) {
+Bitmap Decode(const std::uint8_t* data, std::size_t size, PictureMetadata* metadata, const ProgressCallback& progress,
+              MetadataWarnings* warnings) {
     DecodeTarget target;
     RowProgress rowProgress(progress);
     DecodeSession session{};
     session.data = data;
     session.size = size;
     session.rowsForSize = SizeTarget;
-    session.headerRead = metadata ? KeepMetadata : nullptr;
+    session.segmentRead = metadata ? KeepSegment : nullptr;
+    session.headerRead = metadata ? KeepResolution : nullptr;
     session.context = &target;
     session.monitor.progress = &rowProgress;
     const Outcome outcome = RunDecoder(session);
     if (rowProgress.Stopped()) rowProgress.ThrowStop();
     switch (outcome) {
         case Outcome::Done:
+            if (target.droppedSegments > 0 && warnings)
+                warnings->push_back(std::to_string(target.droppedSegments) + " metadata segments (" +
+                                    std::to_string(target.droppedBytes) + " bytes) past the first " +
+                                    std::to_string(MaxKeptSegments) + " segments or " +
+                                    std::to_string(MaxKeptBytes >> 20) + " MB were left out.");
             if (metadata) *metadata = std::move(target.metadata);
             return std::move(target.picture);
         case Outcome::Refused: std::rethrow_exception(target.failure);
         case Outcome::TooManyScans:
             throw EInvalidGraphic("The JPEG file has more than " + std::to_string(MaxScans) +
                                   " scans; it is refused as damaged.");
+        case Outcome::TooMuchWork:
+            throw EInvalidGraphic(
+                "The JPEG file's scans ask for far more decoding than its size holds data for; "
+                "it is refused as damaged.");
         default: ThrowJpegError(session.errorCode);
     }
 }
 
 std::vector<std::uint8_t> Encode(const Bitmap& picture, int quality, const PictureMetadata* metadata,
-                                 const ProgressCallback& progress) {
+                                 const ProgressCallback& progress, MetadataWarnings* warnings) {
     // Refused before the encoder starts, so that a save leaves the old file as it was.
     if (picture.Width() > JPEG_MAX_DIMENSION || picture.Height() > JPEG_MAX_DIMENSION)
         ThrowJpegError(JERR_IMAGE_TOO_BIG);
+    // The carried segments follow the JFIF header, as they came, but for those too long for one.
+    std::vector<const MetadataSegment*> segments;
+    if (metadata) {
+        for (const MetadataSegment& segment : metadata->Segments) {
+            if (segment.Bytes.size() <= MaxSegmentBytes)
+                segments.push_back(&segment);
+            else if (warnings)
+                warnings->push_back(LeftOutSegment(segment));
+        }
+    }
     RowProgress rowProgress(progress);
     EncodeSession session{};
     session.top = picture.Empty() ? nullptr : picture.Row(0);
     session.width = picture.Width();
     session.height = picture.Height();
     session.quality = quality;
-    session.metadata = metadata;
+    session.segments = segments.data();
+    session.segmentCount = segments.size();
+    if (metadata) session.resolutionX = metadata->ResolutionX, session.resolutionY = metadata->ResolutionY;
     session.progress = &rowProgress;
     const Outcome outcome = RunEncoder(session);
     if (rowProgress.Stopped()) rowProgress.ThrowStop();
@@ -364,19 +457,19 @@ std::vector<std::uint8_t> Encode(const Bitmap& picture, int quality, const Pictu
 }
 }  // namespace
 
-Bitmap DecodeJpeg(const std::uint8_t* data, std::size_t size) { return Decode(data, size, nullptr, {}); }
+Bitmap DecodeJpeg(const std::uint8_t* data, std::size_t size) { return Decode(data, size, nullptr, {}, nullptr); }
 
 Bitmap DecodeJpeg(const std::uint8_t* data, std::size_t size, PictureMetadata& metadata,
-                  const ProgressCallback& progress) {
-    return Decode(data, size, &metadata, progress);
+                  const ProgressCallback& progress, MetadataWarnings* warnings) {
+    return Decode(data, size, &metadata, progress, warnings);
 }
 
 std::vector<std::uint8_t> EncodeJpeg(const Bitmap& picture, int quality) {
-    return Encode(picture, quality, nullptr, {});
+    return Encode(picture, quality, nullptr, {}, nullptr);
 }
 
 std::vector<std::uint8_t> EncodeJpeg(const Bitmap& picture, int quality, const PictureMetadata& metadata,
-                                     const ProgressCallback& progress) {
+                                     const ProgressCallback& progress, MetadataWarnings* warnings) {
     const PictureMetadata fitted = MetadataForSavedPicture(metadata, picture.Width(), picture.Height());
-    return Encode(picture, quality, &fitted, progress);
+    return Encode(picture, quality, &fitted, progress, warnings);
 }

@@ -1,11 +1,11 @@
 #include "PictureFile.h"
 
-#include <sys/mman.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <memory>
 #include <string_view>
 
 #include "Dib.h"
@@ -30,50 +30,50 @@ PictureFormat FormatOfName(const std::string& path) {
     return PictureFormat::Refused;
 }
 
-std::vector<std::uint8_t> ReadWholeFile(const std::string& path) {
-    const OpenedFile opened = OpenRegularFile(path);
-    const int fd = opened.File.Fd;
-    std::vector<std::uint8_t> bytes;
-    bytes.reserve(opened.Size);
-    std::uint8_t buffer[1 << 16];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+namespace {
+// Reads until `size` bytes are in or the file ends; gives the count read.
+std::size_t ReadUpTo(int fd, const std::string& path, std::uint8_t* into, std::size_t size) {
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::read(fd, into + done, size - done);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) ThrowSystemError(path, errno);
         if (n == 0) break;
-        bytes.insert(bytes.end(), buffer, buffer + n);
+        done += std::size_t(n);
     }
-    return bytes;
+    return done;
 }
 
-namespace {
-// A file mapped read-only for the decoder, so that its bytes are not copied first.
-class MappedFile {
-public:
-    explicit MappedFile(const std::string& path) {
+// A file's bytes as the decoders see them: read into memory, not mapped, so that a file that
+// another program cuts short meanwhile only ends sooner (a mapping would fault past the new
+// end). The buffer is not cleared first, which would cost as much again as the read.
+struct FileBytes {
+    std::unique_ptr<std::uint8_t[]> Data;
+    std::size_t Size = 0;
+
+    explicit FileBytes(const std::string& path) {
         const OpenedFile opened = OpenRegularFile(path);
-        size_ = opened.Size;
-        if (size_ == 0) return;  // nothing to map; the decoders refuse an empty buffer
-        void* data = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, opened.File.Fd, 0);
-        if (data == MAP_FAILED) ThrowSystemError(path, errno);
-        data_ = static_cast<const std::uint8_t*>(data);
-        ::madvise(data, size_, MADV_SEQUENTIAL);
+        // One byte to spare, so that the decoders never get a null pointer.
+        Data = std::make_unique_for_overwrite<std::uint8_t[]>(opened.Size + 1);
+        Size = ReadUpTo(opened.File.Fd, path, Data.get(), opened.Size);
     }
-    ~MappedFile() {
-        if (data_) ::munmap(const_cast<std::uint8_t*>(data_), size_);
-    }
-    MappedFile(const MappedFile&) = delete;
-    MappedFile& operator=(const MappedFile&) = delete;
-
-    const std::uint8_t* Data() const { return data_ ? data_ : &empty_; }
-    std::size_t Size() const { return size_; }
-
-private:
-    const std::uint8_t* data_ = nullptr;
-    std::size_t size_ = 0;
-    static constexpr std::uint8_t empty_ = 0;
 };
 }  // namespace
+
+std::vector<std::uint8_t> ReadWholeFile(const std::string& path) {
+    const OpenedFile opened = OpenRegularFile(path);
+    // Read to the end, also past the size the file had when it was opened.
+    std::vector<std::uint8_t> bytes;
+    std::size_t size = 0;
+    for (std::size_t room = opened.Size + 1;; room = bytes.size()) {
+        bytes.resize(size + room);
+        const std::size_t n = ReadUpTo(opened.File.Fd, path, bytes.data() + size, room);
+        size += n;
+        if (n < room) break;
+    }
+    bytes.resize(size);
+    return bytes;
+}
 
 namespace {
 // The scale a load or a save reports on, and the share of it that encoding or decoding takes:
@@ -88,29 +88,26 @@ void ReportOrStop(const ProgressCallback& progress, std::int64_t done) {
 
 LoadedPicture LoadPictureFile(const std::string& path, PictureFormat format, OrientationRule rule,
                               const ProgressCallback& progress) {
-    // Mapping saves copying the file into fresh memory, the larger part of loading a big
-    // bitmap. (Another program truncating the file during the decode would fault the mapping;
-    // we accept that rare race for the speed.)
-    const MappedFile file(path);
+    const FileBytes file(path);
     const ProgressCallback decoding = ProgressPart(progress, 0, CodecUnits, ProgressUnits);
     LoadedPicture loaded;
     int orientation = 1;
     switch (format) {
         case PictureFormat::Jpeg:
-            loaded.Picture = DecodeJpeg(file.Data(), file.Size(), loaded.Metadata, decoding);
+            loaded.Picture = DecodeJpeg(file.Data.get(), file.Size, loaded.Metadata, decoding, &loaded.Warnings);
             orientation = ExifOrientation(loaded.Metadata);
             break;
         case PictureFormat::Png:
-            loaded.Picture = DecodePng(file.Data(), file.Size(), &loaded.Metadata, decoding);
+            loaded.Picture = DecodePng(file.Data.get(), file.Size, &loaded.Metadata, decoding);
             break;
         case PictureFormat::Tiff: {
-            StoredTiff stored = ReadTiff(file.Data(), file.Size(), decoding);
+            StoredTiff stored = ReadTiff(file.Data.get(), file.Size, decoding);
             loaded.Picture = std::move(stored.Picture);
             loaded.Metadata = std::move(stored.Metadata);
             orientation = stored.Orientation;
             break;
         }
-        default: loaded.Picture = DecodeBmpFile(file.Data(), file.Size(), decoding);
+        default: loaded.Picture = DecodeBmpFile(file.Data.get(), file.Size, decoding);
     }
     if (rule == OrientationRule::Upright)
         loaded.Picture = UprightPicture(std::move(loaded.Picture), orientation,
@@ -127,15 +124,16 @@ void SavePicture(const std::string& path, const Bitmap& picture, PictureFormat f
     SavePicture(path, picture, format, PictureMetadata{});
 }
 
-void SavePicture(const std::string& path, const Bitmap& picture, PictureFormat format, const PictureMetadata& metadata,
-                 const ProgressCallback& progress) {
+MetadataWarnings SavePicture(const std::string& path, const Bitmap& picture, PictureFormat format,
+                             const PictureMetadata& metadata, const ProgressCallback& progress) {
     // Two steps: the contents, then the file. A bitmap is encoded straight into the temporary
     // file, which a cancel during it removes.
     const ProgressCallback encoding = ProgressPart(progress, 0, CodecUnits, ProgressUnits);
     std::vector<std::uint8_t> bytes;
+    MetadataWarnings warnings;
     bool streamed = false;
     switch (format) {
-        case PictureFormat::Jpeg: bytes = EncodeJpeg(picture, 90, metadata, encoding); break;
+        case PictureFormat::Jpeg: bytes = EncodeJpeg(picture, 90, metadata, encoding, &warnings); break;
         case PictureFormat::Png: bytes = EncodePng(picture, metadata, encoding); break;
         case PictureFormat::Tiff: bytes = EncodeTiff(picture, metadata, encoding); break;
         default: streamed = true;
@@ -146,4 +144,5 @@ void SavePicture(const std::string& path, const Bitmap& picture, PictureFormat f
     else
         WriteFileAtomically(path, bytes);
     if (progress) progress.Report(ProgressUnits, ProgressUnits);
+    return warnings;
 }

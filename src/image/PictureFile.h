@@ -28,10 +28,12 @@ inline constexpr const char* SaveNameRefusal =
 struct LoadedPicture {
     Bitmap Picture;
     PictureMetadata Metadata;
+    MetadataWarnings Warnings;  // what the metadata lost on the way in
 };
 
 // Loads a file in the given format (not Refused) with its metadata: a JPEG's segments and
-// resolution, a TIFF's resolution and ICC profile, a PNG's resolution. The picture is turned
+// resolution, a TIFF's resolution and ICC profile, a PNG's resolution. A file cut short while
+// it is read ends there, as a file that short would. The picture is turned
 // upright by its EXIF or TIFF orientation unless the rule says AsStored; then the metadata's
 // StoredOrientation keeps that orientation for a save. Throws EFileError,
 // EInvalidGraphic, EJpegError. `progress` hears of the rows decoded and turned, on one rising
@@ -49,8 +51,9 @@ void SavePicture(const std::string& path, const Bitmap& picture, PictureFormat f
 // the rows encoded (a bitmap's as they go into the temporary file), then of the file written.
 // A cancel before the temporary file is renamed into place throws ECancelled, with the old file
 // as it was and no temporary file left; one that comes later is too late and is not heard.
-void SavePicture(const std::string& path, const Bitmap& picture, PictureFormat format, const PictureMetadata& metadata,
-                 const ProgressCallback& progress = {});
+// Gives what the file could not carry of the metadata (see EncodeJpeg), for the user to hear.
+MetadataWarnings SavePicture(const std::string& path, const Bitmap& picture, PictureFormat format,
+                             const PictureMetadata& metadata, const ProgressCallback& progress = {});
 
 // The whole file; throws EFileError with the system's message, or for anything that is not a
 // regular file (a FIFO or device is refused without waiting on it).

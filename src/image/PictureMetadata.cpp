@@ -7,10 +7,9 @@ namespace {
 constexpr char ExifHeader[] = "Exif\0";                      // with its terminator: six bytes
 constexpr char IccHeader[] = "ICC_PROFILE";                  // with its terminator: twelve bytes
 constexpr std::size_t IccHeaderSize = sizeof IccHeader + 2;  // then chunk number and count
-// A segment holds at most 65533 bytes after its length field.
-constexpr std::size_t IccChunkData = 65533 - IccHeaderSize;
+constexpr std::size_t IccChunkData = MaxSegmentBytes - IccHeaderSize;
 
-bool StartsWith(const std::vector<std::uint8_t>& bytes, const char* prefix, std::size_t size) {
+bool StartsWith(const SharedBytes& bytes, const char* prefix, std::size_t size) {
     return bytes.size() >= size && std::memcmp(bytes.data(), prefix, size) == 0;
 }
 }  // namespace
@@ -39,7 +38,7 @@ std::vector<std::uint8_t> IccProfileOf(const PictureMetadata& metadata) {
     });
     std::vector<std::uint8_t> profile;
     for (std::size_t i = 0; i < chunks.size(); ++i) {
-        const std::vector<std::uint8_t>& bytes = chunks[i]->Bytes;
+        const SharedBytes& bytes = chunks[i]->Bytes;
         if (bytes[sizeof IccHeader] != i + 1 || bytes[sizeof IccHeader + 1] != chunks.size()) return {};
         profile.insert(profile.end(), bytes.begin() + IccHeaderSize, bytes.end());
     }
@@ -47,17 +46,17 @@ std::vector<std::uint8_t> IccProfileOf(const PictureMetadata& metadata) {
 }
 
 std::vector<MetadataSegment> IccSegments(const std::uint8_t* profile, std::size_t size) {
-    const std::size_t count = (size + IccChunkData - 1) / IccChunkData;
+    std::size_t count = (size + IccChunkData - 1) / IccChunkData;
+    const std::size_t chunkData = count > 255 ? size : IccChunkData;  // a chunk count is one byte
+    if (count > 255) count = 1;
     std::vector<MetadataSegment> segments;
-    if (count == 0 || count > 255) return segments;  // a chunk count is one byte
     for (std::size_t i = 0; i < count; ++i) {
-        MetadataSegment segment{MarkerApp2, {}};
-        segment.Bytes.assign(IccHeader, IccHeader + sizeof IccHeader);
-        segment.Bytes.push_back(std::uint8_t(i + 1));
-        segment.Bytes.push_back(std::uint8_t(count));
-        const std::size_t from = i * IccChunkData, to = std::min(size, from + IccChunkData);
-        segment.Bytes.insert(segment.Bytes.end(), profile + from, profile + to);
-        segments.push_back(std::move(segment));
+        std::vector<std::uint8_t> bytes(IccHeader, IccHeader + sizeof IccHeader);
+        bytes.push_back(std::uint8_t(i + 1));
+        bytes.push_back(std::uint8_t(count));
+        const std::size_t from = i * chunkData, to = std::min(size, from + chunkData);
+        bytes.insert(bytes.end(), profile + from, profile + to);
+        segments.push_back({MarkerApp2, std::move(bytes)});
     }
     return segments;
 }

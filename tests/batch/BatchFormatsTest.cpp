@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "../image/CraftedSegments.h"
 #include "BatchTool.h"
 #include "Exif.h"
 #include "PictureFile.h"
@@ -68,4 +69,17 @@ TEST_F(BatchFormats, CarriesMetadataToAJpegOutput) {
     ASSERT_FALSE(saved.Metadata.Segments.empty());
     EXPECT_TRUE(IsExifSegment(saved.Metadata.Segments[0]));
     EXPECT_EQ(ExifOrientation(saved.Metadata), 1);
+}
+
+// Metadata the input's load or the output's save leaves out is a warning naming the file; the
+// run still succeeds.
+TEST_F(BatchFormats, MetadataLeftOutIsAWarningAndTheRunSucceeds) {
+    std::vector<MetadataSegment> segments(2000, {MarkerComment, {}});
+    segments[0] = {MarkerApp1, GrowingExifBlock()};
+    WriteFileAtomically(Path("in.jpg"), WithSegments(ReadWholeFile(Sample("jpeg/testorig.jpg")), segments));
+    ASSERT_EQ(Run({Path("in.jpg"), "-o", Path("out.jpg")}), 0) << err.str();
+    const std::string left = "corvalux-batch: warning: " + Path("in.jpg") + ": 976 metadata segments (0 bytes)";
+    const std::string grown = "corvalux-batch: warning: " + Path("out.jpg") + ": The EXIF block grew to";
+    EXPECT_EQ(err.str().find(left), 0u) << err.str();
+    EXPECT_NE(err.str().find("\n" + grown), std::string::npos) << err.str();
 }

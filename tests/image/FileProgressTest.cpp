@@ -86,3 +86,19 @@ TEST(FileProgress, ACancelStopsLoadsAndSavesAtOnceAndKeepsTheOldFile) {
     SetWriteFaultInjector(nullptr);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(scratch.path), {}), 2 * std::size(Names));
 }
+
+// Another program cuts the file short while it loads: the load has what the file held when
+// it was read, where a mapped file would fault at the first page past the new end.
+TEST(FileProgress, AFileCutShortDuringTheLoadStillLoads) {
+    ScratchFolder scratch;
+    for (const char* name : Names) {
+        SCOPED_TRACE(name);
+        const std::string path = scratch / name;
+        SavePicture(path, ManyRows(), FormatOfName(name));
+        const ProgressCallback cut{[&](std::int64_t, std::int64_t) {
+            std::filesystem::resize_file(path, 0);
+            return true;
+        }};
+        EXPECT_EQ(LoadPictureFile(path, FormatOfName(name), OrientationRule::Upright, cut).Picture.Height(), 600);
+    }
+}

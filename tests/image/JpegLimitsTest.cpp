@@ -8,6 +8,7 @@
 #include <jpeglib.h>
 #include <unistd.h>
 
+#include "CraftedSegments.h"
 #include "Errors.h"
 #include "Jpeg.h"
 #include "TestData.h"
@@ -30,6 +31,40 @@ std::vector<std::uint8_t> WithRepeatedScan(int copies) {
     for (int i = 0; i < copies; ++i) repeated.insert(repeated.end(), segment.begin(), segment.end());
     repeated.insert(repeated.end(), {0xFF, 0xD9});
     return repeated;
+}
+
+// A progressive file whose scans are headers without data: `scans` AC scans of the first
+// component, or DC scans of all of them, over a side x side picture. Tiny whatever the side.
+std::vector<std::uint8_t> ScanBomb(int side, std::uint8_t components, bool dc, int scans) {
+    std::vector<std::uint8_t> bytes{0xFF, 0xD8};
+    auto segment = [&](std::uint8_t marker, std::vector<std::uint8_t> body) {
+        bytes.insert(bytes.end(), {0xFF, marker, 0, std::uint8_t(body.size() + 2)});
+        bytes.insert(bytes.end(), body.begin(), body.end());
+    };
+    std::vector<std::uint8_t> ones(65, 1);
+    ones[0] = 0;
+    segment(0xDB, ones);
+    std::vector<std::uint8_t> tables(36, 0);  // a DC and an AC table of one code each
+    tables[1] = tables[19] = 1;
+    tables[18] = 0x10;
+    const auto s0 = std::uint8_t(side >> 8), s1 = std::uint8_t(side);
+    std::vector<std::uint8_t> frame{8, s0, s1, s0, s1, components}, scan{std::uint8_t(dc ? components : 1)};
+    for (std::uint8_t c = 1; c <= components; ++c) frame.insert(frame.end(), {c, 0x11, 0});
+    for (std::uint8_t c = 1; c <= scan[0]; ++c) scan.insert(scan.end(), {c, 0});
+    scan.insert(scan.end(), {std::uint8_t(dc ? 0 : 1), std::uint8_t(dc ? 0 : 63), 0});
+    segment(0xC4, tables);
+    segment(0xC2, frame);
+    for (int i = 0; i < scans; ++i) segment(0xDA, scan);
+    bytes.insert(bytes.end(), {0xFF, 0xD9});
+    return bytes;
+}
+
+// testorig.jpg with `count` comments of `size` bytes in front of its other segments.
+std::vector<std::uint8_t> WithComments(std::size_t count, std::size_t size) {
+    std::vector<MetadataSegment> comments;
+    for (std::size_t i = 0; i < count; ++i)
+        comments.push_back({MarkerComment, std::vector<std::uint8_t>(size, std::uint8_t('a' + i % 26))});
+    return WithSegments(ReadTestFile("jpeg/testorig.jpg"), comments);
 }
 
 // The sum of the 64 entries of each quantisation table in a baseline file, in table order.
@@ -69,19 +104,73 @@ std::vector<int> ExpectedSums(int quality) {
 }
 }  // namespace
 
-TEST(JpegLimits, ThousandsOfScansAreRefusedAndAFewHundredLoad) {
-    for (const int copies : {50, 480}) {
-        const auto bytes = WithRepeatedScan(copies);
-        EXPECT_EQ(DecodeJpeg(bytes.data(), bytes.size()).Width(), 227) << copies;
-    }
-    for (const int copies : {500, 3000}) {
+TEST(JpegLimits, MoreThanAHundredScansAreRefused) {
+    const auto fifty = WithRepeatedScan(50);
+    EXPECT_EQ(DecodeJpeg(fifty.data(), fifty.size()).Width(), 227);
+    for (const int copies : {91, 3000}) {
         const auto bytes = WithRepeatedScan(copies);
         try {
             DecodeJpeg(bytes.data(), bytes.size());
             ADD_FAILURE() << copies << " scans decoded";
         } catch (const EInvalidGraphic& error) {
-            EXPECT_STREQ(error.what(), "The JPEG file has more than 500 scans; it is refused as damaged.");
+            EXPECT_STREQ(error.what(), "The JPEG file has more than 100 scans; it is refused as damaged.");
         }
+    }
+}
+
+// Scans that visit far more blocks than the file holds data for are refused before they are
+// decoded, however few they are; a pass over a small picture is free.
+TEST(JpegLimits, ScansTheFileDoesNotPayForAreRefused) {
+    const std::string work =
+        "The JPEG file's scans ask for far more decoding than its size holds data for; "
+        "it is refused as damaged.";
+    const std::string count = "The JPEG file has more than 100 scans; it is refused as damaged.";
+    const struct {
+        int side;
+        std::uint8_t components;
+        bool dc;
+        int scans;
+        const std::string* refusal;
+    } cases[] = {
+        {4096, 1, false, 1000, &work}, {4096, 1, false, 499, &work}, {4096, 3, true, 30, &work},
+        {4096, 3, true, 2, &work},     {8192, 3, true, 1, &work},    {64, 1, false, 101, &count},
+        {256, 3, true, 1, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.side << " x " << c.scans << " scans of " << int(c.components));
+        const auto bytes = ScanBomb(c.side, c.components, c.dc, c.scans);
+        if (!c.refusal) {
+            EXPECT_EQ(DecodeJpeg(bytes.data(), bytes.size()).Width(), c.side);
+            continue;
+        }
+        try {
+            DecodeJpeg(bytes.data(), bytes.size());
+            ADD_FAILURE() << "decoded";
+        } catch (const EInvalidGraphic& error) {
+            EXPECT_EQ(error.what(), *c.refusal);
+        }
+    }
+}
+
+// Thousands of segments are read in one pass; past 1024 segments or 32 MB the rest is left
+// out and said.
+TEST(JpegLimits, KeptMetadataIsCappedAndWhatIsLeftOutIsSaid) {
+    const struct { std::size_t count, size, kept; } cases[] = {{100000, 0, 1024}, {600, 65533, 512}, {7, 300, 7}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.count << " of " << c.size << " bytes");
+        const auto bytes = WithComments(c.count, c.size);
+        PictureMetadata metadata;
+        MetadataWarnings warnings;
+        EXPECT_EQ(DecodeJpeg(bytes.data(), bytes.size(), metadata, {}, &warnings).Width(), 227);
+        ASSERT_EQ(metadata.Segments.size(), c.kept);
+        EXPECT_EQ(metadata.Segments.back().Bytes,
+                  std::vector<std::uint8_t>(c.size, std::uint8_t('a' + (c.kept - 1) % 26)));
+        if (c.kept == c.count) {
+            EXPECT_TRUE(warnings.empty());
+            continue;
+        }
+        ASSERT_EQ(warnings.size(), 1u);
+        EXPECT_EQ(warnings[0].rfind(std::to_string(c.count - c.kept) + " metadata segments (", 0), 0u) << warnings[0];
     }
 }
 

@@ -13,6 +13,7 @@
 #include <set>
 #include <tuple>
 
+#include "CraftedSegments.h"
 #include "Exif.h"
 #include "Jpeg.h"
 #include "PictureFile.h"
@@ -416,4 +417,34 @@ TEST(Metadata, IccProfilesAreSplitAndJoinedInChunkOrder) {
     EXPECT_EQ(IccProfileOf(reversed), profile);
     EXPECT_TRUE(IccProfileOf(gap).empty());
     EXPECT_TRUE(IccProfileOf(PictureMetadata{}).empty());
+}
+
+// What a JPEG cannot carry is left out of the saved file, and the save says so.
+TEST(Metadata, AJpegSaveSaysWhatItLeftOut) {
+    ScratchFolder scratch;
+    const std::vector<std::uint8_t> largeProfile(256 * 65519, 7);  // one chunk more than 255 hold
+    PictureMetadata profile, exif, plain;
+    profile.Segments = IccSegments(largeProfile.data(), largeProfile.size());
+    ASSERT_EQ(IccProfileOf(profile), largeProfile);  // kept whole for the other formats
+    exif.Segments = {{MarkerApp1, GrowingExifBlock()}};
+    ASSERT_LE(exif.Segments[0].Bytes.size(), 65533u);
+    plain.Segments = IccSegments(largeProfile.data(), 255 * 65519);
+    const struct {
+        const PictureMetadata& metadata;
+        std::string words;
+    } cases[] = {
+        {profile, "The ICC profile of 16772864 bytes needs more than 255 JPEG segments; it was left out."},
+        {exif,
+         "The EXIF block grew to 90068 bytes when fitted to the picture, more than a JPEG segment holds "
+         "(65533 bytes); it was left out."},
+        {plain, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.words);
+        const MetadataWarnings left =
+            SavePicture(scratch / "a.jpg", AsymmetricPicture(), PictureFormat::Jpeg, c.metadata);
+        EXPECT_EQ(left, c.words.empty() ? MetadataWarnings{} : MetadataWarnings{c.words});
+        const LoadedPicture saved = LoadPictureFile(scratch / "a.jpg", PictureFormat::Jpeg);
+        EXPECT_EQ(saved.Metadata.Segments.size(), c.words.empty() ? 255u : 0u);
+    }
 }
