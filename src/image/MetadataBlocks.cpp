@@ -1,0 +1,49 @@
+#include "MetadataBlocks.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+constexpr char ExifHeader[] = "Exif\0";                       // six bytes with the terminator
+constexpr char XmpHeader[] = "http://ns.adobe.com/xap/1.0/";  // 29 bytes with the terminator
+
+template <std::size_t N>
+bool StartsWith(const std::uint8_t* bytes, std::size_t size, const char (&prefix)[N]) {
+    return size >= N && std::memcmp(bytes, prefix, N) == 0;
+}
+
+void AddSegment(PictureMetadata& metadata, const char* header, std::size_t headerSize, const std::uint8_t* body,
+                std::size_t size) {
+    std::vector<std::uint8_t> bytes(header, header + headerSize);
+    bytes.insert(bytes.end(), body, body + size);
+    metadata.Segments.push_back({MarkerApp1, std::move(bytes)});
+}
+
+// The bytes after `header` of the first APP1 segment that starts with it.
+template <std::size_t N>
+std::vector<std::uint8_t> FirstBody(const PictureMetadata& metadata, const char (&header)[N]) {
+    for (const MetadataSegment& segment : metadata.Segments)
+        if (segment.Marker == MarkerApp1 && StartsWith(segment.Bytes.data(), segment.Bytes.size(), header))
+            return std::vector<std::uint8_t>(segment.Bytes.data() + N, segment.Bytes.data() + segment.Bytes.size());
+    return {};
+}
+}  // namespace
+
+void AddExifBlock(PictureMetadata& metadata, const std::uint8_t* block, std::size_t size) {
+    if (StartsWith(block, size, ExifHeader)) block += sizeof ExifHeader, size -= sizeof ExifHeader;
+    if (size > 0) AddSegment(metadata, ExifHeader, sizeof ExifHeader, block, size);
+}
+
+void AddXmpPacket(PictureMetadata& metadata, const std::uint8_t* packet, std::size_t size) {
+    if (size > 0) AddSegment(metadata, XmpHeader, sizeof XmpHeader, packet, size);
+}
+
+void AddIccProfile(PictureMetadata& metadata, const std::uint8_t* profile, std::size_t size) {
+    if (size == 0) return;
+    std::vector<MetadataSegment> segments = IccSegments(profile, size);
+    metadata.Segments.insert(metadata.Segments.end(), segments.begin(), segments.end());
+}
+
+std::vector<std::uint8_t> ExifTiffOf(const PictureMetadata& metadata) { return FirstBody(metadata, ExifHeader); }
+
+std::vector<std::uint8_t> XmpPacketOf(const PictureMetadata& metadata) { return FirstBody(metadata, XmpHeader); }
