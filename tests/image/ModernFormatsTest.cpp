@@ -93,6 +93,9 @@ const Sample Samples[] = {
     {"jxl-lossless.jxl", Format::Jxl, "source.png", 0, nullptr, 0, true, false},
     {"jxl-alpha.jxl", Format::Jxl, "alpha.png", 0, nullptr, 0, false, false},
     {"jxl-lossy.jxl", Format::Jxl, "source.png", 6, "jxl-lossy.ref.png", 0, false, false},
+    // A JPEG of the picture stored on its side, with EXIF orientation 6, recompressed: the
+    // orientation is the codestream's, and libjxl turns the picture.
+    {"jxl-exif6.jxl", Format::Jxl, "source.png", 6, nullptr, 0, false, false},
 };
 
 class ModernFile : public ::testing::TestWithParam<Sample> {
