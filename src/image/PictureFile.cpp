@@ -1,12 +1,16 @@
 #include "PictureFile.h"
 
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cerrno>
-#include <memory>
+#include <csignal>
+#include <mutex>
 #include <string_view>
+#include <thread>
 
 #include "Dib.h"
 #include "Errors.h"
@@ -44,19 +48,93 @@ std::size_t ReadUpTo(int fd, const std::string& path, std::uint8_t* into, std::s
     return done;
 }
 
-// A file's bytes as the decoders see them: read into memory, not mapped, so that a file that
-// another program cuts short meanwhile only ends sooner (a mapping would fault past the new
-// end). The buffer is not cleared first, which would cost as much again as the read.
-struct FileBytes {
-    std::unique_ptr<std::uint8_t[]> Data;
-    std::size_t Size = 0;
+// Mapping a file read-only saves copying it first, which here costs several times the whole
+// decoding of a large bitmap. But another program may cut the file short while it loads, and
+// reading a mapped page past the new end raises SIGBUS. Our handler puts zeros in place of the
+// lost pages and marks the mapping cut: the decoder runs on over the zeros, and the load then
+// fails in words instead of the process dying. A fault anywhere else goes to whatever handled
+// SIGBUS before. The mappings being read sit in a fixed table the handler can walk without
+// locks; start is 0 in a free entry, and is set last and cleared first.
+struct GuardedRange {
+    std::atomic<std::uintptr_t> Start{0}, End{0};
+    std::atomic<bool> Cut{false};
+};
+GuardedRange Guarded[64];
+struct sigaction PreviousBusAction;
+std::uintptr_t PageMask;
 
-    explicit FileBytes(const std::string& path) {
-        const OpenedFile opened = OpenRegularFile(path);
-        // One byte to spare, so that the decoders never get a null pointer.
-        Data = std::make_unique_for_overwrite<std::uint8_t[]>(opened.Size + 1);
-        Size = ReadUpTo(opened.File.Fd, path, Data.get(), opened.Size);
+void OnBusError(int, siginfo_t* info, void*) {
+    const auto at = reinterpret_cast<std::uintptr_t>(info->si_addr);
+    for (GuardedRange& range : Guarded) {
+        const std::uintptr_t start = range.Start.load(), end = range.End.load();
+        if (start == 0 || at < start || at >= end) continue;
+        const std::uintptr_t page = at & PageMask;
+        if (::mmap(reinterpret_cast<void*>(page), end - page, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1,
+                   0) == MAP_FAILED)
+            break;
+        range.Cut.store(true);
+        return;
     }
+    // Not ours: the faulting read runs again under the handling we found.
+    ::sigaction(SIGBUS, &PreviousBusAction, nullptr);
+}
+
+void InstallBusHandler() {
+    PageMask = ~(std::uintptr_t(::sysconf(_SC_PAGESIZE)) - 1);
+    struct sigaction action {};
+    action.sa_sigaction = OnBusError;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_SIGINFO;
+    ::sigaction(SIGBUS, &action, &PreviousBusAction);
+}
+
+// A file mapped read-only for the decoders, guarded as above while it lives.
+class MappedFile {
+public:
+    explicit MappedFile(const std::string& path) : path_(path) {
+        const OpenedFile opened = OpenRegularFile(path);
+        size_ = opened.Size;
+        if (size_ == 0) return;  // nothing to map; the decoders refuse an empty buffer
+        static std::once_flag installed;
+        std::call_once(installed, InstallBusHandler);
+        void* data = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, opened.File.Fd, 0);
+        if (data == MAP_FAILED) ThrowSystemError(path, errno);
+        data_ = static_cast<const std::uint8_t*>(data);
+        ::madvise(data, size_, MADV_SEQUENTIAL);
+        // More loads at once than the table holds wait for one to end.
+        for (std::size_t i = 0;; i = (i + 1) % std::size(Guarded)) {
+            std::uintptr_t free = 0;
+            if (Guarded[i].End.compare_exchange_strong(free, std::uintptr_t(data_) + size_)) {
+                range_ = &Guarded[i];
+                break;
+            }
+            if (i + 1 == std::size(Guarded)) std::this_thread::yield();
+        }
+        range_->Cut.store(false);
+        range_->Start.store(std::uintptr_t(data_));
+    }
+    ~MappedFile() {
+        if (!data_) return;
+        range_->Start.store(0);
+        ::munmap(const_cast<std::uint8_t*>(data_), size_);
+        range_->End.store(0);
+    }
+    MappedFile(const MappedFile&) = delete;
+    MappedFile& operator=(const MappedFile&) = delete;
+
+    const std::uint8_t* Data() const { return data_ ? data_ : &empty_; }
+    std::size_t Size() const { return size_; }
+    // Throws EFileError when the file was cut short while it was read.
+    void CheckWhole() const {
+        if (range_ && range_->Cut.load()) throw EFileError("\"" + path_ + "\" was cut short while it was read.");
+    }
+
+private:
+    std::string path_;
+    const std::uint8_t* data_ = nullptr;
+    std::size_t size_ = 0;
+    GuardedRange* range_ = nullptr;
+    static constexpr std::uint8_t empty_ = 0;
 };
 }  // namespace
 
@@ -88,27 +166,33 @@ void ReportOrStop(const ProgressCallback& progress, std::int64_t done) {
 
 LoadedPicture LoadPictureFile(const std::string& path, PictureFormat format, OrientationRule rule,
                               const ProgressCallback& progress) {
-    const FileBytes file(path);
+    const MappedFile file(path);
     const ProgressCallback decoding = ProgressPart(progress, 0, CodecUnits, ProgressUnits);
     LoadedPicture loaded;
     int orientation = 1;
-    switch (format) {
-        case PictureFormat::Jpeg:
-            loaded.Picture = DecodeJpeg(file.Data.get(), file.Size, loaded.Metadata, decoding, &loaded.Warnings);
-            orientation = ExifOrientation(loaded.Metadata);
-            break;
-        case PictureFormat::Png:
-            loaded.Picture = DecodePng(file.Data.get(), file.Size, &loaded.Metadata, decoding);
-            break;
-        case PictureFormat::Tiff: {
-            StoredTiff stored = ReadTiff(file.Data.get(), file.Size, decoding);
-            loaded.Picture = std::move(stored.Picture);
-            loaded.Metadata = std::move(stored.Metadata);
-            orientation = stored.Orientation;
-            break;
+    try {
+        switch (format) {
+            case PictureFormat::Jpeg:
+                loaded.Picture = DecodeJpeg(file.Data(), file.Size(), loaded.Metadata, decoding, &loaded.Warnings);
+                orientation = ExifOrientation(loaded.Metadata);
+                break;
+            case PictureFormat::Png:
+                loaded.Picture = DecodePng(file.Data(), file.Size(), &loaded.Metadata, decoding);
+                break;
+            case PictureFormat::Tiff: {
+                StoredTiff stored = ReadTiff(file.Data(), file.Size(), decoding);
+                loaded.Picture = std::move(stored.Picture);
+                loaded.Metadata = std::move(stored.Metadata);
+                orientation = stored.Orientation;
+                break;
+            }
+            default: loaded.Picture = DecodeBmpFile(file.Data(), file.Size(), decoding);
         }
-        default: loaded.Picture = DecodeBmpFile(file.Data.get(), file.Size, decoding);
+    } catch (...) {
+        file.CheckWhole();  // what a decoder made of the zeros is beside the point
+        throw;
     }
+    file.CheckWhole();
     if (rule == OrientationRule::Upright)
         loaded.Picture = UprightPicture(std::move(loaded.Picture), orientation,
                                         ProgressPart(progress, CodecUnits, ProgressUnits, ProgressUnits));

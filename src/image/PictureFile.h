@@ -32,8 +32,8 @@ struct LoadedPicture {
 };
 
 // Loads a file in the given format (not Refused) with its metadata: a JPEG's segments and
-// resolution, a TIFF's resolution and ICC profile, a PNG's resolution. A file cut short while
-// it is read ends there, as a file that short would. The picture is turned
+// resolution, a TIFF's resolution and ICC profile, a PNG's resolution. A file cut short by
+// another program while it is read throws EFileError. The picture is turned
 // upright by its EXIF or TIFF orientation unless the rule says AsStored; then the metadata's
 // StoredOrientation keeps that orientation for a save. Throws EFileError,
 // EInvalidGraphic, EJpegError. `progress` hears of the rows decoded and turned, on one rising

@@ -87,9 +87,9 @@ TEST(FileProgress, ACancelStopsLoadsAndSavesAtOnceAndKeepsTheOldFile) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(scratch.path), {}), 2 * std::size(Names));
 }
 
-// Another program cuts the file short while it loads: the load has what the file held when
-// it was read, where a mapped file would fault at the first page past the new end.
-TEST(FileProgress, AFileCutShortDuringTheLoadStillLoads) {
+// Another program cuts the file short while it loads: the pages past the new end of the
+// mapped file are lost, and the load fails in words where it would have died of SIGBUS.
+TEST(FileProgress, AFileCutShortDuringTheLoadIsAnError) {
     ScratchFolder scratch;
     for (const char* name : Names) {
         SCOPED_TRACE(name);
@@ -99,6 +99,13 @@ TEST(FileProgress, AFileCutShortDuringTheLoadStillLoads) {
             std::filesystem::resize_file(path, 0);
             return true;
         }};
-        EXPECT_EQ(LoadPictureFile(path, FormatOfName(name), OrientationRule::Upright, cut).Picture.Height(), 600);
+        try {
+            LoadPictureFile(path, FormatOfName(name), OrientationRule::Upright, cut);
+            ADD_FAILURE() << "loaded";
+        } catch (const EFileError& error) {
+            EXPECT_EQ(error.what(), "\"" + path + "\" was cut short while it was read.");
+        }
+        SavePicture(path, ManyRows(), FormatOfName(name));  // a whole file loads as before
+        EXPECT_EQ(LoadPicture(path, FormatOfName(name)).Height(), 600);
     }
 }
