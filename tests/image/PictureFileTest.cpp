@@ -99,6 +99,8 @@ TEST(PictureFile, UnwritableFolderKeepsTheOldFile) {
     if (!root) {
         fs::create_directories(target.parent_path());
         WriteFileAtomically(target.string(), {'o', 'l', 'd'});
+        // A writable file in a read-only folder is rewritten in place; this one is read-only too.
+        fs::permissions(target, fs::perms::owner_read);
         fs::permissions(target.parent_path(), fs::perms::owner_read | fs::perms::owner_exec);
     }
     EXPECT_THROW(SavePicture(target.string(), Bitmap(3, 2), PictureFormat::Bitmap), EFileError);
