@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <fstream>
 #include <map>
 
 #include "Bitmap.h"
@@ -155,4 +159,24 @@ TEST(MemoryCheck, ControlGroupLimitsCountLessTheirUsage) {
         };
         EXPECT_EQ(CgroupHeadroom(c.procSelfCgroup, "/cg", read), c.headroom) << c.name;
     }
+}
+
+// An address-space limit leaves what it allows beyond the space already in use.
+TEST(MemoryCheck, AddressSpaceLimitCountsLessWhatIsInUse) {
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_AS, &saved), 0);
+    if (saved.rlim_cur != RLIM_INFINITY) GTEST_SKIP() << "an address-space limit is set already";
+    EXPECT_EQ(AddressSpaceHeadroom(), std::nullopt);
+    std::ifstream statm("/proc/self/statm");
+    std::int64_t pages = 0;
+    ASSERT_TRUE(statm >> pages);
+    const std::int64_t used = pages * ::sysconf(_SC_PAGESIZE), room = std::int64_t(512) << 20;
+    rlimit limited = saved;
+    limited.rlim_cur = rlim_t(used + room);
+    ASSERT_EQ(::setrlimit(RLIMIT_AS, &limited), 0);
+    const std::optional<std::int64_t> headroom = AddressSpaceHeadroom();
+    ::setrlimit(RLIMIT_AS, &saved);
+    ASSERT_TRUE(headroom.has_value());
+    EXPECT_LE(*headroom, room);
+    EXPECT_GT(*headroom, room / 2);
 }
