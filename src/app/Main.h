@@ -170,6 +170,8 @@ private:
     static std::set<QWidget*> VisibleWindows();
     void TakeFocusBack(const std::set<QWidget*>& shownBefore);
     void ToggleZoom();
+    // Says in a box what a load or a save left out of the metadata, if anything.
+    void TellWhatWasLeftOut(const MetadataWarnings& warnings);
     // The window the boxes and progress of this window's commands speak for.
     QWidget* BoxOwner();
 

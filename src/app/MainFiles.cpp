@@ -31,6 +31,7 @@ bool TMainForm::OpenFile(const std::string& path) {
     });
     WorkingImage = std::move(loaded.Picture);
     WorkingMetadata = std::move(loaded.Metadata);
+    TellWhatWasLeftOut(loaded.Warnings);
     SelectAll();
     ReDraw();
     // A new picture shows from its top-left corner, not where the last one was scrolled to.
@@ -39,6 +40,15 @@ bool TMainForm::OpenFile(const std::string& path) {
     MenuState.FileOpened();
     UpdateActions();
     return true;
+}
+
+// The load or save went ahead, but the user should know what of the photo's metadata did not
+// come along.
+void TMainForm::TellWhatWasLeftOut(const MetadataWarnings& warnings) {
+    if (warnings.empty()) return;
+    std::string text;
+    for (const std::string& warning : warnings) text += (text.empty() ? "" : "\r\n") + warning;
+    ui_.Information(text);
 }
 
 // The picture takes the file's name only once the file has loaded: a refused or unreadable
@@ -63,14 +73,16 @@ void TMainForm::SaveImage(const std::string& path) {
     // A cancel stops the save before the file is touched; one that comes while the file is
     // being written is too late, and the save counts as done.
     bool written = false;
+    MetadataWarnings leftOut;
     try {
         RunLongCommand(BoxOwner(), LongCommands, [&](const ProgressCallback& progress) {
-            SavePicture(path, WorkingImage, format, WorkingMetadata, progress);
+            leftOut = SavePicture(path, WorkingImage, format, WorkingMetadata, progress);
             written = true;
         });
     } catch (const ECancelled&) {
         if (!written) throw;
     }
+    TellWhatWasLeftOut(leftOut);
     ReDraw();
     MenuState.SaveEnabled = true;
     UpdateActions();

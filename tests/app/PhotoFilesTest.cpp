@@ -95,3 +95,19 @@ TEST_F(AppTest, UndoBringsBackThePhotosMetadata) {
     Main().UndoMenuClick();
     EXPECT_TRUE(HasExif(Main().WorkingMetadata));
 }
+
+// A save that has to leave metadata out goes ahead and says so.
+TEST_F(AppTest, ASaveSaysWhatMetadataItLeftOut) {
+    Start(WriteBmp("start.bmp", TestPicture(40, 30)));
+    // A profile longer than 255 JPEG segments can number.
+    std::vector<std::uint8_t> icc = {'I', 'C', 'C', '_', 'P', 'R', 'O', 'F', 'I', 'L', 'E', 0, 1, 1};
+    icc.resize(icc.size() + 255 * 65519 + 1, 7);
+    Main().WorkingMetadata.Segments.push_back({MarkerApp2, std::move(icc)});
+    ui.SaveAnswers = {(folder / "out.jpg").string()};
+    Main().SaveasMenuClick();
+    const std::vector<TShownBox> shown = ui.Take();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].Kind, "Information");
+    EXPECT_NE(shown[0].Text.find("ICC profile"), std::string::npos) << shown[0].Text;
+    EXPECT_TRUE(std::filesystem::exists(folder / "out.jpg"));
+}
