@@ -42,31 +42,6 @@ wait_for() {
     done
 }
 
-# A 24-bit BMP of black pixels, written with the shell alone.
-write_bmp() {
-    local path=$1 width=$2 height=$3
-    local row=$(((width * 3 + 3) / 4 * 4))
-    local size=$((row * height))
-    le32() { printf "\\x$(printf %02x $(($1 & 255)))\\x$(printf %02x $(($1 >> 8 & 255)))\\x$(printf %02x $(($1 >> 16 & 255)))\\x$(printf %02x $(($1 >> 24 & 255)))"; }
-    {
-        printf 'BM'
-        le32 $((54 + size))
-        le32 0
-        le32 54
-        le32 40
-        le32 "$width"
-        le32 "$height"
-        printf '\x01\x00\x18\x00'
-        le32 0
-        le32 "$size"
-        le32 2835
-        le32 2835
-        le32 0
-        le32 0
-        head -c "$size" /dev/zero
-    } >"$path"
-}
-
 # Big-endian 32-bit numbers, as PNG and zlib write them.
 be32() { printf "\\x$(printf %02x $(($1 >> 24 & 255)))\\x$(printf %02x $(($1 >> 16 & 255)))\\x$(printf %02x $(($1 >> 8 & 255)))\\x$(printf %02x $(($1 & 255)))"; }
 
@@ -141,8 +116,8 @@ frame_extents() {
 case $check in
 fit)
     start_window_manager
-    write_bmp "$work/tall.bmp" 600 1500
-    main=$(start_program "$work/tall.bmp")
+    write_transparent_png "$work/tall.png" 600 1500
+    main=$(start_program "$work/tall.png")
     read -r _ y _ h < <(geometry "$main")
     read -r _ _ top bottom < <(frame_extents "$main")
     [ $((y - top)) -ge 0 ] || fail "the frame's top is above the screen (y $y, title $top)"
@@ -151,8 +126,8 @@ fit)
     ;;
 stacking)
     start_window_manager
-    write_bmp "$work/small.bmp" 64 48
-    main=$(start_program "$work/small.bmp")
+    write_transparent_png "$work/small.png" 64 48
+    main=$(start_program "$work/small.png")
     xdotool windowactivate --sync "$main"
     # Filters > Custom filter, by keyboard.
     xdotool key alt+i c Return
@@ -182,8 +157,8 @@ stacking)
         fail "the box ($box) is below the custom filter window ($custom): $stacking"
     ;;
 focus)
-    write_bmp "$work/small.bmp" 64 48
-    main=$(start_program "$work/small.bmp")
+    write_transparent_png "$work/small.png" 64 48
+    main=$(start_program "$work/small.png")
     xdotool windowfocus --sync "$main"
     # Filters > Statistics (the first item), by keyboard, and its box closed with Return.
     xdotool key alt+i Return
