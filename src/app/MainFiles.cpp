@@ -66,7 +66,7 @@ void TMainForm::OpenNamedFile(const std::string& path) {
 
 void TMainForm::SaveImage(const std::string& path) {
     const PictureFormat format = FormatOfName(path);
-    if (format == PictureFormat::Refused) {
+    if (!CanSave(format)) {
         ui_.Information(SaveNameRefusal);
         return;
     }

@@ -80,17 +80,20 @@ void QtUserInterface::Warning(const std::string& caption, const std::string& tex
 }
 
 std::optional<std::string> QtUserInterface::OpenPictureFile(const std::string& current) {
-    return RunPictureDialog(Owner(), QFileDialog::AcceptOpen,
-                            {QStringLiteral("Images (*.bmp *.jpg *.jpeg *.jpe *.jfif *.png *.tif *.tiff)"),
-                             QStringLiteral("All files (*)")},
-                            current);
+    return RunPictureDialog(
+        Owner(), QFileDialog::AcceptOpen,
+        {QStringLiteral(
+             "Images (*.bmp *.jpg *.jpeg *.jpe *.jfif *.png *.tif *.tiff *.heic *.heif *.avif *.webp *.jxl)"),
+         QStringLiteral("All files (*)")},
+        current);
 }
 
 std::optional<std::string> QtUserInterface::SavePictureFile(const std::string& current) {
-    return RunPictureDialog(Owner(), QFileDialog::AcceptSave,
-                            {QStringLiteral("Bitmap (*.bmp)"), QStringLiteral("JPEG (*.jpg)"),
-                             QStringLiteral("PNG (*.png)"), QStringLiteral("TIFF (*.tif)")},
-                            current);
+    return RunPictureDialog(
+        Owner(), QFileDialog::AcceptSave,
+        {QStringLiteral("Bitmap (*.bmp)"), QStringLiteral("JPEG (*.jpg)"), QStringLiteral("PNG (*.png)"),
+         QStringLiteral("TIFF (*.tif)"), QStringLiteral("WebP (*.webp)")},
+        current);
 }
 
 std::optional<std::string> QtUserInterface::OpenFilterFile() { return RunFilterFileDialog(FilterDialogKind::Open); }

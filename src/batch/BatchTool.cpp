@@ -14,11 +14,11 @@
 namespace {
 const char* Usage =
     "usage: corvalux-batch [--seed N] [--keep-orientation] [--progress] INPUT [STEP ...] [-o OUTPUT]\n"
-    "Loads INPUT (.bmp, .jpg, .jpeg, .png, .tif or .tiff) turned upright by its EXIF or TIFF\n"
-    "orientation, runs each STEP in order on the picture, and saves the result as OUTPUT when\n"
-    "-o is given, in the format its name says: 24-bit BMP; JPEG at quality 90, carrying the\n"
-    "input's EXIF, XMP, IPTC and ICC profile; 24-bit PNG; or 24-bit TIFF with Deflate.\n"
-    "Transparent areas of a PNG or TIFF are composited over white.\n"
+    "Loads INPUT (.bmp, .jpg, .jpeg, .png, .tif, .tiff, .heic, .heif, .avif, .webp or .jxl)\n"
+    "turned upright by its orientation, runs each STEP in order on the picture, and saves the\n"
+    "result as OUTPUT when -o is given, in the format its name says: 24-bit BMP; JPEG at\n"
+    "quality 90, carrying the input's EXIF, XMP, IPTC and ICC profile; 24-bit PNG; 24-bit TIFF\n"
+    "with Deflate; or WebP at quality 90. Transparent areas are composited over white.\n"
     "  --seed N            start every noise pass at N (0..4294967295) instead of the clock\n"
     "  --keep-orientation  load the pixels as stored, not turned by the orientation tag\n"
     "  --progress          show the progress, load to save, as a percentage on standard error\n"
@@ -90,9 +90,9 @@ void Warn(std::ostream& err, TProgressLine& progressLine, const std::string& fil
     for (const std::string& warning : warnings) err << "corvalux-batch: warning: " << file << ": " << warning << "\n";
 }
 
-PictureFormat CheckedFormat(const std::string& path, const char* refusal) {
+PictureFormat CheckedFormat(const std::string& path, const char* refusal, bool toSave = false) {
     const PictureFormat format = FormatOfName(path);
-    if (format == PictureFormat::Refused) throw std::runtime_error(refusal);
+    if (format == PictureFormat::Refused || (toSave && !CanSave(format))) throw std::runtime_error(refusal);
     return format;
 }
 }  // namespace
@@ -122,7 +122,7 @@ int RunBatch(const std::vector<std::string>& arguments, std::ostream& out, std::
         session.Out = &out;
         session.FileName = line.Input;
         const PictureFormat outputFormat =
-            line.Output.empty() ? PictureFormat::Bitmap : CheckedFormat(line.Output, SaveNameRefusal);
+            line.Output.empty() ? PictureFormat::Bitmap : CheckedFormat(line.Output, SaveNameRefusal, true);
         // One percentage over the load, the steps and the save, each an equal share.
         const ProgressCallback whole = line.Progress ? progressLine.Callback() : ProgressCallback{};
         const int parts = int(steps.size()) + (line.Output.empty() ? 1 : 2);

@@ -16,9 +16,16 @@
 #include "Errors.h"
 #include "Exif.h"
 #include "Jpeg.h"
+#include "Heif.h"
+#include "Jxl.h"
 #include "Png.h"
 #include "Tiff.h"
+#include "WebP.h"
 #include "RegularFile.h"
+
+bool CanSave(PictureFormat format) {
+    return format != PictureFormat::Heif && format != PictureFormat::Jxl && format != PictureFormat::Refused;
+}
 
 PictureFormat FormatOfName(const std::string& path) {
     // Folders may be called anything: "pics.bmp/photo.jpg" is a JPEG.
@@ -31,6 +38,9 @@ PictureFormat FormatOfName(const std::string& path) {
     if (endsWith(".JPEG") || endsWith(".JPE") || endsWith(".JFIF")) return PictureFormat::Jpeg;
     if (endsWith(".PNG")) return PictureFormat::Png;
     if (endsWith(".TIF") || endsWith(".TIFF")) return PictureFormat::Tiff;
+    if (endsWith(".HEIC") || endsWith(".HEIF") || endsWith(".AVIF")) return PictureFormat::Heif;
+    if (endsWith(".WEBP")) return PictureFormat::WebP;
+    if (endsWith(".JXL")) return PictureFormat::Jxl;
     return PictureFormat::Refused;
 }
 
@@ -179,6 +189,18 @@ LoadedPicture LoadPictureFile(const std::string& path, PictureFormat format, Ori
             case PictureFormat::Png:
                 loaded.Picture = DecodePng(file.Data(), file.Size(), &loaded.Metadata, decoding);
                 break;
+            // libheif and libjxl turn the picture by the file's own transforms: an EXIF
+            // orientation beside them (a phone stores both) must not turn it again.
+            case PictureFormat::Heif:
+                loaded.Picture = DecodeHeif(file.Data(), file.Size(), &loaded.Metadata, decoding);
+                break;
+            case PictureFormat::Jxl:
+                loaded.Picture = DecodeJxl(file.Data(), file.Size(), &loaded.Metadata, decoding);
+                break;
+            case PictureFormat::WebP:
+                loaded.Picture = DecodeWebP(file.Data(), file.Size(), &loaded.Metadata, decoding);
+                orientation = ExifOrientation(loaded.Metadata);
+                break;
             case PictureFormat::Tiff: {
                 StoredTiff stored = ReadTiff(file.Data(), file.Size(), decoding);
                 loaded.Picture = std::move(stored.Picture);
@@ -212,11 +234,13 @@ MetadataWarnings SavePicture(const std::string& path, const Bitmap& picture, Pic
                              const PictureMetadata& metadata, const ProgressCallback& progress) {
     // Two steps: the contents, then the file. A bitmap is encoded straight into the temporary
     // file, which a cancel during it removes.
+    if (!CanSave(format)) throw EFileError(SaveNameRefusal);
     const ProgressCallback encoding = ProgressPart(progress, 0, CodecUnits, ProgressUnits);
     std::vector<std::uint8_t> bytes;
     MetadataWarnings warnings;
     bool streamed = false;
     switch (format) {
+        case PictureFormat::WebP: bytes = EncodeWebP(picture, metadata, WebPCompression::Lossy, 90, encoding); break;
         case PictureFormat::Jpeg: bytes = EncodeJpeg(picture, 90, metadata, encoding, &warnings); break;
         case PictureFormat::Png: bytes = EncodePng(picture, metadata, encoding); break;
         case PictureFormat::Tiff: bytes = EncodeTiff(picture, metadata, encoding); break;

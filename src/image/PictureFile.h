@@ -12,17 +12,23 @@
 #include "PictureMetadata.h"
 #include "Progress.h"
 
-enum class PictureFormat { Bitmap, Jpeg, Png, Tiff, Refused };
+// HEIF covers HEIC and AVIF, which libheif reads alike.
+enum class PictureFormat { Bitmap, Jpeg, Png, Tiff, Heif, WebP, Jxl, Refused };
 
 // Read from the file's own name, the last part of the path, in any letter case: ".BMP"
 // anywhere in it means a bitmap, else ".JPG" anywhere a JPEG; else a name ending in ".JPEG",
-// ".JPE" or ".JFIF" is a JPEG, ".PNG" a PNG, ".TIF" or ".TIFF" a TIFF; anything else is refused.
+// ".JPE" or ".JFIF" is a JPEG, ".PNG" a PNG, ".TIF" or ".TIFF" a TIFF, ".HEIC", ".HEIF" or
+// ".AVIF" a HEIF, ".WEBP" a WebP, ".JXL" a JPEG XL; anything else is refused.
 PictureFormat FormatOfName(const std::string& path);
 
-// What the window and the batch tool say when FormatOfName refuses a name to open or to save.
-inline constexpr const char* OpenNameRefusal = "You must specify a BMP, JPG, PNG or TIFF file.";
+// Whether the program writes the format: HEIF and JPEG XL are read only.
+bool CanSave(PictureFormat format);
+
+// What the window and the batch tool say when FormatOfName refuses a name to open, or a name
+// to save is refused or read only.
+inline constexpr const char* OpenNameRefusal = "You must specify a BMP, JPG, PNG, TIFF, HEIC, AVIF, WebP or JXL file.";
 inline constexpr const char* SaveNameRefusal =
-    "You must specify a .BMP, .JPG, .PNG or .TIF file.\r\nexample: MyPic.bmp";
+    "You must specify a .BMP, .JPG, .PNG, .TIF or .WEBP file.\r\nexample: MyPic.bmp";
 
 // A picture with what its file says besides the pixels.
 struct LoadedPicture {

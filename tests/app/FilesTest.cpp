@@ -8,7 +8,7 @@
 
 namespace {
 std::vector<TShownBox> Info(const std::string& text) { return {{"Information", text}}; }
-const char* SaveRefusal = "You must specify a .BMP, .JPG, .PNG or .TIF file.\r\nexample: MyPic.bmp";
+const char* SaveRefusal = "You must specify a .BMP, .JPG, .PNG, .TIF or .WEBP file.\r\nexample: MyPic.bmp";
 
 std::string ReadText(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -57,7 +57,7 @@ TEST_F(AppTest, RefusedAndBrokenFilesLeaveThePicture) {
 
     ui.OpenAnswers = {(folder / "photo.gif").string()};
     Main().OpenMenuClick();
-    EXPECT_EQ(ui.Take(), Info("You must specify a BMP, JPG, PNG or TIFF file."));
+    EXPECT_EQ(ui.Take(), Info("You must specify a BMP, JPG, PNG, TIFF, HEIC, AVIF, WebP or JXL file."));
     EXPECT_EQ(Main().WorkingImage, TestPicture(40, 30));
 
     ui.OpenAnswers = {broken};

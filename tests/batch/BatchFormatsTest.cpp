@@ -38,8 +38,8 @@ Bitmap Picture() {
 }
 }  // namespace
 
-TEST_F(BatchFormats, ConvertsBetweenAllFourFormats) {
-    const char* names[] = {"a.bmp", "b.jpg", "c.png", "d.tif"};
+TEST_F(BatchFormats, ConvertsBetweenTheFormatsItWrites) {
+    const char* names[] = {"a.bmp", "b.jpg", "c.png", "d.tif", "e.webp"};
     for (const char* from : names) {
         SavePicture(Path(from), Picture(), FormatOfName(from));
         for (const char* to : names) {
@@ -48,11 +48,23 @@ TEST_F(BatchFormats, ConvertsBetweenAllFourFormats) {
             const Bitmap converted = LoadPicture(output, FormatOfName(output));
             EXPECT_EQ(converted.Width(), 9) << from << " -> " << to;
             // Lossless all the way: the inverted picture exactly.
-            if (std::string(from).find(".jpg") == std::string::npos &&
-                std::string(to).find(".jpg") == std::string::npos)
+            const auto lossy = [](const std::string& name) {
+                return name.ends_with(".jpg") || name.ends_with(".webp");
+            };
+            if (!lossy(from) && !lossy(to))
                 EXPECT_EQ(RedOf(converted.GetColor(8, 5)), 255 - 8 * 28) << from << " -> " << to;
         }
     }
+}
+
+// The formats read only open by their names, upright, and are never written.
+TEST_F(BatchFormats, ReadsHeifAvifAndJpegXl) {
+    for (const char* sample : {"modern/heic-q90.heic", "modern/avif-rotated.avif", "modern/jxl-exif6.jxl"}) {
+        ASSERT_EQ(Run({Sample(sample), "-o", Path("out.png")}), 0) << sample << ": " << err.str();
+        EXPECT_EQ(LoadPicture(Path("out.png"), PictureFormat::Png).Width(), 79) << sample;
+    }
+    EXPECT_EQ(Run({Sample("modern/heic-q90.heic"), "-o", Path("out.heic")}), 1);
+    EXPECT_FALSE(fs::exists(Path("out.heic")));
 }
 
 TEST_F(BatchFormats, LoadsUprightUnlessToldToKeepTheStoredPixels) {

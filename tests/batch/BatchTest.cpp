@@ -142,10 +142,10 @@ TEST_F(BatchTest, ErrorsExitWithAStatusAndLeaveTheOutputAlone) {
         {{"--seed", "4294967296", input}, 2, "--seed"},
         {{input, "-o"}, 2, "-o needs a value"},
         {{(folder / "missing.bmp").string(), "invert-all"}, 1, "No such file or directory"},
-        {{(folder / "in.gif").string()}, 1, "You must specify a BMP, JPG, PNG or TIFF file."},
+        {{(folder / "in.gif").string()}, 1, "You must specify a BMP, JPG, PNG, TIFF, HEIC, AVIF, WebP or JXL file."},
         {{input, "-o", (folder / "x.gif").string()},
          1,
-         "You must specify a .BMP, .JPG, .PNG or .TIF file. example: MyPic.bmp"},
+         "You must specify a .BMP, .JPG, .PNG, .TIF or .WEBP file. example: MyPic.bmp"},
     };
     for (const Case& c : cases) {
         std::vector<std::string> args = c.args;

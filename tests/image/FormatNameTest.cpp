@@ -33,6 +33,12 @@ TEST(FormatOfName, NewNamesAndOnlyTheFilesOwnName) {
         {"a.bmp.png", PictureFormat::Bitmap},
         {"scan.jpg.png", PictureFormat::Jpeg},
         {"dir/.png", PictureFormat::Png},
+        {"IMG_0001.HEIC", PictureFormat::Heif},
+        {"a.heif", PictureFormat::Heif},
+        {"b.AvIf", PictureFormat::Heif},
+        {"c.webp", PictureFormat::WebP},
+        {"d.JXL", PictureFormat::Jxl},
+        {"e.webp.txt", PictureFormat::Refused},
     };
     for (const Case& c : cases) EXPECT_EQ(FormatOfName(c.path), c.format) << c.path;
 }
@@ -53,6 +59,7 @@ TEST(FormatOfName, EveryFormatSavesAndLoadsByName) {
         {"c.png", "\x89PNG", true},
         {"d.tif", "II*", true},
         {"e.TIFF", "II*", true},
+        {"f.webp", "RIFF", false},
     };
     for (const Case& c : cases) {
         const std::string path = scratch / c.name;
@@ -66,6 +73,12 @@ TEST(FormatOfName, EveryFormatSavesAndLoadsByName) {
         ASSERT_EQ(loaded.Height(), picture.Height()) << c.name;
         if (c.lossless) EXPECT_EQ(loaded, picture) << c.name;
     }
+    // HEIF and JPEG XL are read, never written: nothing is saved under such a name.
+    for (const char* name : {"g.heic", "h.avif", "i.jxl"}) {
+        const std::string path = scratch / name;
+        EXPECT_THROW(SavePicture(path, picture, FormatOfName(path)), EFileError) << name;
+        EXPECT_FALSE(std::filesystem::exists(path)) << name;
+    }
 }
 
 // A file that is not what its name says is an error, never a crash, in each format.
@@ -73,6 +86,7 @@ TEST(FormatOfName, AFileOfAnotherFormatIsRefused) {
     ScratchFolder scratch;
     const std::string bmp = scratch / "really.bmp";
     SavePicture(bmp, AsymmetricPicture(), PictureFormat::Bitmap);
-    for (const PictureFormat format : {PictureFormat::Jpeg, PictureFormat::Png, PictureFormat::Tiff})
+    for (const PictureFormat format : {PictureFormat::Jpeg, PictureFormat::Png, PictureFormat::Tiff,
+                                       PictureFormat::Heif, PictureFormat::WebP, PictureFormat::Jxl})
         EXPECT_THROW(LoadPicture(bmp, format), ECorvalux) << int(format);
 }
