@@ -34,6 +34,8 @@ auto SpeakingFor(TUserInterface& ui, QWidget* window, Action action) {
 // The secondary windows hand their results to the main window.
 void TForms::Connect(TUserInterface& ui) {
     TMainForm* main = MainForm.get();
+    // The menu's tick follows the zoom window, also when a desktop's own close box hides it.
+    ZoomForm->OnHidden = [main] { main->UpdateActions(); };
     ResizeForm->OnResize = [main](int width, int height, bool interpolate, int shownWidth, int shownHeight) {
         main->ResizeOkClick(width, height, interpolate, TPictureSize{shownWidth, shownHeight});
     };

@@ -20,3 +20,8 @@ void TZoomForm::ShowArea(const QImage& area) {
 }
 
 void TZoomForm::paintEvent(QPaintEvent*) { QPainter(this).drawImage(0, 0, Shown); }
+
+void TZoomForm::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    if (OnHidden) OnHidden();
+}
