@@ -1,6 +1,7 @@
 #include "Exif.h"
 
 #include <memory>
+#include <utility>
 
 #include <libexif/exif-data.h>
 
@@ -164,6 +165,51 @@ std::vector<std::uint8_t> MakeExifBlock(const std::vector<ExifField>& fields) {
     exif_mem_free(block.mem, saved);
     if (result.size() > MaxSegmentBytes) return {};
     return result;
+}
+
+std::vector<ExifField> ExifFieldsOf(const std::vector<std::uint8_t>& tiff) {
+    if (tiff.empty()) return {};
+    std::vector<std::uint8_t> bytes{'E', 'x', 'i', 'f', 0, 0};  // libexif looks for the JPEG header
+    bytes.insert(bytes.end(), tiff.begin(), tiff.end());
+    ExifBlock block(bytes.data(), bytes.size());
+    if (!block.Loaded()) return {};
+    const ExifByteOrder order = block.Order();
+    const std::pair<ExifIfd, ExifField::Directory> places[] = {
+        {EXIF_IFD_0, ExifField::Picture}, {EXIF_IFD_EXIF, ExifField::Exif}, {EXIF_IFD_GPS, ExifField::Gps}};
+    std::vector<ExifField> fields;
+    for (const auto& [ifd, place] : places) {
+        const ExifContent* content = block.data->ifd[ifd];
+        for (unsigned i = 0; i < content->count; ++i) {
+            const ExifEntry* entry = content->entries[i];
+            const unsigned size = exif_format_get_size(entry->format);
+            const bool floating = entry->format == EXIF_FORMAT_FLOAT || entry->format == EXIF_FORMAT_DOUBLE;
+            if (!entry->data || size == 0 || floating || entry->size < entry->components * size) continue;
+            ExifField field{place, std::uint16_t(entry->tag), std::uint16_t(entry->format), {}};
+            for (unsigned long c = 0; c < entry->components; ++c) {
+                const unsigned char* at = entry->data + c * size;
+                switch (entry->format) {
+                    case EXIF_FORMAT_SHORT: field.Values.push_back(exif_get_short(at, order)); break;
+                    case EXIF_FORMAT_SSHORT: field.Values.push_back(exif_get_sshort(at, order)); break;
+                    case EXIF_FORMAT_LONG: field.Values.push_back(exif_get_long(at, order)); break;
+                    case EXIF_FORMAT_SLONG: field.Values.push_back(exif_get_slong(at, order)); break;
+                    case EXIF_FORMAT_RATIONAL: {
+                        const ExifRational r = exif_get_rational(at, order);
+                        field.Values.insert(field.Values.end(), {r.numerator, r.denominator});
+                        break;
+                    }
+                    case EXIF_FORMAT_SRATIONAL: {
+                        const ExifSRational r = exif_get_srational(at, order);
+                        field.Values.insert(field.Values.end(), {r.numerator, r.denominator});
+                        break;
+                    }
+                    case EXIF_FORMAT_SBYTE: field.Values.push_back(std::int8_t(*at)); break;
+                    default: field.Values.push_back(*at);  // bytes, text, undefined
+                }
+            }
+            if (!field.Values.empty()) fields.push_back(std::move(field));
+        }
+    }
+    return fields;
 }
 
 int ExifOrientation(const PictureMetadata& metadata) {

@@ -24,6 +24,12 @@ struct ExifField {
 // Fields of any other type, or whose values do not make whole components, are left out.
 std::vector<std::uint8_t> MakeExifBlock(const std::vector<ExifField>& fields);
 
+// The fields of an EXIF block's TIFF structure (without "Exif\0\0") in its picture, EXIF
+// and GPS directories, as MakeExifBlock takes them, in the block's order; the thumbnail's
+// directory and fields of types ExifField does not have (floating point) are left out. Empty
+// when libexif cannot read the block.
+std::vector<ExifField> ExifFieldsOf(const std::vector<std::uint8_t>& tiff);
+
 // The orientation (1 to 8) the first EXIF block gives; 1 when there is none or the value is
 // out of range.
 int ExifOrientation(const PictureMetadata& metadata);

@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <cstring>
 
+#include "Exif.h"
+
 namespace {
 constexpr char ExifHeader[] = "Exif\0";                       // six bytes with the terminator
 constexpr char XmpHeader[] = "http://ns.adobe.com/xap/1.0/";  // 29 bytes with the terminator
+constexpr char PhotoshopHeader[] = "Photoshop 3.0";               // 14 bytes with the terminator
 
 template <std::size_t N>
 bool StartsWith(const std::uint8_t* bytes, std::size_t size, const char (&prefix)[N]) {
@@ -13,10 +16,10 @@ bool StartsWith(const std::uint8_t* bytes, std::size_t size, const char (&prefix
 }
 
 void AddSegment(PictureMetadata& metadata, const char* header, std::size_t headerSize, const std::uint8_t* body,
-                std::size_t size) {
+                std::size_t size, std::uint8_t marker = MarkerApp1) {
     std::vector<std::uint8_t> bytes(header, header + headerSize);
     bytes.insert(bytes.end(), body, body + size);
-    metadata.Segments.push_back({MarkerApp1, std::move(bytes)});
+    metadata.Segments.push_back({marker, std::move(bytes)});
 }
 
 // The bytes after `header` of the first APP1 segment that starts with it.
@@ -44,6 +47,26 @@ void AddIccProfile(PictureMetadata& metadata, const std::uint8_t* profile, std::
     metadata.Segments.insert(metadata.Segments.end(), segments.begin(), segments.end());
 }
 
+void AddPhotoshopResources(PictureMetadata& metadata, const std::uint8_t* resources, std::size_t size) {
+    constexpr std::size_t room = MaxSegmentBytes - sizeof PhotoshopHeader;
+    for (std::size_t from = 0; from < size; from += room)
+        AddSegment(metadata, PhotoshopHeader, sizeof PhotoshopHeader, resources + from, std::min(room, size - from),
+                   MarkerApp13);
+}
+
 std::vector<std::uint8_t> ExifTiffOf(const PictureMetadata& metadata) { return FirstBody(metadata, ExifHeader); }
 
 std::vector<std::uint8_t> XmpPacketOf(const PictureMetadata& metadata) { return FirstBody(metadata, XmpHeader); }
+
+std::vector<std::uint8_t> PhotoshopResourcesOf(const PictureMetadata& metadata) {
+    std::vector<std::uint8_t> resources;
+    for (const MetadataSegment& segment : metadata.Segments)
+        if (segment.Marker == MarkerApp13 && StartsWith(segment.Bytes.data(), segment.Bytes.size(), PhotoshopHeader))
+            resources.insert(resources.end(), segment.Bytes.begin() + sizeof PhotoshopHeader, segment.Bytes.end());
+    return resources;
+}
+
+SavedMetadata MetadataBlocksForSave(const PictureMetadata& metadata, int width, int height) {
+    const PictureMetadata fitted = MetadataForSavedPicture(metadata, width, height);
+    return {ExifTiffOf(fitted), XmpPacketOf(fitted), IccProfileOf(fitted), PhotoshopResourcesOf(fitted)};
+}

@@ -1,7 +1,8 @@
 #pragma once
-// Metadata as containers other than JPEG hold it (HEIF items, WebP chunks): a bare EXIF TIFF
-// structure, an XMP packet, an ICC profile. PictureMetadata keeps them as JPEG segments, so
-// that a picture carries them to a save in any format alike.
+// Metadata as containers other than JPEG hold it (HEIF items, WebP chunks, PNG chunks, TIFF
+// tags): a bare EXIF TIFF structure, an XMP packet, an ICC profile, Photoshop resources (which
+// hold IPTC). PictureMetadata keeps them as JPEG segments, so that a picture carries them to a
+// save in any format alike.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -14,8 +15,22 @@ void AddExifBlock(PictureMetadata& metadata, const std::uint8_t* block, std::siz
 void AddXmpPacket(PictureMetadata& metadata, const std::uint8_t* packet, std::size_t size);
 // Adds an ICC profile.
 void AddIccProfile(PictureMetadata& metadata, const std::uint8_t* profile, std::size_t size);
+// Adds Photoshop image resources ("8BIM" blocks, IPTC among them), in as many APP13 segments
+// as they need.
+void AddPhotoshopResources(PictureMetadata& metadata, const std::uint8_t* resources, std::size_t size);
 
 // The TIFF structure of the first EXIF block, without "Exif\0\0"; empty when there is none.
 std::vector<std::uint8_t> ExifTiffOf(const PictureMetadata& metadata);
 // The first XMP packet; empty when there is none.
 std::vector<std::uint8_t> XmpPacketOf(const PictureMetadata& metadata);
+// The Photoshop resources of every APP13 segment, joined in file order as a reader of a JPEG
+// joins them; empty when there are none.
+std::vector<std::uint8_t> PhotoshopResourcesOf(const PictureMetadata& metadata);
+
+// What a save in a format other than JPEG writes of the metadata, made fit for the saved
+// picture of width x height (see MetadataForSavedPicture); each empty when there is none.
+struct SavedMetadata {
+    std::vector<std::uint8_t> Exif;  // the TIFF structure, without "Exif\0\0"
+    std::vector<std::uint8_t> Xmp, Icc, Photoshop;
+};
+SavedMetadata MetadataBlocksForSave(const PictureMetadata& metadata, int width, int height);

@@ -188,6 +188,7 @@ LoadedPicture LoadPictureFile(const std::string& path, PictureFormat format, Ori
                 break;
             case PictureFormat::Png:
                 loaded.Picture = DecodePng(file.Data(), file.Size(), &loaded.Metadata, decoding);
+                orientation = ExifOrientation(loaded.Metadata);
                 break;
             // libheif and libjxl turn the picture by the file's own transforms: an EXIF
             // orientation beside them (a phone stores both) must not turn it again.
@@ -242,7 +243,7 @@ MetadataWarnings SavePicture(const std::string& path, const Bitmap& picture, Pic
     switch (format) {
         case PictureFormat::WebP: bytes = EncodeWebP(picture, metadata, WebPCompression::Lossy, 90, encoding); break;
         case PictureFormat::Jpeg: bytes = EncodeJpeg(picture, 90, metadata, encoding, &warnings); break;
-        case PictureFormat::Png: bytes = EncodePng(picture, metadata, encoding); break;
+        case PictureFormat::Png: bytes = EncodePng(picture, metadata, encoding, &warnings); break;
         case PictureFormat::Tiff: bytes = EncodeTiff(picture, metadata, encoding); break;
         default: streamed = true;
     }

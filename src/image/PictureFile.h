@@ -38,9 +38,10 @@ struct LoadedPicture {
 };
 
 // Loads a file in the given format (not Refused) with its metadata: a JPEG's segments and
-// resolution, a TIFF's resolution and ICC profile, a PNG's resolution. A file cut short by
-// another program while it is read throws EFileError. The picture is turned
-// upright by its EXIF or TIFF orientation unless the rule says AsStored; then the metadata's
+// resolution; the EXIF, XMP and ICC profile of the other formats, a PNG's and a TIFF's
+// resolution, a TIFF's Photoshop resources. A file cut short by another program while it is
+// read throws EFileError. The picture is turned upright by its EXIF or TIFF orientation (a
+// HEIF's or JPEG XL's by their own transforms) unless the rule says AsStored; then the metadata's
 // StoredOrientation keeps that orientation for a save. Throws EFileError,
 // EInvalidGraphic, EJpegError. `progress` hears of the rows decoded and turned, on one rising
 // scale; a cancel throws ECancelled.
@@ -52,8 +53,10 @@ Bitmap LoadPicture(const std::string& path, PictureFormat format);
 
 // Saves in the given format (not Refused), JPEG at quality 90.
 void SavePicture(const std::string& path, const Bitmap& picture, PictureFormat format);
-// The same with the metadata of the file the picture came from: a JPEG carries its segments
-// (see EncodeJpeg), PNG and TIFF its resolution; BMP has no place for it. `progress` hears of
+// The same with the metadata of the file the picture came from, made fit for the saved
+// picture (see MetadataForSavedPicture): a JPEG carries its segments (see EncodeJpeg); a PNG,
+// TIFF or WebP its EXIF, XMP and ICC profile, a TIFF also its Photoshop resources (IPTC), PNG
+// and TIFF the resolution; BMP has no place for any of it. `progress` hears of
 // the rows encoded (a bitmap's as they go into the temporary file), then of the file written.
 // A cancel before the temporary file is renamed into place throws ECancelled, with the old file
 // as it was and no temporary file left; one that comes later is too late and is not heard.

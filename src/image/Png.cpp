@@ -5,18 +5,20 @@
 #include <cstring>
 #include <exception>
 #include <memory>
+#include <string>
 
 #include <png.h>
 
 #include "DecoderPicture.h"
 #include "Errors.h"
 #include "FreeDeleter.h"
+#include "MetadataBlocks.h"
 #include "RowProgress.h"
-#include "WhiteBackground.h"
+#include "SampleRows.h"
 
 // libpng reports a fatal error by calling our error function, which must not return: it
-// jumps back to the setjmp in RunDecoder or RunEncoder. Those two functions hold every libpng
-// call and no C++ object with a destructor, so the jump skips nothing that needs cleaning;
+// jumps back to the setjmp in RunDecoder or RunEncoder. Those two functions (and the C-style
+// helpers they call) hold every libpng call and no C++ object with a destructor, so the jump skips nothing that needs cleaning;
 // they free libpng's structures and their own buffers on both paths and report the outcome
 // as a value that the C++ side turns into an exception. A cancel leaves by the same path.
 
@@ -49,14 +51,24 @@ void ReportRows(png_structp png, RowProgress& progress, std::int64_t done, std::
 // of that size (rows 3 * width bytes apart), or nullptr to stop. Must not throw.
 using RowsForSize = std::uint8_t* (*)(void* context, std::uint32_t width, std::uint32_t height);
 
+// The chunks of metadata a PNG holds, and where a picture's metadata keeps each.
+enum class PngBlock { Exif, Icc, Xmp };
+// Receives a block of metadata to keep. Must not throw.
+using KeepBlock = void (*)(void* context, PngBlock kind, const std::uint8_t* bytes, std::size_t size);
+
+// XMP goes in an international text chunk under this keyword.
+constexpr char XmpKeyword[] = "XML:com.adobe.xmp";
+
 struct DecodeSession {
     const std::uint8_t* data;
     std::size_t size, position;
     RowsForSize rowsForSize;
+    KeepBlock keepBlock;  // nullptr: the metadata is not wanted
     void* context;
     RowProgress* progress;
+    const SampleRowConverter* overWhite;  // 8-bit blue-green-red-alpha rows to ours
     png_structp png;
-    png_infop info;
+    png_infop info, endInfo;
     std::uint8_t* alphaRows;  // malloc'd rows with alpha, before they go over white
     double resolutionX, resolutionY;
     char message[MessageSize];
@@ -69,12 +81,26 @@ void ReadFromMemory(png_structp png, png_bytep into, png_size_t count) {
     s->position += count;
 }
 
-void RowOverWhite(const std::uint8_t* bgra, std::uint8_t* bgr, std::uint32_t width) {
-    for (std::uint32_t x = 0; x < width; ++x, bgra += 4, bgr += 3) {
-        bgr[0] = OverWhite(bgra[0], bgra[3]);
-        bgr[1] = OverWhite(bgra[1], bgra[3]);
-        bgr[2] = OverWhite(bgra[2], bgra[3]);
-    }
+// Hands on the EXIF, ICC and XMP chunks that libpng has read into `info`.
+void KeepMetadata(DecodeSession& s, png_infop info) {
+    png_uint_32 exifSize = 0;
+    png_bytep exif = nullptr;
+    if (png_get_eXIf_1(s.png, info, &exifSize, &exif) && exif)
+        s.keepBlock(s.context, PngBlock::Exif, exif, exifSize);
+    png_charp name = nullptr;
+    int compression = 0;
+    png_bytep profile = nullptr;
+    png_uint_32 profileSize = 0;
+    if (png_get_iCCP(s.png, info, &name, &compression, &profile, &profileSize) && profile)
+        s.keepBlock(s.context, PngBlock::Icc, profile, profileSize);
+    png_textp texts = nullptr;
+    const int count = png_get_text(s.png, info, &texts, nullptr);
+    for (int i = 0; i < count; ++i)
+        if (texts[i].key && std::strcmp(texts[i].key, XmpKeyword) == 0 && texts[i].text) {
+            const std::size_t length = texts[i].compression >= PNG_ITXT_COMPRESSION_NONE ? texts[i].itxt_length
+                                                                                         : texts[i].text_length;
+            s.keepBlock(s.context, PngBlock::Xmp, reinterpret_cast<const std::uint8_t*>(texts[i].text), length);
+        }
 }
 
 Outcome RunDecoder(DecodeSession& s) {
@@ -82,13 +108,14 @@ Outcome RunDecoder(DecodeSession& s) {
     if (!s.png) return Outcome::LibraryError;
     s.info = png_create_info_struct(s.png);
     if (!s.info || setjmp(png_jmpbuf(s.png))) {
-        png_destroy_read_struct(&s.png, &s.info, nullptr);
+        png_destroy_read_struct(&s.png, &s.info, &s.endInfo);
         std::free(s.alphaRows);
         s.alphaRows = nullptr;
         return Outcome::LibraryError;
     }
     png_set_read_fn(s.png, &s, ReadFromMemory);
     png_read_info(s.png, s.info);
+    if (s.keepBlock) KeepMetadata(s, s.info);
 
     png_uint_32 unitsX = 0, unitsY = 0;
     int unit = 0;
@@ -112,7 +139,7 @@ Outcome RunDecoder(DecodeSession& s) {
 
     std::uint8_t* const top = s.rowsForSize(s.context, width, height);
     if (!top) {
-        png_destroy_read_struct(&s.png, &s.info, nullptr);
+        png_destroy_read_struct(&s.png, &s.info, &s.endInfo);
         return Outcome::Refused;
     }
     const std::size_t rowBytes = std::size_t(width) * 3, alphaRowBytes = std::size_t(width) * 4;
@@ -130,7 +157,7 @@ Outcome RunDecoder(DecodeSession& s) {
         if (!s.alphaRows) png_error(s.png, "out of memory");
         for (png_uint_32 y = 0; y < height; ++y) {
             png_read_row(s.png, s.alphaRows, nullptr);
-            RowOverWhite(s.alphaRows, top + y * rowBytes, width);
+            s.overWhite->Convert(s.alphaRows, top + y * rowBytes, width);
             ReportRows(s.png, *s.progress, y + 1, rowsInAll);
         }
     } else {
@@ -143,18 +170,23 @@ Outcome RunDecoder(DecodeSession& s) {
                 ReportRows(s.png, *s.progress, std::int64_t(pass) * height + y + 1, rowsInAll);
             }
         for (png_uint_32 y = 0; y < height; ++y)
-            RowOverWhite(s.alphaRows + y * alphaRowBytes, top + y * rowBytes, width);
+            s.overWhite->Convert(s.alphaRows + y * alphaRowBytes, top + y * rowBytes, width);
     }
-    // Every row is in: chunks after the pixels cannot change the picture, and damage there
-    // should not cost the user a complete one.
-    png_destroy_read_struct(&s.png, &s.info, nullptr);
     std::free(s.alphaRows);
     s.alphaRows = nullptr;
+    // Every row is in. Chunks after the pixels are read only for their metadata, and damage
+    // there costs only that, not a complete picture.
+    if (s.keepBlock && (s.endInfo = png_create_info_struct(s.png)) != nullptr && !setjmp(png_jmpbuf(s.png))) {
+        png_read_end(s.png, s.endInfo);
+        KeepMetadata(s, s.endInfo);
+    }
+    png_destroy_read_struct(&s.png, &s.info, &s.endInfo);
     return Outcome::Done;
 }
 
 struct DecodeTarget {
     Bitmap picture;
+    PictureMetadata metadata;
     std::exception_ptr failure;
 };
 
@@ -163,12 +195,29 @@ std::uint8_t* SizeTarget(void* context, std::uint32_t width, std::uint32_t heigh
     return SizeForDecoder(target->picture, target->failure, width, height);
 }
 
+// A block that does not fit in memory is left out: the picture is what the user asked for.
+void KeepTargetBlock(void* context, PngBlock kind, const std::uint8_t* bytes, std::size_t size) noexcept {
+    PictureMetadata& metadata = static_cast<DecodeTarget*>(context)->metadata;
+    try {
+        switch (kind) {
+            case PngBlock::Exif: AddExifBlock(metadata, bytes, size); break;
+            case PngBlock::Icc: AddIccProfile(metadata, bytes, size); break;
+            case PngBlock::Xmp: AddXmpPacket(metadata, bytes, size); break;
+        }
+    } catch (const std::bad_alloc&) {
+    }
+}
+
 // ---- Encoding -------------------------------------------------------------------------
 
 struct EncodeSession {
     const std::uint8_t* top;  // top row; rows 3 * width bytes apart, blue-green-red
     std::uint32_t width, height;
     double resolutionX, resolutionY;
+    const std::vector<std::uint8_t>* exif;  // the TIFF structure; may be empty
+    const std::vector<std::uint8_t>* icc;
+    const char* xmp;  // zero-terminated; may be empty
+    bool iccRefused;  // libpng found the profile damaged or not for a colour picture
     RowProgress* progress;
     png_structp png;
     png_infop info;
@@ -217,6 +266,22 @@ Outcome RunEncoder(EncodeSession& s) {
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     if (s.resolutionX > 0 && s.resolutionY > 0)
         png_set_pHYs(s.png, s.info, DotsPerMetre(s.resolutionX), DotsPerMetre(s.resolutionY), PNG_RESOLUTION_METER);
+    // A profile libpng refuses is a warning, not a failed save: the picture goes without it.
+    png_set_benign_errors(s.png, 1);
+    if (!s.exif->empty())
+        png_set_eXIf_1(s.png, s.info, png_uint_32(s.exif->size()), const_cast<png_bytep>(s.exif->data()));
+    if (!s.icc->empty()) {
+        png_set_iCCP(s.png, s.info, "ICC profile", PNG_COMPRESSION_TYPE_BASE, s.icc->data(),
+                     png_uint_32(s.icc->size()));
+        s.iccRefused = !png_get_valid(s.png, s.info, PNG_INFO_iCCP);
+    }
+    if (s.xmp[0]) {
+        png_text text{};
+        text.compression = PNG_ITXT_COMPRESSION_NONE;
+        text.key = const_cast<png_charp>(XmpKeyword);
+        text.text = const_cast<png_charp>(s.xmp);
+        png_set_text(s.png, s.info, &text, 1);
+    }
     // One filter and a light zlib level: a photo compresses nearly as well as with libpng's
     // trial of every filter at level 6, in a fraction of the time.
     png_set_filter(s.png, PNG_FILTER_TYPE_BASE, PNG_FILTER_UP);
@@ -246,8 +311,11 @@ Bitmap DecodePng(const std::uint8_t* data, std::size_t size, PictureMetadata* me
     session.data = data;
     session.size = size;
     session.rowsForSize = SizeTarget;
+    session.keepBlock = metadata ? KeepTargetBlock : nullptr;
     session.context = &target;
     session.progress = &rowProgress;
+    const SampleRowConverter overWhite({3, true, AlphaKind::Straight, 8});
+    session.overWhite = &overWhite;
     const Outcome outcome = RunDecoder(session);
     if (rowProgress.Stopped()) rowProgress.ThrowStop();
     switch (outcome) {
@@ -255,6 +323,8 @@ Bitmap DecodePng(const std::uint8_t* data, std::size_t size, PictureMetadata* me
             if (metadata) {
                 metadata->ResolutionX = session.resolutionX;
                 metadata->ResolutionY = session.resolutionY;
+                metadata->Segments.insert(metadata->Segments.end(), target.metadata.Segments.begin(),
+                                          target.metadata.Segments.end());
             }
             return std::move(target.picture);
         case Outcome::Refused: std::rethrow_exception(target.failure);
@@ -263,9 +333,16 @@ Bitmap DecodePng(const std::uint8_t* data, std::size_t size, PictureMetadata* me
 }
 
 std::vector<std::uint8_t> EncodePng(const Bitmap& picture, const PictureMetadata& metadata,
-                                    const ProgressCallback& progress) {
+                                    const ProgressCallback& progress, MetadataWarnings* warnings) {
     RowProgress rowProgress(progress);
+    const SavedMetadata blocks = MetadataBlocksForSave(metadata, picture.Width(), picture.Height());
+    // libpng takes the text of a chunk up to its first zero.
+    std::string xmp(blocks.Xmp.begin(), blocks.Xmp.end());
+    xmp.resize(std::strlen(xmp.c_str()));
     EncodeSession session{};
+    session.exif = &blocks.Exif;
+    session.icc = &blocks.Icc;
+    session.xmp = xmp.c_str();
     session.top = picture.Empty() ? nullptr : picture.Row(0);
     session.width = std::uint32_t(picture.Width());
     session.height = std::uint32_t(picture.Height());
@@ -277,6 +354,10 @@ std::vector<std::uint8_t> EncodePng(const Bitmap& picture, const PictureMetadata
     switch (outcome) {
         case Outcome::Done: {
             const std::unique_ptr<unsigned char, FreeDeleter> owned(session.buffer);
+            if (session.iccRefused && warnings)
+                warnings->push_back("The ICC profile of " + std::to_string(blocks.Icc.size()) +
+                                    " bytes is damaged or not one for a colour picture, and a PNG file cannot "
+                                    "hold it; it was left out.");
             return std::vector<std::uint8_t>(owned.get(), owned.get() + session.size);
         }
         case Outcome::Refused: throw std::bad_alloc();

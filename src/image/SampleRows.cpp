@@ -6,16 +6,24 @@
 
 namespace {
 // One pixel loop per layout, so that the choices are made once a row and not once a sample.
+// Extra samples after the used ones are passed over a pixel at a time; without them, the
+// pixel's step is a constant.
 template <typename Sample, int Colours, bool BlueFirst, AlphaKind Alpha>
-void ConvertRowAs(const Sample* in, std::uint8_t* out, std::size_t width, const std::uint8_t* levels) {
-    constexpr int samples = Colours + (Alpha == AlphaKind::None ? 0 : 1);
+void ConvertRowAs(const Sample* in, std::uint8_t* out, std::size_t width, const std::uint8_t* levels,
+                  int extraSamples) {
+    constexpr int used = Colours + (Alpha == AlphaKind::None ? 0 : 1);
+    if (extraSamples > 0) {
+        for (std::size_t x = 0; x < width; ++x, in += used + extraSamples, out += 3)
+            ConvertRowAs<Sample, Colours, BlueFirst, Alpha>(in, out, 1, levels, 0);
+        return;
+    }
     auto level = [levels](Sample v) -> unsigned {
         if constexpr (sizeof(Sample) == 1)
             return v;
         else
             return levels[v];
     };
-    for (std::size_t x = 0; x < width; ++x, in += samples, out += 3) {
+    for (std::size_t x = 0; x < width; ++x, in += used, out += 3) {
         const unsigned first = level(in[0]);
         const unsigned second = Colours == 3 ? level(in[1]) : first;
         const unsigned third = Colours == 3 ? level(in[2]) : first;
@@ -31,23 +39,25 @@ void ConvertRowAs(const Sample* in, std::uint8_t* out, std::size_t width, const 
 }
 
 template <typename Sample, int Colours, bool BlueFirst>
-void ConvertRowWith(const Sample* in, std::uint8_t* out, std::size_t width, AlphaKind alpha,
+void ConvertRowWith(const Sample* in, std::uint8_t* out, std::size_t width, const SampleLayout& layout,
                     const std::uint8_t* levels) {
-    switch (alpha) {
-        case AlphaKind::None: return ConvertRowAs<Sample, Colours, BlueFirst, AlphaKind::None>(in, out, width, levels);
+    const int extra = layout.Extra;
+    switch (layout.Alpha) {
+        case AlphaKind::None:
+            return ConvertRowAs<Sample, Colours, BlueFirst, AlphaKind::None>(in, out, width, levels, extra);
         case AlphaKind::Straight:
-            return ConvertRowAs<Sample, Colours, BlueFirst, AlphaKind::Straight>(in, out, width, levels);
+            return ConvertRowAs<Sample, Colours, BlueFirst, AlphaKind::Straight>(in, out, width, levels, extra);
         case AlphaKind::Premultiplied:
-            return ConvertRowAs<Sample, Colours, BlueFirst, AlphaKind::Premultiplied>(in, out, width, levels);
+            return ConvertRowAs<Sample, Colours, BlueFirst, AlphaKind::Premultiplied>(in, out, width, levels, extra);
     }
 }
 
 template <typename Sample>
 void ConvertRow(const Sample* in, std::uint8_t* out, std::size_t width, const SampleLayout& layout,
                 const std::uint8_t* levels) {
-    if (layout.Colours == 1) return ConvertRowWith<Sample, 1, false>(in, out, width, layout.Alpha, levels);
-    if (layout.BlueFirst) return ConvertRowWith<Sample, 3, true>(in, out, width, layout.Alpha, levels);
-    ConvertRowWith<Sample, 3, false>(in, out, width, layout.Alpha, levels);
+    if (layout.Colours == 1) return ConvertRowWith<Sample, 1, false>(in, out, width, layout, levels);
+    if (layout.BlueFirst) return ConvertRowWith<Sample, 3, true>(in, out, width, layout, levels);
+    ConvertRowWith<Sample, 3, false>(in, out, width, layout, levels);
 }
 }  // namespace
 

@@ -13,8 +13,9 @@ struct SampleLayout {
     bool BlueFirst = false;             // colour samples in blue-green-red order, else red-green-blue
     AlphaKind Alpha = AlphaKind::None;  // an alpha sample follows the colours unless None
     int Bits = 8;                       // significant bits: 8 in bytes, 9 to 16 in 16-bit samples
+    int Extra = 0;                      // samples after these in each pixel, passed over
 
-    int Samples() const { return Colours + (Alpha == AlphaKind::None ? 0 : 1); }
+    int Samples() const { return Colours + (Alpha == AlphaKind::None ? 0 : 1) + Extra; }
 };
 
 class SampleRowConverter {

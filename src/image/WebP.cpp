@@ -11,7 +11,6 @@
 #include <webp/mux.h>
 
 #include "Errors.h"
-#include "Exif.h"
 #include "MetadataBlocks.h"
 #include "RowProgress.h"
 #include "SampleRows.h"
@@ -196,15 +195,14 @@ std::vector<std::uint8_t> EncodeWebP(const Bitmap& picture, const PictureMetadat
     RowProgress rowProgress(progress);
     std::vector<std::uint8_t> bitstream = EncodeBitstream(picture, compression, quality, rowProgress);
 
-    const PictureMetadata fitted = MetadataForSavedPicture(metadata, picture.Width(), picture.Height());
-    const std::vector<std::uint8_t> exif = ExifTiffOf(fitted), icc = IccProfileOf(fitted), xmp = XmpPacketOf(fitted);
-    if (exif.empty() && icc.empty() && xmp.empty()) return bitstream;
+    const SavedMetadata blocks = MetadataBlocksForSave(metadata, picture.Width(), picture.Height());
+    if (blocks.Exif.empty() && blocks.Icc.empty() && blocks.Xmp.empty()) return bitstream;
     // The chunks go in with the bitstream into an extended file, which WebPMux lays out.
     const WebPPtr<WebPMux> mux(WebPMuxNew());
     if (!mux) throw std::bad_alloc();
     const WebPData image{bitstream.data(), bitstream.size()};
     bool done = WebPMuxSetImage(mux.get(), &image, 0) == WEBP_MUX_OK;
-    for (const auto& [name, bytes] : {std::pair{"EXIF", &exif}, std::pair{"ICCP", &icc}, std::pair{"XMP ", &xmp}}) {
+    for (const auto& [name, bytes] : {std::pair{"EXIF", &blocks.Exif}, std::pair{"ICCP", &blocks.Icc}, std::pair{"XMP ", &blocks.Xmp}}) {
         const WebPData chunk{bytes->data(), bytes->size()};
         if (!bytes->empty()) done = done && WebPMuxSetChunk(mux.get(), name, &chunk, 0) == WEBP_MUX_OK;
     }
