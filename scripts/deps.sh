@@ -3,10 +3,12 @@
 CORVALUX_PACKAGES=(
   cmake ninja-build g++ pkg-config libtbb-dev
   qt6-base-dev libgl-dev libjpeg-dev libpng-dev libtiff-dev libexif-dev libheif-dev libwebp-dev libjxl-dev libacl1-dev libv4l-dev libsane-dev libsane1 libsane-common
+  libpipewire-0.3-dev libswscale-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  fonts-dejavu-core poppler-utils desktop-file-utils man-db file
+  fonts-dejavu-core poppler-utils desktop-file-utils man-db file parallel
   clang libclang-rt-14-dev
   xvfb openbox xdotool x11-utils
+  pipewire wireplumber dbus gstreamer1.0-pipewire gstreamer1.0-tools gstreamer1.0-plugins-base
 )
 
 corvalux_missing_packages() {

@@ -1,7 +1,7 @@
 #pragma once
 // What the capture library stands on: a source of drivers (numbered 0..9) and, for a connected
-// driver, a stream of frames. The Video4Linux2 backend serves real cameras; the fake one serves
-// tests.
+// driver, a stream of frames. PipeWire and Video4Linux2 serve real cameras; the fake backend
+// serves tests.
 #include <functional>
 #include <memory>
 #include <optional>

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "CaptureWindow.h"
-#include "V4l2Backend.h"
+#include "CameraBackend.h"
 
 namespace vfw {
 namespace {
@@ -38,7 +38,7 @@ void SetCaptureBackend(std::shared_ptr<CaptureBackend> backend) { InstalledBacke
 
 std::shared_ptr<CaptureBackend> CurrentCaptureBackend() {
     std::shared_ptr<CaptureBackend>& backend = InstalledBackend();
-    if (!backend) backend = std::make_shared<V4l2Backend>();
+    if (!backend) backend = std::make_shared<CameraBackend>();
     return backend;
 }
 

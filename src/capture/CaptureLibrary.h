@@ -32,8 +32,9 @@ LRESULT SendMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint);
 BOOL DestroyWindow(HWND window);
 
-// The backend new capture windows and driver descriptions use: Video4Linux2 unless another is
-// installed (tests install the fake). Windows made earlier keep the backend they were made with.
+// The backend new capture windows and driver descriptions use: PipeWire's cameras and then
+// Video4Linux2's unless another is installed (tests install the fake). Windows made earlier keep
+// the backend they were made with.
 void SetCaptureBackend(std::shared_ptr<CaptureBackend> backend);
 std::shared_ptr<CaptureBackend> CurrentCaptureBackend();
 

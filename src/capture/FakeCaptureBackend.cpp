@@ -20,23 +20,28 @@ public:
         waiting_.push_back(FakeFrame(width_, height_, backend_.framesMade_++));
         if (FrameWaiting) FrameWaiting();
     }
+    void Fail(const std::string& why) {
+        failure_ = why;
+        if (FrameWaiting) FrameWaiting();
+    }
     FrameResult TakeFrame(Bitmap& frame) override {
-        if (waiting_.empty()) return FrameResult::NoneWaiting;
+        if (waiting_.empty()) return failure_ ? FrameResult::Failed : FrameResult::NoneWaiting;
         frame = std::move(waiting_.front());
         waiting_.pop_front();
         return FrameResult::Taken;
     }
     FrameResult WaitFrame(Bitmap& frame, int) override {
-        if (backend_.FailGrab) return FrameResult::Failed;
+        if (backend_.FailGrab || failure_) return FrameResult::Failed;
         if (waiting_.empty()) waiting_.push_back(FakeFrame(width_, height_, backend_.framesMade_++));
         return TakeFrame(frame);
     }
-    std::string LastError() const override { return backend_.FailGrab ? "grab refused" : ""; }
+    std::string LastError() const override { return failure_ ? *failure_ : backend_.FailGrab ? "grab refused" : ""; }
 
 private:
     FakeCaptureBackend& backend_;
     int index_, width_, height_;
     std::deque<Bitmap> waiting_;
+    std::optional<std::string> failure_;
 };
 
 FakeCaptureBackend::~FakeCaptureBackend() = default;
@@ -59,6 +64,12 @@ std::unique_ptr<CaptureStream> FakeCaptureBackend::Connect(int index) {
 bool FakeCaptureBackend::Pump(int count) {
     if (!live_) return false;
     for (int i = 0; i < count && live_; ++i) live_->Deliver();
+    return true;
+}
+
+bool FakeCaptureBackend::FailStream(const std::string& why) {
+    if (!live_) return false;
+    live_->Fail(why);
     return true;
 }
 

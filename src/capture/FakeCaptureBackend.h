@@ -34,6 +34,9 @@ public:
 
     // Delivers `count` new frames to the connected driver; false when none is connected.
     bool Pump(int count = 1);
+    // Makes the connected driver fail as an unplugged camera does: after the frames waiting,
+    // every call fails with `why`. False when none is connected.
+    bool FailStream(const std::string& why);
     // The connected driver's index, -1 when none.
     int ConnectedIndex() const;
     // The frames made so far (the next frame's number).

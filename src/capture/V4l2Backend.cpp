@@ -181,13 +181,12 @@ std::string V4l2NodePath(int number) { return "/dev/video" + std::to_string(numb
 
 V4l2Backend::V4l2Backend(std::shared_ptr<V4l2Io> io) : io_(std::move(io)) { describedNodes_.fill(-1); }
 
-std::optional<V4l2Backend::Node> V4l2Backend::FindDriver(int index) {
-    if (index < 0 || index >= V4l2NodeCount) return std::nullopt;
+std::vector<V4l2Backend::Node> V4l2Backend::ScanDrivers(int wanted) {
     std::array<std::optional<std::uint32_t>, V4l2NodeCount> nodeCaps;
     std::array<v4l2_capability, V4l2NodeCount> caps{};
-    // Nodes are queried in order only as far as needed to reach the index-th driver.
+    // Nodes are queried in order only as far as needed to find `wanted` drivers.
     int found = 0;
-    for (int node = 0; node < V4l2NodeCount; ++node) {
+    for (int node = 0; node < V4l2NodeCount && found < wanted; ++node) {
         const int fd = io_->Open(V4l2NodePath(node));
         if (fd < 0) continue;
         int result;
@@ -196,11 +195,24 @@ std::optional<V4l2Backend::Node> V4l2Backend::FindDriver(int index) {
         io_->Close(fd);
         if (result < 0) continue;
         nodeCaps[node] = NodeCaps(caps[node]);
-        if (IsCaptureNode(*nodeCaps[node]) && found++ == index) break;
+        if (IsCaptureNode(*nodeCaps[node])) ++found;
     }
-    const std::vector<int> drivers = CaptureNodeNumbers(nodeCaps);
+    std::vector<Node> drivers;
+    for (const int number : CaptureNodeNumbers(nodeCaps)) drivers.push_back({number, caps[number]});
+    return drivers;
+}
+
+std::optional<V4l2Backend::Node> V4l2Backend::FindDriver(int index) {
+    if (index < 0 || index >= V4l2NodeCount) return std::nullopt;
+    const std::vector<Node> drivers = ScanDrivers(index + 1);
     if (index >= int(drivers.size())) return std::nullopt;
-    return Node{drivers[index], caps[drivers[index]]};
+    return drivers[index];
+}
+
+std::vector<TV4l2Driver> V4l2Backend::ListDrivers() {
+    std::vector<TV4l2Driver> drivers;
+    for (const Node& node : ScanDrivers(V4l2NodeCount)) drivers.push_back({node.Number, DescribeDriver(node.Caps)});
+    return drivers;
 }
 
 std::optional<TDriverDescription> V4l2Backend::Describe(int index) {
@@ -220,6 +232,10 @@ std::unique_ptr<CaptureStream> V4l2Backend::Connect(int index) {
         }
         number = node->Number;
     }
+    return ConnectNode(number);
+}
+
+std::unique_ptr<CaptureStream> V4l2Backend::ConnectNode(int number) {
     auto stream = std::make_unique<V4l2Stream>(io_);
     if (!stream->Start(V4l2NodePath(number))) {
         lastError_ = V4l2NodePath(number) + ": " + stream->LastError();

@@ -6,9 +6,16 @@
 #include <array>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "CaptureBackend.h"
 #include "V4l2Io.h"
+
+// A capture driver and the node it sits on.
+struct TV4l2Driver {
+    int Number;
+    TDriverDescription Description;
+};
 
 class V4l2Backend : public CaptureBackend {
 public:
@@ -17,6 +24,11 @@ public:
     std::optional<TDriverDescription> Describe(int index) override;
     std::unique_ptr<CaptureStream> Connect(int index) override;
     std::string LastError() const override { return lastError_; }
+    // Every capture driver, in node order.
+    std::vector<TV4l2Driver> ListDrivers();
+    // Opens /dev/video<number> and starts streaming; null when that fails, with the reason in
+    // LastError.
+    std::unique_ptr<CaptureStream> ConnectNode(int number);
 
 private:
     // The node of driver `index` and its capabilities; nothing when there is no such driver.
@@ -25,6 +37,8 @@ private:
         v4l2_capability Caps;
     };
     std::optional<Node> FindDriver(int index);
+    // The capture drivers in node order, looking only until `wanted` are found.
+    std::vector<Node> ScanDrivers(int wanted);
 
     std::shared_ptr<V4l2Io> io_;
     std::string lastError_;

@@ -4,8 +4,10 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <filesystem>
 
+#include "Errors.h"
 #include "WindowFit.h"
 
 namespace {
@@ -53,6 +55,12 @@ TVideoForm::TVideoForm(QWidget* owner) : QDialog(owner, Qt::Tool | Qt::WindowSta
     VideoSource->CapTimeLimit = 0;
     VideoSource->SetCapIndexSize(0);
     VideoSource->CapToFile = true;
+
+    // A camera that stops while connected (unplugged, its PipeWire node gone) is reported after
+    // the capture window's own event has ended.
+    VideoSource->SetOnStatusCallback([this](TVideo*, int id, const std::string& text) {
+        if (id == vfw::CaptureStatusDeviceFailed) QTimer::singleShot(0, this, [this, text] { DriverFailed(text); });
+    });
 
     SnapshotFolder = [] { return QCoreApplication::applicationDirPath().toStdString(); };
     Beep = [] { QApplication::beep(); };
@@ -118,6 +126,15 @@ void TVideoForm::SnapshotButtonClick() {
         // Loaded even when nothing was saved: then an earlier snapshot comes back, if there is one.
         if (OnSnapshot) OnSnapshot(path);
     });
+}
+
+void TVideoForm::DriverFailed(const std::string& why) {
+    // A connection that failed to start was already reported by the error it threw.
+    if (!VideoSource->DriverOpen()) return;
+    // Let the driver go, so that choosing it again connects anew.
+    VideoSource->DisconnectDriver();
+    SnapshotButton->setEnabled(false);
+    Run([why] { throw ECorvalux("The capture driver stopped: " + (why.empty() ? "it failed" : why)); });
 }
 
 // Closing only hides the window: the driver stays connected and the preview keeps running.

@@ -46,6 +46,8 @@ protected:
 private:
     // Runs through RunCommand; without one, errors are only logged.
     void Run(const std::function<void()>& work);
+    // The connected driver stopped: says why and disconnects it.
+    void DriverFailed(const std::string& why);
     // The line the combo box has selected; -1 once the user has typed over the text.
     int SelectedLine() const;
     bool lineTyped_ = false;

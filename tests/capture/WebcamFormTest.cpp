@@ -1,5 +1,6 @@
 // The webcam window over the fake backend, with the main window's side played by the test.
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -106,9 +107,26 @@ TEST_F(WebcamFormTest, AFailingDriverLeavesPreviewOff) {
     backend->FailingConnects = {2};
     Choose(0);
     Choose(2);
+    QCoreApplication::processEvents();  // the failure's status report adds no second box
     EXPECT_EQ(errors, (std::vector<std::string>{"Can not connect capture driver with capture window"}));
     EXPECT_FALSE(Video().VideoPreview());
     EXPECT_EQ(backend->ConnectedIndex(), -1);
+}
+
+TEST_F(WebcamFormTest, ACameraThatStopsIsReportedAndCanBeChosenAgain) {
+    Choose(0);
+    backend->Pump(2);
+    backend->FailStream("the camera \"Cam A\" was removed");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(errors, (std::vector<std::string>{"The capture driver stopped: the camera \"Cam A\" was removed"}));
+    EXPECT_FALSE(Video().DriverOpen());
+    EXPECT_FALSE(form->SnapshotButton->isEnabled());
+
+    Choose(0);
+    EXPECT_EQ(backend->Connections, 2);
+    EXPECT_TRUE(Video().VideoPreview());
+    EXPECT_TRUE(form->SnapshotButton->isEnabled());
+    EXPECT_EQ(errors.size(), 1u);
 }
 
 TEST_F(WebcamFormTest, SnapshotSavesBesideTheProgramAndHandsItOver) {
