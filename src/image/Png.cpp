@@ -293,7 +293,8 @@ Outcome RunEncoder(EncodeSession& s) {
         png_write_row(s.png, const_cast<png_bytep>(s.top + y * rowBytes));
         ReportRows(s.png, *s.progress, y + 1, s.height);
     }
-    png_write_end(s.png, s.info);
+    // Every chunk went before the pixels; libpng would write eXIf a second time after them.
+    png_write_end(s.png, nullptr);
     png_destroy_write_struct(&s.png, &s.info);
     return Outcome::Done;
 }

@@ -11,6 +11,10 @@
 namespace {
 // The picture directory's text tags that describe the photo rather than the file's layout; an
 // EXIF block keeps them in its own picture directory.
+// EXIF fields that only a compressed picture has; a TIFF's own tags say what they would.
+constexpr std::uint32_t CompressedOnlyTags[] = {EXIFTAG_COMPONENTSCONFIGURATION, EXIFTAG_COMPRESSEDBITSPERPIXEL,
+                                                EXIFTAG_PIXELXDIMENSION, EXIFTAG_PIXELYDIMENSION};
+
 constexpr std::uint32_t DescriptiveTags[] = {TIFFTAG_IMAGEDESCRIPTION, TIFFTAG_MAKE,     TIFFTAG_MODEL,
                                              TIFFTAG_SOFTWARE,         TIFFTAG_DATETIME, TIFFTAG_ARTIST,
                                              TIFFTAG_COPYRIGHT};
@@ -236,12 +240,16 @@ bool SetExifField(TIFF* tif, const ExifField& field) {
 toff_t WriteDirectory(TIFF* tif, const std::vector<ExifField>& fields, ExifField::Directory place,
                       TiffErrorLog& log) {
     if (std::none_of(fields.begin(), fields.end(), [&](const ExifField& f) { return f.Place == place; })) return 0;
+    TIFFFreeDirectory(tif);  // libtiff's making of a directory does not free the one before
     if ((place == ExifField::Exif ? TIFFCreateEXIFDirectory(tif) : TIFFCreateGPSDirectory(tif)) != 0)
         FailTiffWrite(log, "its EXIF directory cannot be made");
     // A field libtiff refuses says so through the error handler; it is only left out.
     log.quiet = true;
     for (const ExifField& field : fields)
-        if (field.Place == place) SetExifField(tif, field);
+        if (field.Place == place &&
+            std::find(std::begin(CompressedOnlyTags), std::end(CompressedOnlyTags), field.Tag) ==
+                std::end(CompressedOnlyTags))
+            SetExifField(tif, field);
     log.quiet = false;
     toff_t at = 0;
     if (!TIFFWriteCustomDirectory(tif, &at)) FailTiffWrite(log, "its EXIF directory cannot be written");

@@ -16,6 +16,7 @@
 #include "CraftedSegments.h"
 #include "Exif.h"
 #include "Jpeg.h"
+#include "MetadataBlocks.h"
 #include "PictureFile.h"
 #include "PictureMetadata.h"
 #include "SampleFiles.h"
@@ -145,6 +146,19 @@ bool IsLittleEndianExif(const PictureMetadata& metadata) {
     for (const MetadataSegment& segment : metadata.Segments)
         if (IsExifSegment(segment)) return segment.Bytes.size() > 7 && segment.Bytes[6] == 'I';
     return true;
+}
+
+// Every EXIF field of the picture, EXIF and GPS directories by (directory, tag), as numbers in
+// any byte order: a fraction as its value.
+std::map<FieldKey, std::vector<double>> ExifValues(const PictureMetadata& metadata) {
+    std::map<FieldKey, std::vector<double>> values;
+    for (const ExifField& field : ExifFieldsOf(ExifTiffOf(metadata))) {
+        std::vector<double>& numbers = values[{int(field.Place), field.Tag}];
+        const bool fraction = field.Type == EXIF_FORMAT_RATIONAL || field.Type == EXIF_FORMAT_SRATIONAL;
+        for (std::size_t i = 0; i < field.Values.size(); i += fraction ? 2 : 1)
+            numbers.push_back(fraction ? double(field.Values[i]) / double(field.Values[i + 1]) : double(field.Values[i]));
+    }
+    return values;
 }
 }  // namespace
 
@@ -446,5 +460,72 @@ TEST(Metadata, AJpegSaveSaysWhatItLeftOut) {
         EXPECT_EQ(left, c.words.empty() ? MetadataWarnings{} : MetadataWarnings{c.words});
         const LoadedPicture saved = LoadPictureFile(scratch / "a.jpg", PictureFormat::Jpeg);
         EXPECT_EQ(saved.Metadata.Segments.size(), c.words.empty() ? 255u : 0u);
+    }
+}
+
+// A photo's metadata goes into every format that has a place for it and comes back through our
+// own readers: EXIF with orientation 1, the saved pixel size and no thumbnail, XMP and the ICC
+// profile everywhere, Photoshop resources (IPTC) where the format holds them. A TIFF keeps of
+// the EXIF picture directory only the tags that describe the photo, and no fields that only a
+// compressed picture has.
+TEST(Metadata, APhotosMetadataSurvivesASaveInEveryFormatThatHoldsIt) {
+    const struct {
+        const char* file;
+        PictureFormat from;
+    } photos[] = {
+        {"modern/camera.jpg", PictureFormat::Jpeg},         {"modern/heic-exif.heic", PictureFormat::Heif},
+        {"photos/exif-72dpi-int.jpg", PictureFormat::Jpeg}, {"photos/iptc.jpg", PictureFormat::Jpeg},
+        {"tiff/rgb8_exif_orientation6.tif", PictureFormat::Tiff},
+    };
+    const struct {
+        PictureFormat to;
+        const char* name;
+        bool iptc;
+    } targets[] = {{PictureFormat::Jpeg, "saved.jpg", true},
+                   {PictureFormat::Png, "saved.png", false},
+                   {PictureFormat::Tiff, "saved.tif", true},
+                   {PictureFormat::WebP, "saved.webp", false}};
+    const std::set<int> descriptive = {EXIF_TAG_IMAGE_DESCRIPTION, EXIF_TAG_MAKE,   EXIF_TAG_MODEL,    EXIF_TAG_SOFTWARE,
+                                       EXIF_TAG_DATE_TIME,         EXIF_TAG_ARTIST, EXIF_TAG_COPYRIGHT};
+    const std::set<int> compressedOnly = {EXIF_TAG_COMPONENTS_CONFIGURATION, EXIF_TAG_COMPRESSED_BITS_PER_PIXEL};
+    const std::set<FieldKey> fitted = {{ExifField::Picture, EXIF_TAG_ORIENTATION},
+                                       {ExifField::Exif, EXIF_TAG_PIXEL_X_DIMENSION},
+                                       {ExifField::Exif, EXIF_TAG_PIXEL_Y_DIMENSION}};
+    ScratchFolder scratch;
+    for (const auto& photo : photos) {
+        const LoadedPicture opened = LoadPictureFile(SamplePath(photo.file), photo.from);
+        const Bitmap saved = FilteredAndCropped(opened.Picture);
+        const auto before = ExifValues(opened.Metadata);
+        ASSERT_FALSE(before.empty()) << photo.file;
+        for (const auto& target : targets) {
+            SCOPED_TRACE(std::string(photo.file) + " -> " + target.name);
+            SavePicture(scratch / target.name, saved, target.to, opened.Metadata);
+            const LoadedPicture reopened = LoadPictureFile(scratch / target.name, target.to, OrientationRule::AsStored);
+            EXPECT_EQ(reopened.Picture.Width(), saved.Width());
+            EXPECT_EQ(IccProfileOf(reopened.Metadata), IccProfileOf(opened.Metadata));
+            EXPECT_EQ(XmpPacketOf(reopened.Metadata), XmpPacketOf(opened.Metadata));
+            EXPECT_EQ(PhotoshopResourcesOf(reopened.Metadata),
+                      target.iptc ? PhotoshopResourcesOf(opened.Metadata) : std::vector<std::uint8_t>{});
+            EXPECT_FALSE(ReadExif(reopened.Metadata).thumbnail);
+            EXPECT_EQ(ExifOrientation(reopened.Metadata), 1);
+            const auto after = ExifValues(reopened.Metadata);
+            const auto width = after.find({ExifField::Exif, EXIF_TAG_PIXEL_X_DIMENSION});
+            if (width != after.end()) EXPECT_EQ(width->second, std::vector<double>{double(saved.Width())});
+            for (const auto& [key, values] : before) {
+                const bool tiff = target.to == PictureFormat::Tiff;
+                if (fitted.count(key) || (tiff && key.first == ExifField::Picture && !descriptive.count(key.second)) ||
+                    (tiff && compressedOnly.count(key.second)))
+                    continue;
+                const auto found = after.find(key);
+                ASSERT_NE(found, after.end()) << "lost: directory " << key.first << " tag " << key.second;
+                ASSERT_EQ(found->second.size(), values.size()) << "tag " << key.second;
+                for (std::size_t i = 0; i < values.size(); ++i)  // a TIFF keeps fractions as libtiff's floats
+                    EXPECT_NEAR(found->second[i], values[i], std::fabs(values[i]) * 1e-6) << "tag " << key.second;
+            }
+            // Saved again from what was read, the metadata stays as it is.
+            SavePicture(scratch / target.name, reopened.Picture, target.to, reopened.Metadata);
+            EXPECT_EQ(LoadPictureFile(scratch / target.name, target.to, OrientationRule::AsStored).Metadata,
+                      reopened.Metadata);
+        }
     }
 }

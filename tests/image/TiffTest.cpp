@@ -12,6 +12,8 @@
 #include "Errors.h"
 #include "ExifUpright.h"
 #include "SampleFiles.h"
+#include "SampleRows.h"
+#include "WhiteBackground.h"
 
 namespace {
 double MeanDifference(const Bitmap& a, const Bitmap& b) {
@@ -389,5 +391,42 @@ TEST(Tiff, WritesDeflateRgbAtTheResolution) {
         const LoadedPicture loaded = LoadPictureFile(path, PictureFormat::Tiff);
         EXPECT_EQ(loaded.Picture, picture);
         EXPECT_EQ(loaded.Metadata.ResolutionX, withResolution ? 300 : 0);
+    }
+}
+
+// The one converter the TIFF, PNG and modern decoders share gives exactly the plain rule
+// (Reduce16To8, OverWhite, PremultipliedOverWhite) for every sample value and every value
+// with every alpha, in each layout they hand it: 16 bits, either colour order, extra samples.
+TEST(SampleRows, EveryValueGivesThePlainRule) {
+    const SampleLayout layouts[] = {
+        {1, false, AlphaKind::None, 16},          {3, false, AlphaKind::Straight, 16},
+        {3, true, AlphaKind::Straight, 8},        {3, false, AlphaKind::Premultiplied, 8, 2},
+        {1, false, AlphaKind::Premultiplied, 16, 1},
+    };
+    for (const SampleLayout& layout : layouts) {
+        const bool wide = layout.Bits > 8;
+        const std::size_t width = 65536, samples = std::size_t(layout.Samples());
+        auto level = [&](unsigned v) { return wide ? unsigned(Reduce16To8(v)) : v; };
+        std::vector<std::uint16_t> in(width * samples, 0xABCD);
+        std::vector<std::uint8_t> expected(width * 3);
+        for (std::size_t x = 0; x < width; ++x) {
+            // Every 16-bit value against a falling alpha; every byte with every alpha.
+            const unsigned v = wide ? unsigned(x) : x & 255, a = wide ? unsigned(65535 - x) : unsigned(x >> 8);
+            const unsigned colour[3] = {v, (v * 7 + 3) % (wide ? 65536 : 256), v ^ (wide ? 0xFFFF : 0xFF)};
+            std::uint16_t* pixel = &in[x * samples];
+            for (int c = 0; c < layout.Colours; ++c) pixel[c] = std::uint16_t(colour[c]);
+            if (layout.Alpha != AlphaKind::None) pixel[layout.Colours] = std::uint16_t(a);
+            const unsigned first = level(colour[0]), second = level(colour[layout.Colours == 3 ? 1 : 0]),
+                           third = level(colour[layout.Colours == 3 ? 2 : 0]);
+            const unsigned bgr[3] = {layout.BlueFirst ? first : third, second, layout.BlueFirst ? third : first};
+            for (int c = 0; c < 3; ++c)
+                expected[x * 3 + c] = layout.Alpha == AlphaKind::None       ? std::uint8_t(bgr[c])
+                                      : layout.Alpha == AlphaKind::Straight ? OverWhite(bgr[c], level(a))
+                                                                            : PremultipliedOverWhite(bgr[c], level(a));
+        }
+        const std::vector<std::uint8_t> bytes(in.begin(), in.end());  // 8-bit samples, one a byte
+        std::vector<std::uint8_t> out(width * 3);
+        SampleRowConverter(layout).Convert(wide ? static_cast<const void*>(in.data()) : bytes.data(), out.data(), width);
+        EXPECT_EQ(out, expected) << layout.Colours << " colours, " << layout.Bits << " bits, extra " << layout.Extra;
     }
 }
