@@ -24,12 +24,14 @@ public:
     // A white corner, 10 pixels right and 10 down from (x, y); it lasts until the next redraw.
     void DrawCornerMark(int x, int y);
 
-    TViewContent Content() const { return {picture_, selection_, cornerMark_, VisibleOrigin()}; }
+    TViewContent Content() const { return {picture_, selection_, cornerMark_, VisibleOrigin(), Screen}; }
     // The top-left corner of the part the scroll area shows, in this widget's coordinates.
     QPoint VisibleOrigin() const;
     // The whole client area as it shows now.
     QImage Compose() const { return ComposeView(Content()); }
 
+    // How the picture's numbers become screen colours; null shows them as stored.
+    const QColorTransform* Screen = nullptr;
     // The scroll area that holds this widget, scrolled while a drag goes past its edge.
     QScrollArea* Scroller = nullptr;
 

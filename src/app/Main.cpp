@@ -163,6 +163,7 @@ QAction* TMainForm::Action(const std::string& name) const {
 
 void TMainForm::ReDraw() {
     Selection.Normalize();
+    clientArea_->Screen = screenColours_.For(WorkingMetadata);
     clientArea_->ShowPicture(Selection);
     FitWindow();
     ShowCaption();

@@ -18,6 +18,7 @@
 #include "MenuEnabling.h"
 #include "PictureMetadata.h"
 #include "Rect.h"
+#include "ScreenColours.h"
 
 class QAction;
 class QScrollArea;
@@ -178,6 +179,7 @@ private:
     TUserInterface& ui_;
     TForms& forms_;
     TClientArea* clientArea_;
+    TScreenColours screenColours_;
     QScrollArea* scrollArea_;
     mutable QImage canvas_;
     std::map<std::string, QAction*> actions_;

@@ -5,7 +5,7 @@
 #include "Errors.h"
 #include "Forms.h"
 #include "Main.h"
-#include "QtPicture.h"
+#include "ScreenColours.h"
 
 namespace {
 std::unique_ptr<QPrinter> SystemDefaultPrinter() {
@@ -28,6 +28,9 @@ void TMainForm::Print(QPageLayout::Orientation orientation) {
     // the page is cut off, not scaled down.
     QPainter painter;
     if (!painter.begin(printer.get())) throw ECorvalux("The printer could not start the job");
-    painter.drawImage(QRect(0, 0, 3 * WorkingImage.Width(), 3 * WorkingImage.Height()), ImageView(WorkingImage));
+    // In the colours the picture's profile gives, as the window shows it.
+    const QRect whole(0, 0, WorkingImage.Width(), WorkingImage.Height());
+    painter.drawImage(QRect(0, 0, 3 * whole.width(), 3 * whole.height()),
+                      ScreenImage(WorkingImage, whole, screenColours_.For(WorkingMetadata)));
     if (!painter.end()) throw ECorvalux("The printer could not finish the job");
 }

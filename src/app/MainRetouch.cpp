@@ -30,6 +30,8 @@ void TMainForm::RetouchMenuClick() {
             SaveImage(path);
             TRetouchForm& retouch = *forms_.RetouchForm;
             retouch.Load(path);
+            const QColorTransform* screen = screenColours_.For(WorkingMetadata);
+            retouch.Screen = screen ? std::optional(*screen) : std::nullopt;
             hide();
             retouch.show();
             retouch.MoveWithinScreen(pos());
@@ -44,7 +46,12 @@ void TMainForm::RetouchOkClick() {
         [&] {
             const std::string path = RetouchFileName();
             SavePicture(path, retouch.Picture(), PictureFormat::Bitmap);
+            // The hand-off file is a bitmap, which holds no metadata: the photo's own comes back
+            // with the pixels, or a retouch would strip its EXIF and profile.
+            PictureMetadata metadata = WorkingMetadata;
             OpenFile(path);  // keeps FileName: the picture keeps its own name
+            WorkingMetadata = std::move(metadata);
+            ReDraw();
             // The picture is back by now; a hand-off file that will not go must not keep the
             // user in the retouch window (the run's folder goes at exit anyway).
             std::error_code ignored;

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "QtPicture.h"
+#include "ScreenColours.h"
 
 namespace {
 const QColor MidGrey(128, 128, 128);
@@ -102,7 +102,7 @@ void PaintView(QPainter& painter, const TViewContent& view, const QRect& area) {
     // Only the part asked for is converted, so that painting a screenful of a 24-megapixel
     // picture costs what the screen holds.
     const QRect pixels = part & QRect(0, 0, view.Picture.Width(), view.Picture.Height());
-    if (!pixels.isEmpty()) painter.drawImage(pixels.topLeft(), ImageView(view.Picture).copy(pixels));
+    if (!pixels.isEmpty()) painter.drawImage(pixels.topLeft(), ScreenImage(view.Picture, pixels, view.Screen));
 
     PaintFrame(painter, view.Selection, part);
 

@@ -2,6 +2,7 @@
 // Composing what the main window's client area shows. One routine paints any part of it, so
 // that the window, the zoom window and the tests see the same pixels, while the window
 // repaints only what is on screen and what changed.
+#include <QColorTransform>
 #include <QFont>
 #include <QImage>
 #include <QRect>
@@ -24,7 +25,7 @@ QFont WindowFont();
 
 // What the client area shows: mid grey, the picture unscaled at the origin, the selection
 // frame (black 3 px, then yellow dotted 1 px), the two lines of selection size in white
-// bold, and the corner mark of a press, if any. `Selection` must already be normalised.
+// bold, and the corner mark of a press, if any. The picture is shown in its profile's colours. `Selection` must already be normalised.
 // The text keeps to the visible part of a view larger than the window: it sits 10 pixels in
 // from the visible part's top-left corner, `VisibleOrigin` in client coordinates.
 struct TViewContent {
@@ -32,6 +33,8 @@ struct TViewContent {
     TRect Selection;
     std::optional<QPoint> CornerMark;
     QPoint VisibleOrigin{0, 0};
+    // Turns the stored numbers into screen colours; null shows them as they are.
+    const QColorTransform* Screen = nullptr;
 };
 
 // Paints `area` (client coordinates) of the view with `painter`, whose origin is the

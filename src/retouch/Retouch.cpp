@@ -15,7 +15,7 @@
 #include <QVBoxLayout>
 
 #include "PictureFile.h"
-#include "QtPicture.h"
+#include "ScreenColours.h"
 #include "ToolGlyphs.h"
 #include "Tools.h"
 #include "WindowFit.h"
@@ -32,7 +32,10 @@ protected:
     // Only the part asked for: on a large picture that is what the scroll area shows.
     void paintEvent(QPaintEvent* e) override {
         const QRect part = e->rect();
-        QPainter(this).drawImage(part.topLeft(), ImageView(form_.Picture()), part);
+        const QRect shown = part & QRect(0, 0, form_.Picture().Width(), form_.Picture().Height());
+        if (shown.isEmpty()) return;
+        QPainter(this).drawImage(shown.topLeft(),
+                                 ScreenImage(form_.Picture(), shown, form_.Screen ? &*form_.Screen : nullptr));
     }
     void mousePressEvent(QMouseEvent* e) override {
         const QPoint p = e->position().toPoint();

@@ -1,8 +1,10 @@
 #pragma once
 // The retouch window: paints on a copy of the picture with airbrush, lighten and darken, and
 // picks colours from it.
+#include <QColorTransform>
 #include <QDialog>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "Bitmap.h"
@@ -26,6 +28,8 @@ public:
     void MoveWithinScreen(QPoint topLeft);
     // The retouched picture.
     const Bitmap& Picture() const { return picture_; }
+    // Turns the picture's numbers into screen colours; none shows them as stored.
+    std::optional<QColorTransform> Screen;
 
     // OK and Cancel are handed to the main window, which takes the picture back or not.
     std::function<void()> OnOk, OnCancel;

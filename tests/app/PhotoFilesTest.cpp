@@ -2,9 +2,14 @@
 // a pasted picture, and the new formats by name.
 #include <QApplication>
 #include <QClipboard>
+#include <QColorSpace>
 #include <QImage>
+#include <QPushButton>
+
+#include <cstdlib>
 
 #include <filesystem>
+#include <functional>
 
 #include "AppFixture.h"
 #include "Exif.h"
@@ -110,4 +115,47 @@ TEST_F(AppTest, ASaveSaysWhatMetadataItLeftOut) {
     EXPECT_EQ(shown[0].Kind, "Information");
     EXPECT_NE(shown[0].Text.find("ICC profile"), std::string::npos) << shown[0].Text;
     EXPECT_TRUE(std::filesystem::exists(folder / "out.jpg"));
+}
+
+// The window and the retouch window show a picture in the colours its profile gives, while the
+// stored numbers stay as they were and the profile comes back from a retouch.
+TEST_F(AppTest, APictureShowsInItsProfilesColours) {
+    const QPointF white(0.3127, 0.3290), red(0.64, 0.33), green(0.30, 0.60), blue(0.15, 0.06);
+    const QByteArray swapped = QColorSpace(white, green, red, blue, QColorSpace::TransferFunction::SRgb).iccProfile();
+    using Check = std::function<bool(QColor)>;
+    const auto near = [](int r, int g, int b) {
+        return Check([=](QColor c) { return std::abs(c.red() - r) + std::abs(c.green() - g) + std::abs(c.blue() - b) <= 6; });
+    };
+    const struct {
+        const char* name;
+        QByteArray profile;
+        Check shown;
+    } cases[] = {
+        {"none", {}, near(200, 40, 40)},
+        {"sRGB", QColorSpace(QColorSpace::SRgb).iccProfile(), near(200, 40, 40)},
+        {"red and green swapped", swapped, near(40, 200, 40)},
+        // The wider gamut's numbers stand for a more saturated red.
+        {"Adobe RGB", QColorSpace(QColorSpace::AdobeRgb).iccProfile(),
+         [](QColor c) { return c.red() > 220 && c.green() < 40 && c.blue() < 40; }},
+        {"not a profile", QByteArray("ICC_PROFILE but not one", 23), near(200, 40, 40)},
+    };
+    Start(WriteBmp("start.bmp", Bitmap(30, 20)));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Main().WorkingImage = Bitmap(30, 20);
+        for (int y = 0; y < 20; ++y)
+            for (int x = 0; x < 30; ++x) Main().WorkingImage.SetColor(x, y, PackColor(200, 40, 40));
+        Main().WorkingMetadata.Segments = IccSegments(reinterpret_cast<const std::uint8_t*>(c.profile.data()),
+                                                      std::size_t(c.profile.size()));
+        const PictureMetadata metadata = Main().WorkingMetadata;
+        Main().ReDraw();
+        EXPECT_TRUE(c.shown(Main().Canvas().pixelColor(5, 5))) << Main().Canvas().pixelColor(5, 5).name().toStdString();
+
+        Main().RetouchMenuClick();
+        TRetouchForm& retouch = *forms->RetouchForm;
+        EXPECT_TRUE(c.shown(retouch.Image->grab().toImage().pixelColor(5, 5)));
+        retouch.OKButton->click();
+        EXPECT_EQ(Main().WorkingImage.GetColor(5, 5), PackColor(200, 40, 40));
+        EXPECT_EQ(Main().WorkingMetadata, metadata);
+    }
 }
