@@ -2,7 +2,7 @@
 # Sourced, not run.
 CORVALUX_PACKAGES=(
   cmake ninja-build g++ pkg-config libtbb-dev
-  qt6-base-dev libgl-dev libjpeg-dev libpng-dev libtiff-dev libexif-dev libheif-dev libwebp-dev libjxl-dev libacl1-dev libv4l-dev libsane-dev libsane1 libsane-common
+  qt6-base-dev libgl-dev libjpeg-dev libpng-dev libtiff-dev libexif-dev libheif-dev libwebp-dev libjxl-dev liblcms2-dev libacl1-dev libv4l-dev libsane-dev libsane1 libsane-common
   libpipewire-0.3-dev libswscale-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core poppler-utils desktop-file-utils man-db file parallel

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <thread>
 
+#include "ColourCodes.h"
 #include "Dib.h"
 #include "Errors.h"
 #include "Exif.h"
@@ -192,9 +193,16 @@ LoadedPicture LoadPictureFile(const std::string& path, PictureFormat format, Ori
                 break;
             // libheif and libjxl turn the picture by the file's own transforms: an EXIF
             // orientation beside them (a phone stores both) must not turn it again.
-            case PictureFormat::Heif:
-                loaded.Picture = DecodeHeif(file.Data(), file.Size(), &loaded.Metadata, decoding);
+            case PictureFormat::Heif: {
+                HeifColourCodes codes;
+                loaded.Picture = DecodeHeif(file.Data(), file.Size(), &loaded.Metadata, decoding, &codes);
+                // Colours described by code points travel as a profile, as an ICC box would.
+                if (IccProfileOf(loaded.Metadata).empty())
+                    if (const std::vector<std::uint8_t> profile = IccProfileForCodes(codes); !profile.empty())
+                        for (MetadataSegment& segment : IccSegments(profile.data(), profile.size()))
+                            loaded.Metadata.Segments.push_back(std::move(segment));
                 break;
+            }
             case PictureFormat::Jxl:
                 loaded.Picture = DecodeJxl(file.Data(), file.Size(), &loaded.Metadata, decoding);
                 break;

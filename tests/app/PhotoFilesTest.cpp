@@ -12,6 +12,7 @@
 #include <functional>
 
 #include "AppFixture.h"
+#include "ColourCodes.h"
 #include "Exif.h"
 #include "Main.h"
 #include "PictureFile.h"
@@ -19,6 +20,11 @@
 namespace {
 std::string Sample(const std::string& relative) {
     return (std::filesystem::path(CORVALUX_TESTFILES) / relative).string();
+}
+
+QByteArray ProfileForCodes(const HeifColourCodes& codes) {
+    const std::vector<std::uint8_t> profile = IccProfileForCodes(codes);
+    return QByteArray(reinterpret_cast<const char*>(profile.data()), qsizetype(profile.size()));
 }
 
 bool HasExif(const PictureMetadata& metadata) {
@@ -137,6 +143,8 @@ TEST_F(AppTest, APictureShowsInItsProfilesColours) {
         // The wider gamut's numbers stand for a more saturated red.
         {"Adobe RGB", QColorSpace(QColorSpace::AdobeRgb).iccProfile(),
          [](QColor c) { return c.red() > 220 && c.green() < 40 && c.blue() < 40; }},
+        {"Display P3 from a HEIF file's code points", ProfileForCodes({12, 13, 1, true}),
+         [](QColor c) { return c.red() > 215 && c.green() < 40 && c.blue() < 40; }},
         {"not a profile", QByteArray("ICC_PROFILE but not one", 23), near(200, 40, 40)},
     };
     Start(WriteBmp("start.bmp", Bitmap(30, 20)));
