@@ -93,11 +93,8 @@ std::vector<std::uint8_t> MetadataBytes(const heif_image_handle* handle, heif_it
 // Damaged metadata costs only itself: the picture is what the user asked for.
 void CollectMetadata(const heif_image_handle* handle, PictureMetadata& metadata) {
     for (heif_item_id id : MetadataIds(handle, "Exif")) {
-        // The block starts with the offset of its TIFF header past these four bytes.
         const std::vector<std::uint8_t> bytes = MetadataBytes(handle, id);
-        if (bytes.size() < 4) continue;
-        const std::size_t skip = std::size_t(bytes[0]) << 24 | bytes[1] << 16 | bytes[2] << 8 | bytes[3];
-        if (skip < bytes.size() - 4) AddExifBlock(metadata, bytes.data() + 4 + skip, bytes.size() - 4 - skip);
+        AddExifItem(metadata, bytes.data(), bytes.size());
     }
     for (heif_item_id id : MetadataIds(handle, "mime")) {
         const char* type = heif_image_handle_get_metadata_content_type(handle, id);

@@ -81,6 +81,56 @@ void CollectProfile(const JxlDecoder* decoder, PictureMetadata& metadata) {
         JXL_DEC_SUCCESS)
         AddIccProfile(metadata, profile.data(), profile.size());
 }
+
+// A metadata box larger than this is left out: no photo's EXIF or XMP comes near it.
+constexpr std::size_t LargestBox = std::size_t(16) << 20;
+
+// The EXIF and XMP boxes of a container, Brotli-compressed ones unpacked, read by a decoder of
+// their own that decodes no pixels. Damage costs only the boxes from there on.
+void CollectBoxes(const std::uint8_t* data, std::size_t size, PictureMetadata& metadata) {
+    const std::unique_ptr<JxlDecoder, JxlFreeing> decoder(JxlDecoderCreate(nullptr));
+    JxlDecoder* const dec = decoder.get();
+    if (!dec || JxlDecoderSubscribeEvents(dec, JXL_DEC_BOX) != JXL_DEC_SUCCESS ||
+        JxlDecoderSetInput(dec, data, size) != JXL_DEC_SUCCESS)
+        return;
+    JxlDecoderCloseInput(dec);
+    JxlDecoderSetDecompressBoxes(dec, JXL_TRUE);  // a libjxl without Brotli leaves such boxes out
+    std::vector<std::uint8_t> box;
+    std::string type;  // of the box being read; empty while none is wanted
+    auto keep = [&] {
+        if (type.empty()) return;
+        box.resize(box.size() - JxlDecoderReleaseBoxBuffer(dec));
+        if (type == "Exif")
+            AddExifItem(metadata, box.data(), box.size());
+        else
+            AddXmpPacket(metadata, box.data(), box.size());
+        type.clear();
+    };
+    for (;;) {
+        switch (JxlDecoderProcessInput(dec)) {
+            case JXL_DEC_BOX: {
+                keep();
+                JxlBoxType name;
+                if (JxlDecoderGetBoxType(dec, name, JXL_TRUE) != JXL_DEC_SUCCESS) return;
+                const std::string found(name, sizeof name);
+                if (found != "Exif" && found != "xml ") break;
+                type = found;
+                box.resize(std::size_t(1) << 16);
+                JxlDecoderSetBoxBuffer(dec, box.data(), box.size());
+                break;
+            }
+            case JXL_DEC_BOX_NEED_MORE_OUTPUT: {
+                const std::size_t filled = box.size() - JxlDecoderReleaseBoxBuffer(dec);
+                if (box.size() >= LargestBox) return;
+                box.resize(box.size() * 2);
+                JxlDecoderSetBoxBuffer(dec, box.data() + filled, box.size() - filled);
+                break;
+            }
+            case JXL_DEC_SUCCESS: return keep();
+            default: return;
+        }
+    }
+}
 }  // namespace
 
 Bitmap DecodeJxl(const std::uint8_t* data, std::size_t size, PictureMetadata* metadata,
@@ -141,6 +191,7 @@ Bitmap DecodeJxl(const std::uint8_t* data, std::size_t size, PictureMetadata* me
             case JXL_DEC_FULL_IMAGE:
                 // The first frame is the picture; any others are an animation's.
                 if (rowProgress.Stopped()) rowProgress.ThrowStop();
+                if (metadata) CollectBoxes(data, size, *metadata);
                 return picture;
             case JXL_DEC_NEED_MORE_INPUT: ThrowInvalid("the file ends too early");
             case JXL_DEC_SUCCESS: ThrowInvalid("the file holds no picture");

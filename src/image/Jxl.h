@@ -12,7 +12,8 @@
 // Pictures coded in libjxl's own colour space come out as sRGB. The size is checked against
 // the program's bound and the free memory before anything is allocated for the pixels.
 // `metadata`, when given, receives the ICC profile of the decoded pixels unless they are
-// plain sRGB. A file this system's libjxl cannot decode throws EPictureFileInvalid naming the
+// plain sRGB, and the EXIF and XMP boxes of a container (the EXIF orientation is the
+// codestream's business and is not applied again). A file this system's libjxl cannot decode throws EPictureFileInvalid naming the
 // format. `progress` hears of the pixels decoded; a cancel throws ECancelled once the frame is done.
 Bitmap DecodeJxl(const std::uint8_t* data, std::size_t size, PictureMetadata* metadata = nullptr,
                  const ProgressCallback& progress = {});

@@ -37,6 +37,12 @@ void AddExifBlock(PictureMetadata& metadata, const std::uint8_t* block, std::siz
     if (size > 0) AddSegment(metadata, ExifHeader, sizeof ExifHeader, block, size);
 }
 
+void AddExifItem(PictureMetadata& metadata, const std::uint8_t* item, std::size_t size) {
+    if (size < 4) return;
+    const std::size_t skip = std::size_t(item[0]) << 24 | std::size_t(item[1]) << 16 | item[2] << 8 | item[3];
+    if (skip < size - 4) AddExifBlock(metadata, item + 4 + skip, size - 4 - skip);
+}
+
 void AddXmpPacket(PictureMetadata& metadata, const std::uint8_t* packet, std::size_t size) {
     if (size > 0) AddSegment(metadata, XmpHeader, sizeof XmpHeader, packet, size);
 }

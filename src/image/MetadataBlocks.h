@@ -11,6 +11,10 @@
 
 // Adds an EXIF block: a TIFF structure, with or without the "Exif\0\0" a JPEG puts before it.
 void AddExifBlock(PictureMetadata& metadata, const std::uint8_t* block, std::size_t size);
+// Adds an EXIF block as HEIF items and JPEG XL boxes hold it: the offset of the TIFF header
+// past four bytes that give it (big-endian), then the block. Nothing when the offset points
+// past the end.
+void AddExifItem(PictureMetadata& metadata, const std::uint8_t* item, std::size_t size);
 // Adds an XMP packet.
 void AddXmpPacket(PictureMetadata& metadata, const std::uint8_t* packet, std::size_t size);
 // Adds an ICC profile.

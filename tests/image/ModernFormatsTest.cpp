@@ -94,8 +94,9 @@ const Sample Samples[] = {
     {"jxl-alpha.jxl", Format::Jxl, "alpha.png", 0, nullptr, 0, false, false},
     {"jxl-lossy.jxl", Format::Jxl, "source.png", 6, "jxl-lossy.ref.png", 0, false, false},
     // A JPEG of the picture stored on its side, with EXIF orientation 6, recompressed: the
-    // orientation is the codestream's, and libjxl turns the picture.
-    {"jxl-exif6.jxl", Format::Jxl, "source.png", 6, nullptr, 0, false, false},
+    // orientation is the codestream's, and libjxl turns the picture; the EXIF comes from its
+    // Brotli-compressed box.
+    {"jxl-exif6.jxl", Format::Jxl, "source.png", 6, nullptr, 6, false, false},
 };
 
 class ModernFile : public ::testing::TestWithParam<Sample> {
