@@ -7,9 +7,9 @@
 #include "AtomicWrite.h"
 
 namespace {
-// Only async-signal-safe calls: the name is a fixed buffer, unlink and raise are safe.
+// Only async-signal-safe calls: the names sit in a fixed table, unlink and raise are safe.
 void RemoveAndDie(int signal) {
-    if (const char* name = TemporaryFileInProgress()) ::unlink(name);
+    UnlinkTemporaryFilesInProgress();
     // SA_RESETHAND has put the default action back: raising again ends the process by this signal.
     ::raise(signal);
 }

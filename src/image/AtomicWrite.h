@@ -44,6 +44,9 @@ void SetWriteFaultInjector(std::function<int(WriteStep)> injector);
 // The error the test seam answers for `step`, or 0; each step of a save asks it first.
 int InjectedFault(WriteStep step);
 
-// The name of the temporary file an atomic write has in the folder right now, or nullptr.
-// Safe to call from a signal handler, which may unlink it before the program dies.
+// The name of a temporary file an atomic write has in its folder right now, or nullptr.
 const char* TemporaryFileInProgress();
+
+// Unlinks the named temporary files of every atomic write in flight, on any thread. Safe to
+// call from a signal handler, so that a program killed during saves leaves none behind.
+void UnlinkTemporaryFilesInProgress();

@@ -7,24 +7,42 @@
 
 #include <atomic>
 #include <cerrno>
-#include <csignal>
 #include <cstring>
+#include <iterator>
 
 #include "AtomicWrite.h"
 
 namespace {
-// The named temporary file, readable from a signal handler: the flag is cleared while the
-// name changes, and the fences keep the compiler from moving the copy across the flag.
-char PendingName[PATH_MAX];
-volatile std::sig_atomic_t PendingSet = 0;
+// The named temporary files of the saves in flight, readable from a signal handler: a fixed
+// table of slots, each claimed by one file; a slot's name is set before it is marked in use
+// and unmarked before it changes, so a handler never reads a name being written.
+enum { Free, Writing, Set };
+struct PendingSlot {
+    char Name[PATH_MAX];
+    std::atomic<int> State{Free};
+};
+PendingSlot Pending[256];
+static_assert(std::atomic<int>::is_always_lock_free, "read from a signal handler");
 
-void RegisterPending(const std::string& name) {
-    PendingSet = 0;
-    std::atomic_signal_fence(std::memory_order_seq_cst);
-    if (name.size() >= sizeof PendingName) return;
-    std::memcpy(PendingName, name.c_str(), name.size() + 1);
-    std::atomic_signal_fence(std::memory_order_seq_cst);
-    PendingSet = 1;
+void ReleasePending(TemporaryFile& temp) {
+    if (temp.Slot < 0) return;
+    Pending[temp.Slot].State.store(Free);
+    temp.Slot = -1;
+}
+
+// More saves at once than the table holds: the extra names go unpublished, and only the
+// signal handler's clean-up misses them.
+void RegisterPending(TemporaryFile& temp) {
+    ReleasePending(temp);
+    if (temp.Name.size() >= PATH_MAX) return;
+    for (int i = 0; i < int(std::size(Pending)); ++i) {
+        int free = Free;
+        if (!Pending[i].State.compare_exchange_strong(free, Writing)) continue;
+        std::memcpy(Pending[i].Name, temp.Name.c_str(), temp.Name.size() + 1);
+        Pending[i].State.store(Set);
+        temp.Slot = i;
+        return;
+    }
 }
 
 // A temporary name beside `file`: "NAME.XXXXXX", or a short hidden name when that would
@@ -50,7 +68,16 @@ std::string RandomName(std::string name) {
 }
 }  // namespace
 
-const char* TemporaryFileInProgress() { return PendingSet ? PendingName : nullptr; }
+const char* TemporaryFileInProgress() {
+    for (const PendingSlot& slot : Pending)
+        if (slot.State.load() == Set) return slot.Name;
+    return nullptr;
+}
+
+void UnlinkTemporaryFilesInProgress() {
+    for (const PendingSlot& slot : Pending)
+        if (slot.State.load() == Set) ::unlink(slot.Name);
+}
 
 std::string FolderOf(const std::string& path) {
     const std::size_t slash = path.rfind('/');
@@ -60,7 +87,7 @@ std::string FolderOf(const std::string& path) {
 
 void TemporaryFile::Remove() {
     if (Name.empty()) return;
-    PendingSet = 0;
+    ReleasePending(*this);
     ::unlink(Name.c_str());
     Name.clear();
 }
@@ -71,7 +98,7 @@ void TemporaryFile::Discard() {
 }
 
 void TemporaryFile::Keep() {
-    PendingSet = 0;
+    ReleasePending(*this);
     Name.clear();
 }
 
@@ -87,7 +114,7 @@ void CreateTemporary(const std::string& path, const std::string& file, Temporary
     temp.File.Fd = ::mkostemp(name.data(), O_CLOEXEC);
     if (temp.File.Fd < 0) ThrowSystemError(path, errno);
     temp.Name = name;
-    RegisterPending(temp.Name);
+    RegisterPending(temp);
 }
 
 int LinkTemporaryAs(const TemporaryFile& temp, const std::string& name) {
@@ -107,7 +134,7 @@ int NameTemporary(TemporaryFile& temp, const std::string& file) {
         if (error == EEXIST) continue;
         if (error != 0) return error;
         temp.Name = name;
-        RegisterPending(temp.Name);
+        RegisterPending(temp);
         return 0;
     }
     return EEXIST;

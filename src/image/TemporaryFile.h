@@ -1,7 +1,7 @@
 #pragma once
 // The temporary files of a save. Each is unnamed where the file system allows it (O_TMPFILE),
 // so that a killed program leaves nothing; where it does not, it is named "NAME.XXXXXX" and
-// that name is published for a signal handler (TemporaryFileInProgress) until it goes.
+// that name is published for a signal handler (UnlinkTemporaryFilesInProgress) until it goes.
 #include <string>
 
 #include "RegularFile.h"
@@ -13,6 +13,7 @@ std::string FolderOf(const std::string& path);
 struct TemporaryFile {
     FileDescriptor File;
     std::string Name;  // empty while it has none
+    int Slot = -1;     // where the name is published for a signal handler, if it is
 
     TemporaryFile() = default;
     TemporaryFile(const TemporaryFile&) = delete;
