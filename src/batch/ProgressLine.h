@@ -1,7 +1,9 @@
 #pragma once
-// corvalux-batch --progress: the run's percentage on one terminal line, "\r 42%", rewritten
-// as the run goes and closed by a newline.
+// corvalux-batch --progress: one terminal line on standard error, rewritten as the run goes
+// ("\r 42%", or "\r12/60  2.5 pictures/s" over many) and closed by a newline.
+#include <cstdint>
 #include <iosfwd>
+#include <string>
 
 #include "Progress.h"
 
@@ -11,10 +13,13 @@ public:
 
     // Prints the whole percentage whenever it changes; never cancels.
     ProgressCallback Callback();
+    // Prints the pictures done of the total and how many a second that has been so far.
+    void ShowCount(std::int64_t done, std::int64_t total, double seconds);
     // Ends the line, once, if anything was printed: a message after it starts on its own line.
     void End();
 
 private:
+    void Show(const std::string& text);
     std::ostream& out_;
-    int shown_ = -1;
+    std::string shown_;
 };

@@ -3,6 +3,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
+#include <ostream>
+#include <stdexcept>
+#include <string>
 
 TFileOutputBuffer::TFileOutputBuffer(int fd) : fd_(fd) { setp(buffer_, buffer_ + sizeof buffer_); }
 
@@ -32,3 +36,30 @@ TFileOutputBuffer::int_type TFileOutputBuffer::overflow(int_type c) {
 }
 
 int TFileOutputBuffer::sync() { return WriteOut() ? 0 : -1; }
+
+namespace {
+int WriteError(const std::streambuf* buffer) {
+    if (const auto* file = dynamic_cast<const TFileOutputBuffer*>(buffer)) return file->Error();
+    if (const auto* shared = dynamic_cast<const TSharedOutputBuffer*>(buffer)) return shared->Error();
+    return 0;
+}
+}  // namespace
+
+int TSharedOutputBuffer::sync() {
+    if (str().empty()) return 0;
+    const std::lock_guard hold(lock_);
+    shared_ << str();
+    shared_.flush();
+    str("");
+    if (shared_) return 0;
+    error_ = WriteError(shared_.rdbuf());
+    return -1;
+}
+
+void CheckWritten(std::ostream& out) {
+    out.flush();
+    if (out) return;
+    const int error = WriteError(out.rdbuf());
+    throw std::runtime_error(std::string("cannot write to standard output") +
+                             (error ? std::string(": ") + std::strerror(error) : std::string()));
+}

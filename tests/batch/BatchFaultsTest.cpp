@@ -61,7 +61,8 @@ TEST_F(BatchFaults, StandardOutputThatCannotBeWrittenFails) {
                                                  {input, "statistics", "-o", output},
                                                  {input, "statistics", "invert-all", "-o", output}}) {
         EXPECT_EQ(Run(args, broken), 1) << args[0];
-        EXPECT_EQ(err.str().rfind("corvalux-batch: cannot write to standard output", 0), 0u) << err.str();
+        const std::string named = args[0] == "--help" ? "" : input + ": ";
+        EXPECT_EQ(err.str().rfind("corvalux-batch: " + named + "cannot write to standard output", 0), 0u) << err.str();
         EXPECT_EQ(Output(), "precious") << "a failed step saves nothing";
         broken.clear();
     }
@@ -80,7 +81,8 @@ TEST_F(BatchFaults, TheProgramReportsAFullStandardOutput) {
         EXPECT_EQ(WEXITSTATUS(status), 1) << args;
         std::ifstream in(errors);
         const std::string text(std::istreambuf_iterator<char>(in), {});
-        EXPECT_EQ(text, "corvalux-batch: cannot write to standard output: No space left on device\n") << args;
+        const std::string named = args == "--help" ? "" : input + ": ";
+        EXPECT_EQ(text, "corvalux-batch: " + named + "cannot write to standard output: No space left on device\n") << args;
     }
 }
 
@@ -97,11 +99,11 @@ TEST_F(BatchFaults, InputsThatAreNotFilesAreRefusedAtOnce) {
     ::alarm(30);  // a blocked open ends the test program instead of hanging it
     std::ostringstream to;
     EXPECT_EQ(Run({fifo.string(), "-o", output}, to), 1);
-    EXPECT_EQ(err.str(), "corvalux-batch: \"" + fifo.string() + "\" is not a regular file.\n");
+    EXPECT_EQ(err.str(), "corvalux-batch: " + fifo.string() + ": \"" + fifo.string() + "\" is not a regular file.\n");
     EXPECT_EQ(Run({input, "filter-file=" + fifo.string(), "-o", output}, to), 1);
-    EXPECT_EQ(err.str(), "corvalux-batch: \"" + fifo.string() + "\" is not a regular file.\n");
+    EXPECT_EQ(err.str(), "corvalux-batch: " + input + ": \"" + fifo.string() + "\" is not a regular file.\n");
     EXPECT_EQ(Run({input, "filter-file=/dev/zero", "-o", output}, to), 1);
-    EXPECT_EQ(err.str(), "corvalux-batch: \"/dev/zero\" is not a regular file.\n");
+    EXPECT_EQ(err.str(), "corvalux-batch: " + input + ": \"/dev/zero\" is not a regular file.\n");
     ::alarm(0);
     EXPECT_EQ(Output(), "precious");
 }
@@ -110,27 +112,32 @@ TEST_F(BatchFaults, APictureTooLargeForTheFreeMemoryIsRefused) {
     SetAvailableMemorySource([] { return std::optional<std::int64_t>(23 * 17 * 10 - 1); });
     std::ostringstream to;
     EXPECT_EQ(Run({input, "invert-all", "-o", output}, to), 1);
-    EXPECT_EQ(err.str(), "corvalux-batch: There is not enough free memory for a 23 \u00D7 17 picture.\n");
+    EXPECT_EQ(err.str(), "corvalux-batch: " + input + ": There is not enough free memory for a 23 \u00D7 17 picture.\n");
     EXPECT_EQ(Output(), "precious");
     SetAvailableMemorySource([] { return std::optional<std::int64_t>(23 * 17 * 10); });
     EXPECT_EQ(Run({input, "invert-all", "-o", output}, to), 0) << err.str();
 }
 
-// Stopped by a signal while saving through a named temporary file (a file system without
-// unnamed files): the temporary file is removed and the program dies of that signal.
-TEST_F(BatchFaults, SignalsDuringASaveLeaveNoTemporaryFile) {
+// Stopped by a signal during two saves through named temporary files (a file system without
+// unnamed files): both temporary files are removed and the program dies of that signal.
+TEST_F(BatchFaults, SignalsDuringSavesLeaveNoTemporaryFile) {
     GTEST_FLAG_SET(death_test_style, "fast");  // the child shares this test's folder
     fs::remove(output);
+    const std::string second = (folder / "second.bmp").string();
     for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
         EXPECT_EXIT(
             {
                 RemoveTemporaryFileOnSignals();
                 SetWriteFaultInjector([](WriteStep step) { return step == WriteStep::CreateUnnamed ? EOPNOTSUPP : 0; });
-                WriteFileAtomically(output, [signal](const auto& write) {
-                    const std::vector<std::uint8_t> piece(2 << 20, 1);
+                const std::vector<std::uint8_t> piece(2 << 20, 1);
+                WriteFileAtomically(output, [&](const auto& write) {
                     write(piece.data(), piece.size());
-                    if (!TemporaryFileInProgress() || !fs::exists(TemporaryFileInProgress())) ::_exit(3);
-                    ::raise(signal);
+                    // A second save in flight while the first one waits, as a many-picture run has.
+                    WriteFileAtomically(second, [&](const auto& writeSecond) {
+                        writeSecond(piece.data(), piece.size());
+                        if (std::distance(fs::directory_iterator(folder), fs::directory_iterator()) != 3) ::_exit(3);
+                        ::raise(signal);
+                    });
                 });
                 ::_exit(4);  // not reached
             },

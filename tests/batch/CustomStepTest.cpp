@@ -75,10 +75,10 @@ TEST_F(CustomStepTest, FailuresAndTheirExitStatus) {
         {{"custom=R1;G1"}, 2, "custom: expects three formulas separated by semicolons"},
         {{"custom=R1;G1;B1;"}, 2, "custom: expects three formulas"},
         {{"custom"}, 2, "custom needs arguments"},
-        {{"custom=R1;(G1+2;B1"}, 1, "corvalux-batch: Green formula: an operator or ) is expected at position 6.\n"},
+        {{"custom=R1;(G1+2;B1"}, 1, ": Green formula: an operator or ) is expected at position 6.\n"},
         {{"custom=r1;G1;B1"}, 1, "Red formula: \"r1\" is not a known name at position 1."},
         {{"custom=R1;G1;"}, 1, "Blue formula: a number, R1, G1, B1, a function or ( is expected at position 1."},
-        {{"custom=1E4000*R1*1E4000;G1;B1"}, 1, "corvalux-batch: Floating point overflow\n"},
+        {{"custom=1E4000*R1*1E4000;G1;B1"}, 1, ": Floating point overflow\n"},
         {{"filter-file=" + (folder / "missing.fil").string()}, 1, "corvalux-batch: "},
         {{"filter-file=" + WriteFilterFile("R1\r\nG1\r\n")}, 1, "Blue formula: a number, R1, G1, B1, a function"},
     };

@@ -59,7 +59,7 @@ TEST_P(StepRegression, RunsAsExpected) {
         EXPECT_FALSE(LoadPicture(output, PictureFormat::Bitmap).Empty());
     } else {
         EXPECT_EQ(status, 1);
-        EXPECT_EQ(err.str(), "corvalux-batch: " + finding.error + "\n");
+        EXPECT_EQ(err.str(), "corvalux-batch: " + input + ": " + finding.error + "\n");
         EXPECT_FALSE(fs::exists(output));
     }
 }
