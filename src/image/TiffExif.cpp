@@ -9,12 +9,12 @@
 #include "TiffStream.h"
 
 namespace {
-// The picture directory's text tags that describe the photo rather than the file's layout; an
-// EXIF block keeps them in its own picture directory.
 // EXIF fields that only a compressed picture has; a TIFF's own tags say what they would.
 constexpr std::uint32_t CompressedOnlyTags[] = {EXIFTAG_COMPONENTSCONFIGURATION, EXIFTAG_COMPRESSEDBITSPERPIXEL,
                                                 EXIFTAG_PIXELXDIMENSION, EXIFTAG_PIXELYDIMENSION};
 
+// The picture directory's text tags that describe the photo rather than the file's layout; an
+// EXIF block keeps them in its own picture directory.
 constexpr std::uint32_t DescriptiveTags[] = {TIFFTAG_IMAGEDESCRIPTION, TIFFTAG_MAKE,     TIFFTAG_MODEL,
                                              TIFFTAG_SOFTWARE,         TIFFTAG_DATETIME, TIFFTAG_ARTIST,
                                              TIFFTAG_COPYRIGHT};
