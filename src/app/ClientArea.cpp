@@ -1,5 +1,6 @@
 #include "ClientArea.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QMoveEvent>
 #include <QPaintEvent>
@@ -8,10 +9,12 @@
 #include <QScrollBar>
 
 #include "Main.h"
+#include "QtPicture.h"
 
 TClientArea::TClientArea(TMainForm& form, const Bitmap& picture) : form_(form), picture_(picture) {
     setCursor(Qt::CrossCursor);
     setMouseTracking(true);  // the zoom follows the pointer without a button held
+    setFocusPolicy(Qt::StrongFocus);  // for the arrow keys
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFixedSize(MinimumClientWidth, 0);
     // While the button is held outside the visible part, the view keeps scrolling even when
@@ -57,7 +60,7 @@ void TClientArea::paintEvent(QPaintEvent* event) {
 }
 
 void TClientArea::mousePressEvent(QMouseEvent* event) {
-    const QPoint p = event->position().toPoint();
+    const QPoint p = PixelUnder(event->position());
     if (event->button() == Qt::LeftButton) {
         dragging_ = true;
         pointer_ = event->globalPosition().toPoint();
@@ -66,7 +69,7 @@ void TClientArea::mousePressEvent(QMouseEvent* event) {
 }
 
 void TClientArea::mouseMoveEvent(QMouseEvent* event) {
-    const QPoint p = event->position().toPoint();
+    const QPoint p = PixelUnder(event->position());
     if (dragging_) {
         pointer_ = event->globalPosition().toPoint();
         AutoScroll();
@@ -78,16 +81,40 @@ void TClientArea::mouseMoveEvent(QMouseEvent* event) {
 void TClientArea::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) dragging_ = false;
     autoScroll_.stop();
-    const QPoint p = event->position().toPoint();
+    const QPoint p = PixelUnder(event->position());
     form_.FormMouseUp(event->button(), p.x(), p.y());
     // A drag that ended past the visible part leaves the frame's far edges out of sight.
-    if (Scroller && event->button() == Qt::LeftButton && !picture_.Empty()) {
-        const QRect reach = FrameReach(selection_) & rect();
-        // Qt leaves the point itself just outside without a margin; a few pixels of the
-        // picture beyond the frame show where it ends.
-        constexpr int Margin = 8;
-        Scroller->ensureVisible(reach.right(), reach.bottom(), Margin, Margin);
+    if (event->button() == Qt::LeftButton) ShowFrameEdge(1, 1);
+}
+
+void TClientArea::keyPressEvent(QKeyEvent* event) {
+    // The arrow keys make the selection without a mouse: they move it, or with Shift move its
+    // right and bottom edges; a pixel a press, ten with Ctrl.
+    const int step = event->modifiers() & Qt::ControlModifier ? 10 : 1;
+    int dx = 0, dy = 0;
+    switch (event->key()) {
+        case Qt::Key_Left: dx = -step; break;
+        case Qt::Key_Right: dx = step; break;
+        case Qt::Key_Up: dy = -step; break;
+        case Qt::Key_Down: dy = step; break;
+        default: QWidget::keyPressEvent(event); return;
     }
+    if (picture_.Empty()) return;
+    const bool resize = event->modifiers() & Qt::ShiftModifier;
+    form_.SelectionKey(dx, dy, resize);
+    ShowFrameEdge(resize ? std::abs(dx) : dx, resize ? std::abs(dy) : dy);
+}
+
+void TClientArea::ShowFrameEdge(int dx, int dy) {
+    if (!Scroller || picture_.Empty()) return;
+    const QRect reach = FrameReach(selection_) & rect();
+    const QRect visible(VisibleOrigin(), Scroller->viewport()->size());
+    const int x = dx < 0 ? reach.left() : dx > 0 ? reach.right() : visible.center().x();
+    const int y = dy < 0 ? reach.top() : dy > 0 ? reach.bottom() : visible.center().y();
+    // Qt leaves the point itself just outside without a margin; a few pixels of the picture
+    // beyond the frame show where it ends.
+    constexpr int Margin = 8;
+    Scroller->ensureVisible(x, y, dx ? Margin : 0, dy ? Margin : 0);
 }
 
 void TClientArea::AutoScroll() {

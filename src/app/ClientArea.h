@@ -41,8 +41,12 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    // Scrolls so that the frame's edge a change moved towards (a sign of dx and dy; 0 keeps
+    // that direction as it is) is in sight.
+    void ShowFrameEdge(int dx, int dy);
     // Scrolls towards the pointer while the left button is held outside the visible part.
     void AutoScroll();
 

@@ -12,6 +12,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <cstdlib>
+#include <filesystem>
 #include <set>
 #include <vector>
 
@@ -42,6 +43,11 @@ TMainForm::TMainForm(TUserInterface& ui, TForms& forms, const std::string& first
     scrollArea_->setWidgetResizable(false);
     scrollArea_->setWidget(clientArea_);
     clientArea_->Scroller = scrollArea_;
+    // What a screen reader says of the picture area: the scroll area and its viewport hold the
+    // picture, which describes itself (ShowCaption).
+    scrollArea_->setAccessibleName(QStringLiteral("Picture area"));
+    scrollArea_->viewport()->setAccessibleName(QStringLiteral("Picture area"));
+    clientArea_->setAccessibleName(QStringLiteral("Picture"));
     setCentralWidget(scrollArea_);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     // The boxes speak for this window unless another window says otherwise.
@@ -61,7 +67,9 @@ void TMainForm::FormCreate(const std::string& firstArgument) {
     CreateMenus();
     ZoomImage = Bitmap(ZoomAreaWidth, ZoomAreaHeight);
     if (!firstArgument.empty()) {
-        if (QFileInfo(QString::fromStdString(firstArgument)).isFile()) {
+        // By the name's bytes: one that is not UTF-8 would not survive a QString.
+        std::error_code unreadable;
+        if (std::filesystem::is_regular_file(firstArgument, unreadable)) {
             OpenNamedFile(firstArgument);
         } else {
             ui_.Information(firstArgument + " does not exist.");
@@ -196,8 +204,16 @@ void TMainForm::FitWindow() {
 }
 
 void TMainForm::ShowCaption() {
-    setWindowTitle(FileName.empty() ? QStringLiteral("Corvalux")
-                                    : QStringLiteral("Corvalux - ") + QString::fromStdString(FileName));
+    const QString name = FileName.empty() ? QStringLiteral("Unnamed picture") : QString::fromStdString(FileName);
+    setWindowTitle(FileName.empty() ? QStringLiteral("Corvalux") : QStringLiteral("Corvalux - ") + name);
+    clientArea_->setAccessibleDescription(
+        WorkingImage.Empty() ? QStringLiteral("No picture")
+                             : QStringLiteral("%1, %2 by %3 pixels, selection %4 by %5")
+                                   .arg(name)
+                                   .arg(WorkingImage.Width())
+                                   .arg(WorkingImage.Height())
+                                   .arg(Selection.Width())
+                                   .arg(Selection.Height()));
 }
 
 const QImage& TMainForm::Canvas() const {

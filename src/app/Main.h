@@ -116,6 +116,8 @@ public:
     void FormMouseDown(Qt::MouseButton button, int x, int y);
     void FormMouseMove(int x, int y);
     void FormMouseUp(Qt::MouseButton button, int x, int y);
+    // An arrow key: the selection moved by (dx, dy), or its right and bottom edges when resize.
+    void SelectionKey(int dx, int dy, bool resize);
     // Files dropped from the desktop, opened one after another.
     void DropFiles(const std::vector<std::string>& paths);
 

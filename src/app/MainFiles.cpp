@@ -190,10 +190,16 @@ void TMainForm::dragEnterEvent(QDragEnterEvent* event) {
     if (ownControlsEnabled_ && event->mimeData()->hasUrls()) event->acceptProposedAction();
 }
 
+// The file's name as the system holds it: its bytes, taken from the URL's percent-encoding,
+// since a name that is not UTF-8 does not survive a QString.
+static std::string LocalFileName(const QUrl& url) {
+    return QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()).toStdString();
+}
+
 void TMainForm::dropEvent(QDropEvent* event) {
     std::vector<std::string> paths;
     for (const QUrl& url : event->mimeData()->urls())
-        if (url.isLocalFile()) paths.push_back(url.toLocalFile().toStdString());
+        if (url.isLocalFile()) paths.push_back(LocalFileName(url));
     event->acceptProposedAction();
     DropFiles(paths);
 }

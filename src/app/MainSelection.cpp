@@ -30,6 +30,11 @@ void TMainForm::FormMouseUp(Qt::MouseButton button, int x, int y) {
     ReDrawSelection();
 }
 
+void TMainForm::SelectionKey(int dx, int dy, bool resize) {
+    Selection = SelectionByKey(WorkingImage, Selection, dx, dy, resize);
+    ReDrawSelection();
+}
+
 void TMainForm::FormMouseMove(int x, int y) {
     const QImage area = ZoomArea(clientArea_->Content(), x, y);
     ZoomImage = BitmapFromImage(area);

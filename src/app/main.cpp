@@ -11,7 +11,8 @@ int main(int argc, char** argv) {
     QApplication::setApplicationDisplayName(QString());
     QApplication::setWindowIcon(ProgramGlyph());
 
-    const QStringList arguments = QApplication::arguments();
+    // The name's own bytes (Qt has taken its own options out of argv by now): a name that is
+    // not UTF-8 would not survive a QString.
     QtUserInterface ui;
-    return RunProgram(ui, arguments.size() > 1 ? arguments.at(1).toStdString() : std::string());
+    return RunProgram(ui, argc > 1 ? std::string(argv[1]) : std::string());
 }

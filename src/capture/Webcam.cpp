@@ -28,6 +28,7 @@ TVideoForm::TVideoForm(QWidget* owner) : QDialog(owner, Qt::Tool | Qt::WindowSta
     DriversComboBox = new QComboBox(this);
     DriversComboBox->setEditable(true);
     DriversComboBox->setInsertPolicy(QComboBox::NoInsert);
+    DriversComboBox->setAccessibleName(QStringLiteral("Capture driver"));
     DriversComboBox->setGeometry(8, 256, 145, DriversComboBox->sizeHint().height());
     SnapshotButton = new QPushButton(QStringLiteral("&Snapshot"), this);
     SnapshotButton->setToolTip(QStringLiteral("Snapshot"));

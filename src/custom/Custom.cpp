@@ -53,6 +53,7 @@ TCustomFilterForm::TCustomFilterForm(QWidget* owner)
     QLabel** labels[3] = {&Label1, &Label2, &Label3};
     QLineEdit** edits[3] = {&REdit, &GEdit, &BEdit};
     const char* names[3] = {"R2 = ", "G2 = ", "B2 = "};
+    const char* channels[3] = {"Red", "Green", "Blue"};
     const char* hints[3] = {"This expression controls the Red channel", "This expression controls the Green channel",
                             "This expression controls the Blue channel"};
     for (int i = 0; i < 3; ++i) {
@@ -63,13 +64,17 @@ TCustomFilterForm::TCustomFilterForm(QWidget* owner)
         options->addWidget(*edits[i], i, 1);
         (*edits[i])->setFont(bold);
         (*edits[i])->setToolTip(QString::fromLatin1(hints[i]));
+        // A screen reader names each field by its channel, not by the group around them.
+        (*edits[i])->setAccessibleName(QString::fromLatin1(channels[i]) + QStringLiteral(" formula"));
+        (*edits[i])->setAccessibleDescription(QString::fromLatin1(hints[i]));
+        (*labels[i])->setBuddy(*edits[i]);
         // Qt cuts a line edit's text at 32,767 characters unless told otherwise; a longer
         // formula loaded from a file would then be applied, and saved again, cut short.
         (*edits[i])->setMaxLength(std::numeric_limits<int>::max());
     }
     LoadButton = Button(GroupBox1, "&Load", "Load filter file", {80, 24});
     SaveButton = Button(GroupBox1, "&Save", "Save filter file", {80, 24});
-    ClearButton = Button(GroupBox1, "&Clear", nullptr, {80, 24});
+    ClearButton = Button(GroupBox1, "Cl&ear", nullptr, {80, 24});
     for (int i = 0; QPushButton * button : {LoadButton, SaveButton, ClearButton}) options->addWidget(button, i++, 2);
     // Outside the layout: it sits on the group's frame, at its top right.
     HelpButton = Button(GroupBox1, "?", "Help", {20, 18});

@@ -13,8 +13,10 @@
 namespace {
 constexpr int MinimumSide = 10, MaximumSide = 2500;
 
-QScrollBar* SizeBar(QWidget* parent) {
+QScrollBar* SizeBar(QWidget* parent, const char* name) {
     auto* bar = new QScrollBar(Qt::Horizontal, parent);
+    bar->setFocusPolicy(Qt::StrongFocus);  // the arrow keys and Page Up/Down set it
+    bar->setAccessibleName(QString::fromLatin1(name));
     bar->setRange(MinimumSide, MaximumSide);
     bar->setPageStep(100);
     bar->setValue(MinimumSide);
@@ -37,8 +39,8 @@ TResizeForm::TResizeForm(QWidget* owner) : QDialog(owner, Qt::Tool | Qt::WindowS
     RatioCheckBox = new QCheckBox(QStringLiteral("&Preserve aspect ratio"));
     InterpolationCheckBox = new QCheckBox(QStringLiteral("&Use pseudo interpolation when upsizing"));
     InterpolationCheckBox->setChecked(true);
-    WidthScrollBar = SizeBar(this);
-    HeightScrollBar = SizeBar(this);
+    WidthScrollBar = SizeBar(this, "New width");
+    HeightScrollBar = SizeBar(this, "New height");
     NewWidthLabel = new QLabel(QString::number(MinimumSide));
     NewHeightLabel = new QLabel(QString::number(MinimumSide));
     NewWidthLabel->setMinimumWidth(32);

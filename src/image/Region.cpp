@@ -40,3 +40,25 @@ void DrawRegion(Bitmap& target, const Bitmap& region, int left, int top) {
                     std::size_t(cols.to - cols.from) * 3);
     }
 }
+
+namespace {
+// The part of a step `d` that keeps [low, high] within [0, last], or no closer to it.
+int StepWithin(int d, int low, int high, int last) {
+    return d > 0 ? std::min(d, std::max(0, last - high)) : std::max(d, std::min(0, -low));
+}
+
+// A right or bottom edge moved by `d`: not past the picture, not onto or before `low`.
+int EdgeWithin(int edge, int d, int low, int last) { return std::max(low + 1, std::min(edge + d, std::max(edge, last))); }
+}  // namespace
+
+TRect SelectionByKey(const Bitmap& picture, TRect selection, int dx, int dy, bool resize) {
+    const int lastX = picture.Width() - 1, lastY = picture.Height() - 1;
+    if (resize) {
+        selection.Right = EdgeWithin(selection.Right, dx, selection.Left, lastX);
+        selection.Bottom = EdgeWithin(selection.Bottom, dy, selection.Top, lastY);
+        return selection;
+    }
+    dx = StepWithin(dx, selection.Left, selection.Right, lastX);
+    dy = StepWithin(dy, selection.Top, selection.Bottom, lastY);
+    return {selection.Left + dx, selection.Top + dy, selection.Right + dx, selection.Bottom + dy};
+}

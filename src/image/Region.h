@@ -17,6 +17,12 @@ inline TRect SelectionAfterDrag(const Bitmap& picture, const TRect& drag) {
     return DragSelectsNothing(drag) ? WholePicture(picture) : drag;
 }
 
+// The selection a key leaves: moved by (dx, dy), or, when `resize`, with its right and bottom
+// edges moved instead. A step never takes an edge past the picture (an edge already out in
+// the grey strip, as a drag may leave it, can only come back), and a resized selection stays
+// at least 2 x 2, so that it still selects something.
+TRect SelectionByKey(const Bitmap& picture, TRect selection, int dx, int dy, bool resize);
+
 // The pixels of `area` (inclusive corners, already normalised) as a picture of its size.
 Bitmap CopyRegion(const Bitmap& source, const TRect& area);
 

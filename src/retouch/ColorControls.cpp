@@ -6,6 +6,8 @@
 namespace {
 QScrollBar* ChannelBar(QWidget* parent, const char* hint) {
     auto* bar = new QScrollBar(Qt::Horizontal, parent);
+    bar->setFocusPolicy(Qt::StrongFocus);  // the arrow keys and Page Up/Down set it
+    bar->setAccessibleName(QString::fromLatin1(hint));
     bar->setRange(0, 255);
     bar->setPageStep(10);
     bar->setToolTip(QString::fromLatin1(hint));

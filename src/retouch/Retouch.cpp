@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 
 #include "PictureFile.h"
+#include "QtPicture.h"
 #include "ScreenColours.h"
 #include "ToolGlyphs.h"
 #include "Tools.h"
@@ -38,11 +39,11 @@ protected:
                                  ScreenImage(form_.Picture(), shown, form_.Screen ? &*form_.Screen : nullptr));
     }
     void mousePressEvent(QMouseEvent* e) override {
-        const QPoint p = e->position().toPoint();
+        const QPoint p = PixelUnder(e->position());
         form_.ImageMouseDown(e->button(), p.x(), p.y());
     }
     void mouseMoveEvent(QMouseEvent* e) override {
-        const QPoint p = e->position().toPoint();
+        const QPoint p = PixelUnder(e->position());
         form_.ImageMouseMove(p.x(), p.y());
     }
     void mouseReleaseEvent(QMouseEvent* e) override { form_.ImageMouseUp(e->button()); }
@@ -56,6 +57,8 @@ constexpr int ImageOffset = 8, ControlsWidth = 152, MinimumClientHeight = 453;
 
 QScrollBar* ToolBar(QWidget* parent, const char* hint) {
     auto* bar = new QScrollBar(Qt::Horizontal, parent);
+    bar->setFocusPolicy(Qt::StrongFocus);  // the arrow keys and Page Up/Down set it
+    bar->setAccessibleName(QString::fromLatin1(hint));
     bar->setRange(1, 20);
     bar->setPageStep(10);
     bar->setValue(10);

@@ -103,7 +103,7 @@ TEST_F(AppTest, MenuCarriesCaptionsShortcutsAndGlyphs) {
         bool glyph;
     } cases[] = {
         {"OpenMenu", "&Open", "Ctrl+O", true},
-        {"SaveasMenu", "&Save as", "", true},
+        {"SaveasMenu", "Save &as", "", true},
         {"SaveMenu", "&Save", "Ctrl+S", false},
         {"QuickSaveMenu", "Q&uickSave", "Ctrl+Q", false},
         {"UndoMenu", "&Undo", "Ctrl+Z", true},

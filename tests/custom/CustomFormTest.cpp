@@ -105,7 +105,7 @@ TEST_F(CustomFormTest, StartsAsDesigned) {
         bool enabled;
     } buttons[] = {{form.LoadButton, "&Load", "Load filter file", true},
                    {form.SaveButton, "&Save", "Save filter file", false},
-                   {form.ClearButton, "&Clear", "", false},
+                   {form.ClearButton, "Cl&ear", "", false},
                    {form.HelpButton, "?", "Help", true},
                    {form.OKButton, "&OK", "OK", false},
                    {form.CancelButton, "&Cancel", "Cancel", true}};

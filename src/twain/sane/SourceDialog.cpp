@@ -88,7 +88,7 @@ TSourceDialog::TSourceDialog(QWidget* over, const QString& title, const TDeviceO
     cancel_ = new QPushButton("&Cancel", this);
     cancel_->setObjectName("CancelButton");
     cancel_->setEnabled(false);
-    close_ = new QPushButton("C&lose", this);
+    close_ = new QPushButton("Cl&ose", this);
     close_->setObjectName("CloseButton");
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
