@@ -231,20 +231,29 @@ void PipeWireStream::FormatChanged(const spa_pod* param) {
         layout_ = *layout;
         negotiated_ = true;
     }
-    // Buffers we can read: plain memory, mapped by PipeWire.
+    // Buffers we can read: plain memory, mapped by PipeWire. A few more than a camera's usual
+    // four keep a node streaming that loses one to each consumer that leaves (GStreamer's
+    // pipewiresink does).
     std::array<std::uint8_t, 256> buffer;
     spa_pod_builder builder;
     spa_pod_builder_init(&builder, buffer.data(), std::uint32_t(buffer.size()));
-    const spa_pod* params[1] = {static_cast<const spa_pod*>(spa_pod_builder_add_object(
-        &builder, SPA_TYPE_OBJECT_ParamBuffers, SPA_PARAM_Buffers, SPA_PARAM_BUFFERS_dataType,
-        SPA_POD_CHOICE_FLAGS_Int((1 << SPA_DATA_MemPtr) | (1 << SPA_DATA_MemFd))))};
+    const spa_pod* params[1] = {static_cast<const spa_pod*>(
+        spa_pod_builder_add_object(&builder, SPA_TYPE_OBJECT_ParamBuffers, SPA_PARAM_Buffers, SPA_PARAM_BUFFERS_buffers,
+                                   SPA_POD_CHOICE_RANGE_Int(8, 2, 16), SPA_PARAM_BUFFERS_dataType,
+                                   SPA_POD_CHOICE_FLAGS_Int((1 << SPA_DATA_MemPtr) | (1 << SPA_DATA_MemFd))))};
     pw_stream_update_params(stream_, params, 1);
     pw_thread_loop_signal(connection_->Loop(), false);
 }
 
 void PipeWireStream::Process() {
+    // Only the newest frame counts; older ones go straight back, so that the node never waits
+    // for buffers we hold.
     pw_buffer* buffer = pw_stream_dequeue_buffer(stream_);
     if (!buffer) return;
+    while (pw_buffer* newer = pw_stream_dequeue_buffer(stream_)) {
+        pw_stream_queue_buffer(stream_, buffer);
+        buffer = newer;
+    }
     const spa_buffer* frameBuffer = buffer->buffer;
     std::array<TFramePlane, 2> planes{};
     const std::size_t count = std::min<std::size_t>(frameBuffer->n_datas, planes.size());

@@ -31,16 +31,7 @@ fail() {
     exit 1
 }
 
-# Polls `condition` (a command) for up to `seconds`.
-wait_for() {
-    local seconds=$1
-    shift
-    local end=$((SECONDS + seconds))
-    until "$@" >/dev/null 2>&1; do
-        [ $SECONDS -lt $end ] || return 1
-        sleep 0.2
-    done
-}
+. "$(dirname "$0")/../wait-for.sh"
 
 # Big-endian 32-bit numbers, as PNG and zlib write them.
 be32() { printf "\\x$(printf %02x $(($1 >> 24 & 255)))\\x$(printf %02x $(($1 >> 16 & 255)))\\x$(printf %02x $(($1 >> 8 & 255)))\\x$(printf %02x $(($1 & 255)))"; }
