@@ -3,16 +3,20 @@
 #include <pipewire/pipewire.h>
 
 #include <algorithm>
+#include <chrono>
 
 #include "PipeWireStream.h"
 
 CameraBackend::CameraBackend(std::shared_ptr<V4l2Io> io) : v4l2_(std::move(io)) {}
 
 std::shared_ptr<PipeWireConnection> CameraBackend::PipeWire() {
-    if (!pipeWire_ || !pipeWire_->Alive()) {
-        std::string error;
-        pipeWire_ = PipeWireConnection::Open(error);
-    }
+    if (pipeWire_ && pipeWire_->Alive()) return pipeWire_;
+    // Without a daemon, the ten descriptions of one listing try to connect once, not ten times.
+    const auto now = std::chrono::steady_clock::now();
+    if (now < nextAttempt_) return nullptr;
+    nextAttempt_ = now + std::chrono::seconds(1);
+    std::string error;
+    pipeWire_ = PipeWireConnection::Open(error);
     return pipeWire_;
 }
 

@@ -2,6 +2,7 @@
 // The capture backend of real systems: the cameras PipeWire offers, then the Video4Linux2
 // devices it does not. Without a PipeWire daemon it is the Video4Linux2 backend alone.
 #include <array>
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
@@ -26,6 +27,7 @@ private:
 
     V4l2Backend v4l2_;
     std::shared_ptr<PipeWireConnection> pipeWire_;
+    std::chrono::steady_clock::time_point nextAttempt_;
     // The camera each driver index was last described as. Connecting uses it, so that a list
     // that changed in between fails the connection instead of opening another camera.
     std::array<std::optional<TCamera>, 10> described_;
