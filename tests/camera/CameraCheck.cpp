@@ -2,9 +2,10 @@
 // bars, and drives the webcam window over PipeWire offscreen.
 //
 //   camera-check bars FILE                 FILE is 320 x 240 with the test pattern's bars
-//   camera-check window NAME FOLDER PID    the window previews the camera listed as NAME,
-//                                          snapshots it into FOLDER, then, once PID (the
-//                                          camera's process) is stopped, says so and stays usable
+//   camera-check window NAME FOLDER PID    a window closed mid-preview ends cleanly; another
+//                                          previews the camera listed as NAME, snapshots it
+//                                          into FOLDER, then, once PID (the camera's process)
+//                                          is stopped, says so and stays usable
 #include <signal.h>
 
 #include <QApplication>
@@ -48,7 +49,29 @@ std::string BarsWrong(const std::string& path) {
     return {};
 }
 
+// The line of the webcam window that lists the camera, chosen; -1 when there is none.
+int ChooseCamera(TVideoForm& form, const std::string& name) {
+    int line = -1;
+    for (int i = 0; i < form.DriversComboBox->count(); ++i)
+        if (form.DriversComboBox->itemText(i).toStdString().starts_with(name + " pipewire ")) line = i;
+    if (line < 0) return -1;
+    form.DriversComboBox->setCurrentIndex(line);
+    emit form.DriversComboBox->activated(line);
+    return line;
+}
+
+bool Previewing(const TVideoForm& form) {
+    const TCaptureWindow* window = TCaptureWindow::FromHandle(form.VideoSource->CaptureWindow());
+    return window && !window->ShownFrame().Empty();
+}
+
 int CheckWindow(const std::string& name, const std::string& folder, pid_t camera) {
+    {
+        // A window closed while frames keep coming ends cleanly.
+        TVideoForm other(nullptr);
+        if (ChooseCamera(other, name) < 0 || !QTest::qWaitFor([&] { return Previewing(other); }, 10000))
+            return Fail("a first window shows no frame");
+    }
     TVideoForm form(nullptr);
     std::vector<std::string> errors;
     form.SnapshotFolder = [&] { return folder; };
@@ -60,19 +83,10 @@ int CheckWindow(const std::string& name, const std::string& folder, pid_t camera
         }
     };
     form.show();
-    int line = -1;
-    for (int i = 0; i < form.DriversComboBox->count(); ++i)
-        if (form.DriversComboBox->itemText(i).toStdString().starts_with(name + " pipewire ")) line = i;
+    const int line = ChooseCamera(form, name);
     if (line < 0) return Fail("the webcam window does not list " + name);
-    form.DriversComboBox->setCurrentIndex(line);
-    emit form.DriversComboBox->activated(line);
     if (!errors.empty()) return Fail("choosing the camera: " + errors.front());
-
-    const auto shown = [&] {
-        const TCaptureWindow* window = TCaptureWindow::FromHandle(form.VideoSource->CaptureWindow());
-        return window && !window->ShownFrame().Empty();
-    };
-    if (!QTest::qWaitFor(shown, 10000)) return Fail("the preview shows no frame");
+    if (!QTest::qWaitFor([&] { return Previewing(form); }, 10000)) return Fail("the preview shows no frame");
     form.SnapshotButton->click();
     const std::string snapshot = (std::filesystem::path(folder) / "snapshot.bmp").string();
     if (!std::filesystem::exists(snapshot)) return Fail("Snapshot wrote no picture");
