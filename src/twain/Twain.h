@@ -60,5 +60,16 @@ void TWAIN_ReportLastError();
 // A "TWAIN Error" warning box with `text`.
 void TWAIN_ShowError(const std::string& text);
 
-// The TWAIN state of the session, 1 (nothing loaded) to 7 (transferring).
-int TWAIN_SessionState();
+// The TWAIN states of a session, in the order a session moves up through them.
+enum TwainState : int {
+    PreSession = 1,
+    ManagerLoaded = 2,
+    ManagerOpen = 3,
+    SourceOpen = 4,
+    SourceEnabled = 5,
+    TransferReady = 6,
+    Transferring = 7
+};
+
+// The TWAIN state of the session.
+TwainState TWAIN_SessionState();

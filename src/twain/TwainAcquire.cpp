@@ -78,7 +78,7 @@ bool ProcessEventsOnce() {
 // a 1.x manager expects and as the fallback when a callback never comes.
 void RunModalLoop(TWindowHandle window) {
     TTickMessage tick{window, 0};
-    while (SessionState >= 5 && ResultHandle == nullptr && ProcessEventsOnce()) {
+    while (SessionState >= SourceEnabled && ResultHandle == nullptr && ProcessEventsOnce()) {
         if (const TW_UINT16 message = CallbackMessage.exchange(MSG_NULL); message != MSG_NULL)
             ActOnSourceMessage(message);
         else

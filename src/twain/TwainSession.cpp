@@ -9,7 +9,7 @@
 
 namespace twain {
 
-int SessionState = 1;
+TwainState SessionState = PreSession;
 TW_UINT16 LastReturnCode = 0;
 bool FirstFailureNoted = false;
 TW_HANDLE ResultHandle = nullptr;
@@ -70,8 +70,8 @@ void RegisterCallback() {
     CallSource(DG_CONTROL, DAT_CALLBACK, MSG_REGISTER_CALLBACK, &callback);
 }
 
-// State 6 while the source has more transfers pending, 5 when it has none.
-void SetStateFromPending() { SessionState = PendingTransfers.Count != 0 ? 6 : 5; }
+// Transfer ready while the source has more transfers pending, else source enabled.
+void SetStateFromPending() { SessionState = PendingTransfers.Count != 0 ? TransferReady : SourceEnabled; }
 }  // namespace
 
 bool CallManager(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF data) {
@@ -79,36 +79,36 @@ bool CallManager(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF data) {
 }
 
 bool CallSource(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF data) {
-    CheckState(SessionState >= 4);
+    CheckState(SessionState >= SourceOpen);
     return Call(&SourceIdentity, dg, dat, msg, data);
 }
 
 bool BindManager() {
-    if (SessionState >= 2) return true;
-    if (LoadManagerLibrary()) SessionState = 2;
-    return SessionState >= 2;
+    if (SessionState >= ManagerLoaded) return true;
+    if (LoadManagerLibrary()) SessionState = ManagerLoaded;
+    return SessionState >= ManagerLoaded;
 }
 
 bool DoOpenDSM(TWindowHandle window) {
     if (!BindManager()) return false;
-    if (SessionState == 2) {
+    if (SessionState == ManagerLoaded) {
         ParentHandle = window;
         // The manager marks the identity DF_DSM2 when it speaks TWAIN 2; a mark left by an
         // earlier manager must not count.
         AppIdentity.SupportedGroups &= ~DF_DSM2;
         if (CallManager(DG_CONTROL, DAT_PARENT, MSG_OPENDSM, &ParentHandle)) {
-            SessionState = 3;
+            SessionState = ManagerOpen;
             Manager2 = (AppIdentity.SupportedGroups & DF_DSM2) != 0;
             TW_ENTRYPOINT entryPoint{};
             entryPoint.Size = sizeof entryPoint;
             if (Manager2 && CallManager(DG_CONTROL, DAT_ENTRYPOINT, MSG_GET, &entryPoint)) UseManagerMemory(entryPoint);
         }
     }
-    return SessionState >= 3;
+    return SessionState >= ManagerOpen;
 }
 
 bool DoOpenDS() {
-    if (SessionState == 3) {
+    if (SessionState == ManagerOpen) {
         if (PickedSource) {
             // The identity as the manager listed it, Id and all: the Id tells the manager
             // which source is meant where two share a product name.
@@ -119,17 +119,17 @@ bool DoOpenDS() {
             SourceIdentity.ProductName[0] = '\0';
         }
         if (CallManager(DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, &SourceIdentity)) {
-            SessionState = 4;
+            SessionState = SourceOpen;
             if (Manager2) RegisterCallback();
         } else {
             NoteError();
         }
     }
-    return SessionState >= 4;
+    return SessionState >= SourceOpen;
 }
 
 bool DoEnableDS(TWindowHandle window) {
-    if (SessionState == 4) {
+    if (SessionState == SourceOpen) {
         UserInterface.ShowUI = TW_TRUE;  // the source always shows its own dialog
         UserInterface.hParent = reinterpret_cast<TW_HANDLE>(window);
         CallbackMessage = MSG_NULL;  // nothing from an earlier session counts
@@ -138,48 +138,52 @@ bool DoEnableDS(TWindowHandle window) {
         if (LastReturnCode == TWRC_FAILURE)
             NoteError();
         else
-            SessionState = 5;
+            SessionState = SourceEnabled;
     }
-    return SessionState >= 5;
+    return SessionState >= SourceEnabled;
 }
 
 bool DoDisableDS() {
-    if (SessionState == 5 && CallSource(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &UserInterface)) SessionState = 4;
-    return SessionState <= 4;
+    if (SessionState == SourceEnabled && CallSource(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &UserInterface))
+        SessionState = SourceOpen;
+    return SessionState <= SourceOpen;
 }
 
 // A transfer left open because MSG_ENDXFER or MSG_RESET failed would hold the session in
 // state 7 or 6 for good, and the next acquisition's loop would never end. Each is asked once
 // more on the way out.
 bool DoEndTransfers() {
-    if (SessionState == 7 && CallSource(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, &PendingTransfers))
+    if (SessionState == Transferring && CallSource(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, &PendingTransfers))
         SetStateFromPending();
-    if (SessionState == 6 && CallSource(DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &PendingTransfers)) SessionState = 5;
-    return SessionState <= 5;
+    if (SessionState == TransferReady && CallSource(DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &PendingTransfers))
+        SessionState = SourceEnabled;
+    return SessionState <= SourceEnabled;
 }
 
 bool DoCloseDS() {
     LastReturnCode = 0;
-    if (SessionState == 5) DoDisableDS();
-    if (SessionState == 4 && CallManager(DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &SourceIdentity)) SessionState = 3;
-    return SessionState <= 3;
+    if (SessionState == SourceEnabled) DoDisableDS();
+    if (SessionState == SourceOpen && CallManager(DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &SourceIdentity))
+        SessionState = ManagerOpen;
+    return SessionState <= ManagerOpen;
 }
 
 bool DoCloseDSM(TWindowHandle window) {
     LastReturnCode = 0;
     DoCloseDS();
-    if (SessionState <= 3) {
+    if (SessionState <= ManagerOpen) {
         // In state 2 the manager is not open and refuses; nothing changes then.
         TWindowHandle parent = window;
-        if (CallManager(DG_CONTROL, DAT_PARENT, MSG_CLOSEDSM, &parent) && SessionState == 3) SessionState = 2;
+        if (CallManager(DG_CONTROL, DAT_PARENT, MSG_CLOSEDSM, &parent) && SessionState == ManagerOpen)
+            SessionState = ManagerLoaded;
     }
-    return SessionState <= 2;
+    return SessionState <= ManagerLoaded;
 }
 
 void UnbindManager() {
-    if (SessionState != 2) return;
+    if (SessionState != ManagerLoaded) return;
     UnloadManagerLibrary();
-    SessionState = 1;
+    SessionState = PreSession;
 }
 
 void NoteError() {
@@ -188,9 +192,9 @@ void NoteError() {
     // The condition code is asked for as the protocol expects, though every report shows
     // the same fixed text.
     TW_STATUS status{};
-    if (SessionState >= 4)
+    if (SessionState >= SourceOpen)
         CallSource(DG_CONTROL, DAT_STATUS, MSG_GET, &status);
-    else if (SessionState == 3)
+    else if (SessionState == ManagerOpen)
         CallManager(DG_CONTROL, DAT_STATUS, MSG_GET, &status);
 }
 
@@ -199,7 +203,7 @@ void CheckState(bool condition) {
 }
 
 bool RouteEvent(TTickMessage& message) {
-    if (SessionState < 5) return false;
+    if (SessionState < SourceEnabled) return false;
     TW_EVENT event{&message, MSG_NULL};
     CallSource(DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, &event);
     const bool taken = LastReturnCode == TWRC_DSEVENT;
@@ -210,7 +214,7 @@ bool RouteEvent(TTickMessage& message) {
 void ActOnSourceMessage(TW_UINT16 message) {
     switch (message) {
         case MSG_XFERREADY:
-            SessionState = 6;
+            SessionState = TransferReady;
             TransferNativeImages();
             break;
         case MSG_CLOSEDSREQ:
@@ -222,7 +226,7 @@ void ActOnSourceMessage(TW_UINT16 message) {
 }
 
 void TransferNativeImages() {
-    CheckState(SessionState == 6);
+    CheckState(SessionState == TransferReady);
     bool failed = false;
     do {
         TW_HANDLE handle = nullptr;  // pointer-sized on Linux
@@ -230,23 +234,23 @@ void TransferNativeImages() {
         if (LastReturnCode != TWRC_XFERDONE) ResultHandle = nullptr;
         switch (LastReturnCode) {
             case TWRC_XFERDONE:
-                SessionState = 7;
+                SessionState = Transferring;
                 // A source that claims a transfer without a block has delivered nothing.
                 ResultHandle = handle ? KeepImage(handle) : nullptr;
                 break;
-            case TWRC_CANCEL: SessionState = 7; break;
+            case TWRC_CANCEL: SessionState = Transferring; break;
             default:
                 failed = true;  // the state stays 6
                 break;
         }
-        CheckState(SessionState >= 6);
+        CheckState(SessionState >= TransferReady);
         if (!failed) {
             if (CallSource(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, &PendingTransfers))
                 SetStateFromPending();  // 0xFFFF, "unknown", counts as more to come
         } else if (CallSource(DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &PendingTransfers)) {
-            SessionState = 5;
+            SessionState = SourceEnabled;
         }
-    } while (SessionState == 6 && !failed);
+    } while (SessionState == TransferReady && !failed);
 }
 
 }  // namespace twain
@@ -262,4 +266,4 @@ void TWAIN_ShowError(const std::string& text) {
 
 void TWAIN_ReportLastError() { TWAIN_ShowError("TWAIN_ReportLastError: an error occurred"); }
 
-int TWAIN_SessionState() { return twain::SessionState; }
+TwainState TWAIN_SessionState() { return twain::SessionState; }

@@ -9,9 +9,7 @@
 
 namespace twain {
 
-// 1 pre-session, 2 manager loaded, 3 manager open, 4 source open, 5 source enabled,
-// 6 transfer ready, 7 transferring.
-extern int SessionState;
+extern TwainState SessionState;
 // The TWRC code of the last triplet; TWRC_FAILURE when no manager entry is known.
 extern TW_UINT16 LastReturnCode;
 // Set by the first NoteError of an acquisition.

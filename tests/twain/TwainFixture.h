@@ -12,7 +12,7 @@ protected:
     void TearDown() override {
         TWAIN_FreeImages();
         fake.OnEvent(nullptr, nullptr);
-        EXPECT_EQ(TWAIN_SessionState(), 1);
+        EXPECT_EQ(TWAIN_SessionState(), PreSession);
         EXPECT_EQ(fake.Number("live"), 0) << "handles never freed";
         EXPECT_EQ(fake.Number("faults"), 0) << "handles freed twice or while locked";
         EXPECT_EQ(fake.Number("stalled"), 0) << "the loop outlived the script";

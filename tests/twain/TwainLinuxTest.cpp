@@ -137,7 +137,7 @@ TEST_F(TwainTest, OneXManagerGetsNoneOfTheTwoXTriplets) {
 // session closes down, as with a 1.x manager.
 TEST_F(TwainTest, QuitRequestEndsTheLoopWithATwainTwoManager) {
     EXPECT_EQ(AcquireAndQuitAtTheSecondEvent("manager 2; event 50 closedsreq"), nullptr);
-    EXPECT_EQ(TWAIN_SessionState(), 1);
+    EXPECT_EQ(TWAIN_SessionState(), PreSession);
     EXPECT_EQ(fake.Log().back(), "PARENT/CLOSEDSM");
 }
 

@@ -39,7 +39,7 @@ TEST_F(TwainTest, SelectionThenAcquisitionWalkTheStatesUpAndDown) {
     fake.Run("select choose B; event 2 xferready; xfer done 5 3 24");
     EXPECT_TRUE(TWAIN_SelectImageSource(0));
     EXPECT_EQ(fake.Log(), (Log{"PARENT/OPENDSM", "IDENTITY/USERSELECT", "PARENT/CLOSEDSM"}));
-    EXPECT_EQ(TWAIN_SessionState(), 1);
+    EXPECT_EQ(TWAIN_SessionState(), PreSession);
 
     const TW_HANDLE result = TWAIN_AcquireImages(0);
     EXPECT_EQ(fake.Log(), Join({{"PARENT/OPENDSM", "IDENTITY/USERSELECT", "PARENT/CLOSEDSM"},
@@ -92,7 +92,7 @@ TEST_F(TwainTest, ManagerThatCannotBeLoadedIsNamedInBothBoxes) {
         boxes.Shown.clear();
         EXPECT_FALSE(TWAIN_SelectImageSource(0));
         EXPECT_EQ(TWAIN_AcquireImages(0), nullptr);
-        EXPECT_EQ(TWAIN_SessionState(), 1);
+        EXPECT_EQ(TWAIN_SessionState(), PreSession);
         ASSERT_EQ(boxes.Shown.size(), 2u);
         for (const std::string& box : boxes.Shown)
             EXPECT_TRUE(box.starts_with("TWAIN Error: Unable to load Source Manager" + c.says)) << box;
@@ -151,7 +151,7 @@ TEST_F(TwainTest, OpenOrEnableFailureIsReportedAndClosedDown) {
         EXPECT_EQ(TWAIN_AcquireImages(0), nullptr) << c.script;
         EXPECT_EQ(fake.Log(), c.log) << c.script;
         EXPECT_EQ(boxes.Shown, Log{"TWAIN Error: TWAIN_ReportLastError: an error occurred"}) << c.script;
-        EXPECT_EQ(TWAIN_SessionState(), 1) << c.script;
+        EXPECT_EQ(TWAIN_SessionState(), PreSession) << c.script;
     }
     // TWRC_CHECKSTATUS from MSG_ENABLEDS is no failure.
     fake.Run("enable checkstatus; event 1 closedsreq");
@@ -191,7 +191,7 @@ TEST_F(TwainTest, RefusedTripletsStillEndInStateOne) {
         TWAIN_AcquireImages(0);
         EXPECT_EQ(fake.Log(), Join({Opening, c.middle, {"IDENTITY/CLOSEDS", "PARENT/CLOSEDSM"}})) << c.script;
         EXPECT_EQ(TWAIN_ImageCount(), c.images) << c.script;
-        EXPECT_EQ(TWAIN_SessionState(), 1) << c.script;
+        EXPECT_EQ(TWAIN_SessionState(), PreSession) << c.script;
     }
 }
 
@@ -199,7 +199,7 @@ TEST_F(TwainTest, RefusedCloseOfTheManagerLeavesItOpenForTheNextAcquisition) {
     fake.Run("event 1 closedsreq; fail closedsm");
     TWAIN_AcquireImages(0);
     EXPECT_EQ(fake.Log().back(), "PARENT/CLOSEDSM FAILURE");
-    EXPECT_EQ(TWAIN_SessionState(), 3);
+    EXPECT_EQ(TWAIN_SessionState(), ManagerOpen);
 
     fake.Run("event 1 closedsreq");
     TWAIN_AcquireImages(0);

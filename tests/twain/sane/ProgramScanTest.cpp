@@ -34,7 +34,7 @@ protected:
         TDialogDriver driver(std::move(steps));
         Main().ScanMenuClick();
         EXPECT_TRUE(driver.Finished()) << "stopped before step " << driver.StepsDone() + 1;
-        EXPECT_EQ(TWAIN_SessionState(), 1);
+        EXPECT_EQ(TWAIN_SessionState(), PreSession);
     }
     void ExpectUnchanged() {
         EXPECT_EQ(Main().WorkingImage, TestPicture(40, 30));
