@@ -32,26 +32,19 @@ const PackedColor BlockColor[4] = {PackColor(255, 0, 0), PackColor(0, 0, 255), P
                                    PackColor(0, 0, 0)};
 int BlockOf(int x, int y) { return (y / 2) * 2 + x / 2; }
 
-Bytes PackedYuv(bool yFirst) {
+// YUY2 or UYVY (packed pairs), or NV12 (luma, then interleaved chroma of 2 x 2 blocks).
+Bytes YuvFrame(CameraPixelFormat format) {
     Bytes bytes;
     for (int y = 0; y < 4; ++y)
         for (int x = 0; x < 4; x += 2) {
             const Yuv s = BlockYuv[BlockOf(x, y)];
-            if (yFirst)
-                bytes.insert(bytes.end(), {s.Y, s.U, s.Y, s.V});
-            else
-                bytes.insert(bytes.end(), {s.U, s.Y, s.V, s.Y});
+            const Bytes pair = format == CameraPixelFormat::NV12   ? Bytes{s.Y, s.Y}
+                               : format == CameraPixelFormat::YUY2 ? Bytes{s.Y, s.U, s.Y, s.V}
+                                                                   : Bytes{s.U, s.Y, s.V, s.Y};
+            bytes.insert(bytes.end(), pair.begin(), pair.end());
         }
-    return bytes;
-}
-
-Bytes Nv12() {
-    Bytes bytes;
-    for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 4; ++x) bytes.push_back(BlockYuv[BlockOf(x, y)].Y);
-    for (int y = 0; y < 4; y += 2)
-        for (int x = 0; x < 4; x += 2)
-            bytes.insert(bytes.end(), {BlockYuv[BlockOf(x, y)].U, BlockYuv[BlockOf(x, y)].V});
+    if (format == CameraPixelFormat::NV12)
+        for (int block = 0; block < 4; ++block) bytes.insert(bytes.end(), {BlockYuv[block].U, BlockYuv[block].V});
     return bytes;
 }
 
@@ -79,8 +72,6 @@ bool Near(PackedColor a, PackedColor b, int tolerance) {
 
 TEST(CameraList, PipeWireFirstThenTheV4l2DevicesItDoesNotOffer) {
     const std::vector<TV4l2Driver> v4l2 = {{0, {"UVC Camera", "uvcvideo 6.1.0"}}, {2, {"Other", "uvcvideo 6.1.0"}}};
-    std::vector<TPipeWireNode> many;
-    for (std::uint32_t id = 40; id < 51; ++id) many.push_back(Node(id, "Cam " + std::to_string(id)));
     const struct {
         const char* name;
         std::vector<TPipeWireNode> nodes;
@@ -97,20 +88,16 @@ TEST(CameraList, PipeWireFirstThenTheV4l2DevicesItDoesNotOffer) {
          {Node(45, "X", "v4l2:/dev/video1")},
          v4l2,
          {"pipewire X", "v4l2 UVC Camera", "v4l2 Other"}},
-        {"cut to ten", many, v4l2, {}},
     };
     for (const auto& c : cases) {
         const std::vector<TCamera> cameras = MergeCameras(c.nodes, c.drivers, "0.3.65");
-        if (c.listed.empty()) {
-            ASSERT_EQ(cameras.size(), 10u) << c.name;
-            EXPECT_EQ(cameras.back().Description.Name, "Cam 49") << c.name;
-            continue;
-        }
         EXPECT_EQ(Listed(cameras), c.listed) << c.name;
         for (const TCamera& camera : cameras)
             EXPECT_EQ(camera.Description.Version,
                       camera.Kind == CameraKind::PipeWire ? "pipewire 0.3.65" : "uvcvideo 6.1.0");
     }
+    // The capture library numbers ten drivers.
+    EXPECT_EQ(MergeCameras(std::vector<TPipeWireNode>(11, Node(1, "Cam")), v4l2, "").size(), 10u);
 }
 
 TEST(CameraList, ANamePicksByDescriptionThenNodeName) {
@@ -128,7 +115,7 @@ TEST(CameraList, ANamePicksByDescriptionThenNodeName) {
 }
 
 TEST(FrameConversion, EveryOfferedFormatBecomesThePicture) {
-    const Bytes yuy2 = PackedYuv(true), nv12 = Nv12();
+    const Bytes yuy2 = YuvFrame(CameraPixelFormat::YUY2), nv12 = YuvFrame(CameraPixelFormat::NV12);
     const struct {
         const char* name;
         CameraPixelFormat format;
@@ -137,7 +124,7 @@ TEST(FrameConversion, EveryOfferedFormatBecomesThePicture) {
         bool split;  // NV12 as two planes instead of one block
     } cases[] = {
         {"YUY2", CameraPixelFormat::YUY2, yuy2, 0, false},
-        {"UYVY", CameraPixelFormat::UYVY, PackedYuv(false), 8, false},
+        {"UYVY", CameraPixelFormat::UYVY, YuvFrame(CameraPixelFormat::UYVY), 8, false},
         {"NV12 in one block", CameraPixelFormat::NV12, nv12, 4, false},
         {"NV12 in two planes", CameraPixelFormat::NV12, nv12, 4, true},
         {"RGB", CameraPixelFormat::RGB, PackedRgb("RGB", 12), 12, false},
@@ -172,7 +159,7 @@ TEST(FrameConversion, EveryOfferedFormatBecomesThePicture) {
 }
 
 TEST(FrameConversion, AFrameShortOfItsLayoutIsRefused) {
-    const Bytes yuy2 = PackedYuv(true), nv12 = Nv12(), garbage(64, 0x5A);
+    const Bytes yuy2 = YuvFrame(CameraPixelFormat::YUY2), nv12 = YuvFrame(CameraPixelFormat::NV12), garbage(64, 0x5A);
     const struct {
         const char* name;
         TFrameLayout layout;
