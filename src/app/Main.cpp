@@ -24,6 +24,7 @@
 #include "MenuTable.h"
 #include "UserInterface.h"
 #include "View.h"
+#include "WindowFit.h"
 
 TMainForm::TMainForm(TUserInterface& ui, TForms& forms, const std::string& firstArgument)
     : QMainWindow(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -49,7 +50,10 @@ TMainForm::TMainForm(TUserInterface& ui, TForms& forms, const std::string& first
     scrollArea_->viewport()->setAccessibleName(QStringLiteral("Picture area"));
     clientArea_->setAccessibleName(QStringLiteral("Picture"));
     setCentralWidget(scrollArea_);
-    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    // A compositor ends the connection when a window of fixed size is maximised, since it must
+    // then fill the output: on Wayland the window may grow (the view stays its size, the rest
+    // is empty) and is brought back to its contents' size by FitWindow.
+    layout()->setSizeConstraint(OnWayland() ? QLayout::SetMinimumSize : QLayout::SetFixedSize);
     // The boxes speak for this window unless another window says otherwise.
     if (!ui_.Speaker) ui_.Speaker = this;
     // Its close box during a long command stops the command, then asks as Exit does.
@@ -189,7 +193,7 @@ void TMainForm::FitWindow() {
     if (const QScreen* screen = this->screen()) {
         // The screen less the window's frame (known once shown) and its menu bar.
         fittedFrame_ = FrameSize();
-        room = screen->availableGeometry().size() - fittedFrame_ - QSize(0, menuBar()->sizeHint().height());
+        room = UsableArea(*screen).size() - fittedFrame_ - QSize(0, menuBar()->sizeHint().height());
     }
     // A scroll bar across takes height from the view, one down takes width; each can bring
     // the other, hence twice.
@@ -201,6 +205,8 @@ void TMainForm::FitWindow() {
     }
     scrollArea_->setFixedSize(std::min(content.width() + (down ? bar : 0), room.width()),
                               std::min(content.height() + (across ? bar : 0), room.height()));
+    if (layout()->sizeConstraint() != QLayout::SetFixedSize && !(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)))
+        resize(minimumSizeHint().expandedTo(layout()->minimumSize()));
 }
 
 void TMainForm::ShowCaption() {

@@ -60,9 +60,19 @@ QSize FittedSize(QSize designed, const QWidget& window) {
     return size;
 }
 
+QRect UsableArea(QRect available, QRect whole, bool panelsUnknown) {
+    // Room for a top bar and a bottom panel as GNOME and KDE draw them, and a little at the sides.
+    static constexpr QMargins Panels(16, 48, 16, 48);
+    return panelsUnknown && available == whole ? available - Panels : available;
+}
+
+bool OnWayland() { return QGuiApplication::platformName().startsWith(QStringLiteral("wayland")); }
+
+QRect UsableArea(const QScreen& screen) { return UsableArea(screen.availableGeometry(), screen.geometry(), OnWayland()); }
+
 QRect AvailableRoom(const QWidget& window) {
     const QScreen* screen = ScreenOf(window);
-    return screen ? screen->availableGeometry() : QRect();
+    return screen ? UsableArea(*screen) : QRect();
 }
 
 QMargins FrameMargins(const QWidget& window) {

@@ -5,14 +5,25 @@
 #include <QMargins>
 #include <QRect>
 
+class QScreen;
 class QWidget;
 
 // The designed client size, grown wherever the window's layout asks for more with the
 // font in use.
 QSize FittedSize(QSize designed, const QWidget& window);
 
+// Whether the windows show through a Wayland compositor, which keeps panels and window
+// positions from its clients and insists that a maximised window fills the output.
+bool OnWayland();
+
+// The part of a screen windows may use: its available geometry, without panels and docks.
+// Where the platform gives the whole output as available although panels may cover part of it
+// (Wayland keeps them from clients), a margin for them is kept free.
+QRect UsableArea(QRect available, QRect whole, bool panelsUnknown);
+QRect UsableArea(const QScreen& screen);
+
 // The screen a window shows on: its owner's, else its own, else the primary one. Its
-// available geometry (without panels and docks); empty without any screen.
+// usable area; empty without any screen.
 QRect AvailableRoom(const QWidget& window);
 
 // The window manager's frame around the window, once known; before its first showing, the

@@ -121,7 +121,7 @@ stacking)
     main=$(start_program "$work/small.png")
     xdotool windowactivate --sync "$main"
     # Filters > Custom filter, by keyboard.
-    xdotool key alt+i c Return
+    xdotool key alt+i u
     wait_for 20 xdotool search --onlyvisible --name '^Custom filter' || fail "the custom filter window did not show"
     custom=$(xdotool search --onlyvisible --name '^Custom filter' | head -1)
     xdotool windowactivate --sync "$custom" || true
