@@ -113,8 +113,8 @@ bool PipeWireStream::Start(std::string& error) {
     const spa_pod* params[2] = {OfferedFormat(builder, SPA_MEDIA_SUBTYPE_raw),
                                 OfferedFormat(builder, SPA_MEDIA_SUBTYPE_mjpg)};
     const auto flags = pw_stream_flags(PW_STREAM_FLAG_AUTOCONNECT | PW_STREAM_FLAG_MAP_BUFFERS);
-    if (pw_stream_connect(stream_, PW_DIRECTION_INPUT, PW_ID_ANY, flags, params, 2) < 0) {
-        error = "PipeWire stream: " + std::string(std::strerror(errno));
+    if (const int result = pw_stream_connect(stream_, PW_DIRECTION_INPUT, PW_ID_ANY, flags, params, 2); result < 0) {
+        error = "PipeWire stream: " + std::string(std::strerror(-result));
         return false;
     }
     timespec deadline{};
