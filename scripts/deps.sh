@@ -7,7 +7,7 @@ CORVALUX_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core poppler-utils desktop-file-utils man-db file parallel
   clang libclang-rt-14-dev
-  xvfb openbox xdotool x11-utils weston qt6-wayland
+  xvfb openbox xdotool x11-utils imagemagick weston qt6-wayland
   pipewire wireplumber dbus gstreamer1.0-pipewire gstreamer1.0-tools gstreamer1.0-plugins-base
 )
 

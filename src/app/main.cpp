@@ -4,8 +4,10 @@
 #include "Glyphs.h"
 #include "Program.h"
 #include "QtUserInterface.h"
+#include "ScaleFactors.h"
 
 int main(int argc, char** argv) {
+    KeepScaleFactorsWhole();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Corvalux"));
     QApplication::setApplicationDisplayName(QString());

@@ -16,6 +16,7 @@
 #include <functional>
 
 #include "AppFixture.h"
+#include "ScaleFactors.h"
 
 namespace {
 QRect Room(const QWidget& window) { return window.screen()->availableGeometry(); }
@@ -223,4 +224,14 @@ TEST_F(WindowFitTest, RetouchWindowOpenedNearTheScreenEdgeMovesBackOnIt) {
     EXPECT_EQ(retouch.size(), QSize(280, 453));  // the usual size: the picture fits
     EXPECT_TRUE(room.contains(retouch.frameGeometry()));
     forms->RetouchForm->CancelButton->click();
+}
+
+// Fractional scale factors are rounded down to whole ones; anything else is Qt's to judge.
+TEST(ScaleFactorsTest, FactorsBecomeWhole) {
+    const std::pair<const char*, const char*> factors[] = {
+        {"1.25", "1"}, {"1.5", "1"}, {"2", "2"}, {"2.75", "2"}, {"0.5", "1"}, {"abc", "abc"}, {"", ""}, {"1e9", "64"},
+    };
+    for (const auto& [given, whole] : factors) EXPECT_EQ(WholeScaleFactor(given), whole) << given;
+    EXPECT_EQ(WholeScreenScaleFactors("1.5;2.5"), "1;2");
+    EXPECT_EQ(WholeScreenScaleFactors("DP-1=1.25;HDMI-1=3"), "DP-1=1;HDMI-1=3");
 }

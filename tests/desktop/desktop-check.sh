@@ -11,6 +11,9 @@
 #             filter window) shows above that window
 #   focus     without a window manager, the main window has the keyboard focus again after a
 #             menu command that showed a box
+#   scale     without a window manager, at QT_SCALE_FACTOR 1.25, 1.5 and 2, a picture of
+#             1-pixel black and white columns shows half white: every picture pixel covers
+#             the same number of device pixels
 #   cancel    without a window manager, a click on the progress window's Cancel, and Escape,
 #             each stop the opening of a 100-megapixel PNG: the window shows no picture
 set -euo pipefail
@@ -187,6 +190,23 @@ cancel)
         kill -0 "$pid" || fail "$how: the program ended"
         kill "$pid"
         wait "$pid" 2>/dev/null || true
+    done
+    ;;
+scale)
+    convert -size 200x100 pattern:vertical2 "$work/columns.png"
+    for factor in 1.25 1.5 2; do
+        main=$(QT_SCALE_FACTOR=$factor start_program "$work/columns.png")
+        read -r x y _ h < <(geometry "$main")
+        scale=${factor%.*}  # the whole factor the picture is shown at
+        import -window root "$work/screen.png"
+        # Columns 20 to 179 of rows 60 to 89, clear of the frame and the size text.
+        white=$(convert "$work/screen.png" -crop $((160 * scale))x$((30 * scale))+$((x + 20 * scale))+$((y + h - 40 * scale)) \
+            -format '%[fx:mean]' info:)
+        awk -v m="$white" 'BEGIN { exit !(m > 0.49 && m < 0.51) }' || fail "at $factor the columns show $white white"
+        # start_program ran in a subshell: the program's PID is the window's.
+        kill "$(xdotool getwindowpid "$main")"
+        gone() { ! xdotool search --onlyvisible --name '^Corvalux - ' >/dev/null; }
+        wait_for 20 gone || fail "the program at $factor did not end"
     done
     ;;
 *)
