@@ -2,6 +2,7 @@
 
 #include <iostream>
 
+#include "CameraInput.h"
 #include "CommandLine.h"
 #include "ManyPictures.h"
 #include "PictureRun.h"
@@ -16,7 +17,8 @@ int RunOnePicture(const TCommandLine& line, const std::vector<TBatchStep>& steps
         progressLine.End();
         PrintWarnings(err, file, warnings);
     };
-    const TRunSettings settings{line.Seed, line.KeepOrientation ? OrientationRule::AsStored : OrientationRule::Upright};
+    const TRunSettings settings{line.Seed, line.KeepOrientation ? OrientationRule::AsStored : OrientationRule::Upright,
+                                line.CameraWarmup};
     try {
         RunPicture({line.Input, line.Output, std::nullopt}, steps, settings, out, warn,
                    line.Progress ? progressLine.Callback() : ProgressCallback{});
@@ -45,6 +47,16 @@ int RunBatch(const std::vector<std::string>& arguments, std::ostream& out, std::
     if (line.Help) {
         try {
             out << BatchUsage << StepHelp();
+            CheckWritten(out);
+            return 0;
+        } catch (const std::exception& error) {
+            err << "corvalux-batch: " << error.what() << "\n";
+            return 1;
+        }
+    }
+    if (line.ListCameras) {
+        try {
+            ListCameras(out);
             CheckWritten(out);
             return 0;
         } catch (const std::exception& error) {

@@ -23,6 +23,9 @@ const char* const BatchUsage =
     "  --keep-orientation  load the pixels as stored, not turned by the orientation tag\n"
     "  --progress          show the progress on standard error: a percentage, or with -d the\n"
     "                      pictures done of all and how many a second\n"
+    "  --list-cameras      print the cameras, one a line: its name, a tab, pipewire or v4l2\n"
+    "  --camera-warmup N   frames an INPUT camera:NAME (camera: for the first) lets pass\n"
+    "                      before the one it takes (default 5)\n"
     "  -d DIR              save every INPUT into DIR (made if missing)\n"
     "  --jobs N            with -d, N pictures at once (default: one per core)\n"
     "  --format EXT        with -d, save as bmp, jpg, png, tif or webp, named so\n"
@@ -71,6 +74,11 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
             line.KeepOrientation = true;
         } else if (a == "--progress") {
             line.Progress = true;
+        } else if (a == "--list-cameras") {
+            line.ListCameras = true;
+        } else if (a == "--camera-warmup") {
+            line.CameraWarmup =
+                int(WholeNumber(Value(arguments, i), 0, 1000, "--camera-warmup needs a whole number from 0 to 1000"));
         } else if (a == "--seed") {
             line.Seed = WholeNumber(Value(arguments, i), 0, UINT32_MAX, "--seed needs a whole number from 0 to 4294967295");
         } else if (a == "-o") {
@@ -92,7 +100,7 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
             words.push_back(a);
         }
     }
-    if (line.Help) return line;
+    if (line.Help || line.ListCameras) return line;
     if (!line.Many()) {
         if (many) throw EBatchUsage("--, --jobs, --format and --from go with -d DIR");
         if (words.empty()) throw EBatchUsage("no INPUT picture given");

@@ -7,12 +7,16 @@
 #include <string>
 #include <vector>
 
+#include "CameraInput.h"
+
 struct TCommandLine {
     std::optional<std::uint32_t> Seed;
     std::vector<std::string> Steps;
     bool Help = false;
     bool KeepOrientation = false;
     bool Progress = false;
+    bool ListCameras = false;  // --list-cameras
+    int CameraWarmup = DefaultCameraWarmup;  // --camera-warmup: frames a camera: input lets pass first
     // The one-picture form.
     std::string Input, Output;
     // The many-picture form, chosen by -d.

@@ -114,7 +114,8 @@ int RunManyPictures(const TCommandLine& line, const std::vector<TBatchStep>& ste
         err << "corvalux-batch: " << line.Folder << ": " << made.message() << "\n";
         return 1;
     }
-    const TRunSettings settings{line.Seed, line.KeepOrientation ? OrientationRule::AsStored : OrientationRule::Upright};
+    const TRunSettings settings{line.Seed, line.KeepOrientation ? OrientationRule::AsStored : OrientationRule::Upright,
+                                line.CameraWarmup};
     TRunReport report(err, line.Progress, plan.Jobs.size());
     const auto warn = [&](const std::string& file, const MetadataWarnings& warnings) { report.Warn(file, warnings); };
     const int jobs = line.Jobs > 0 ? line.Jobs : std::max(1, tbb::info::default_concurrency());

@@ -4,6 +4,7 @@
 #include <ostream>
 #include <stdexcept>
 
+#include "CameraInput.h"
 #include "Parallel.h"
 #include "StandardOutput.h"
 
@@ -15,8 +16,9 @@ PictureFormat CheckedFormat(const std::string& path, const char* refusal, bool t
 }
 }  // namespace
 
-LoadedPicture LoadInput(const std::string& input, OrientationRule rule, const ProgressCallback& progress) {
-    return LoadPictureFile(input, CheckedFormat(input, OpenNameRefusal), rule, progress);
+LoadedPicture LoadInput(const std::string& input, const TRunSettings& settings, const ProgressCallback& progress) {
+    if (IsCameraInput(input)) return {TakeCameraPicture(input, settings.CameraWarmup), {}, {}};
+    return LoadPictureFile(input, CheckedFormat(input, OpenNameRefusal), settings.Orientation, progress);
 }
 
 void RunPicture(const TPictureJob& job, const std::vector<TBatchStep>& steps, const TRunSettings& settings,
@@ -24,7 +26,7 @@ void RunPicture(const TPictureJob& job, const std::vector<TBatchStep>& steps, co
     const bool saves = !job.Output.empty();
     const int parts = int(steps.size()) + (saves ? 2 : 1);
     StepProgress stepProgress(progress, parts);
-    LoadedPicture loaded = LoadInput(job.Input, settings.Orientation, stepProgress.Step(0));
+    LoadedPicture loaded = LoadInput(job.Input, settings, stepProgress.Step(0));
     stepProgress.Finish(0);
     if (!loaded.Warnings.empty()) warn(job.Input, loaded.Warnings);
     // The output's name is checked once the input's is, and before any step is spent.

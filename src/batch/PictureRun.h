@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "BatchSteps.h"
+#include "CameraInput.h"
 #include "PictureFile.h"
 
 struct TPictureJob {
@@ -20,13 +21,14 @@ struct TPictureJob {
 struct TRunSettings {
     std::optional<std::uint32_t> Seed;
     OrientationRule Orientation = OrientationRule::Upright;
+    int CameraWarmup = DefaultCameraWarmup;
 };
 
 // Hears what a load or a save left out of the metadata, naming the file.
 using TWarnings = std::function<void(const std::string& file, const MetadataWarnings&)>;
 
 // The one place a picture comes in: the input named, as the file of that name.
-LoadedPicture LoadInput(const std::string& input, OrientationRule rule, const ProgressCallback& progress);
+LoadedPicture LoadInput(const std::string& input, const TRunSettings& settings, const ProgressCallback& progress);
 
 // Runs the job. Statistics go to `out`, flushed and checked after each step. Throws what the
 // load, a step, the output or the save threw; the output is written only when all went well.
