@@ -51,12 +51,16 @@ TJobPlan PlanJobs(const std::vector<std::string>& inputs, const std::string& fol
         format.empty() ? std::nullopt : std::optional(FormatOfName("x." + format));
     std::unordered_map<std::string, const std::string*> firstInput;  // by output name
     std::map<std::pair<dev_t, ino_t>, const std::string*> inputFiles;
+    const auto outputFolder = FileAt(folder);
     for (const std::string& input : inputs) {
+        const auto file = FileAt(input);
+        // A wildcard beside the output folder names it too, on every run after the first.
+        if (file && file == outputFolder) continue;
         TPictureJob job{input, OutputName(input, folder, format), chosen};
         const auto [at, isNew] = firstInput.emplace(job.Output, &input);
         if (!isNew)
             plan.Problems.push_back(*at->second + " and " + input + " would both be saved as " + job.Output);
-        if (const auto file = FileAt(input)) inputFiles.emplace(*file, &input);
+        if (file) inputFiles.emplace(*file, &input);
         plan.Jobs.push_back(std::move(job));
     }
     // Compared as files, so that a link or another spelling of an input's name is caught too.

@@ -11,7 +11,8 @@
 std::vector<std::string> ReadInputList(const std::string& list, std::istream& standardInput);
 
 // A job per input, saved as FOLDER/NAME: the input's own name without its folders, its
-// extension changed to `format` when one is given (and saved in that format).
+// extension changed to `format` when one is given (and saved in that format). The output
+// folder itself, among the inputs, is passed over.
 struct TJobPlan {
     std::vector<TPictureJob> Jobs;
     std::vector<std::string> Problems;  // a line for each output two inputs share or that is an input
