@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "DibExtent.h"
 #include "DibHeader.h"
 #include "DibRle.h"
 #include "Errors.h"
@@ -96,15 +97,21 @@ Bitmap DecodeDib(const std::uint8_t* data, std::size_t size, DibContainer contai
 
 constexpr std::uint32_t PelsPerMeter = 2835;  // 72 dots per inch
 
+// What the writer writes: a 24-bit DIB with a 40-byte header and no colour table.
+DibExtent WrittenExtent(const Bitmap& picture) {
+    return DibExtentOf(std::uint64_t(picture.Width()), std::uint64_t(picture.Height()), 24, InfoHeaderSize, 0, 0);
+}
+
 // The information header, then the rows bottom-up, each padded to 4 bytes.
 void WriteDib(const Bitmap& picture, const ByteSink& write, const ProgressCallback& progress) {
     const std::size_t rowBytes = picture.RowBytes();
-    const std::size_t stride = (rowBytes + 3) & ~std::size_t(3);
-    const std::size_t imageSize = stride * std::size_t(picture.Height());
+    const DibExtent extent = WrittenExtent(picture);
+    const std::size_t stride = std::size_t(extent.Stride);
     std::uint8_t header[InfoHeaderSize];
-    WriteFields(header, InfoHeaderWidths,
-                {std::uint32_t(InfoHeaderSize), std::uint32_t(picture.Width()), std::uint32_t(picture.Height()), 1, 24,
-                 std::uint32_t(DibCompression::Rgb), std::uint32_t(imageSize), PelsPerMeter, PelsPerMeter, 0, 0});
+    WriteFields(
+        header, InfoHeaderWidths,
+        {std::uint32_t(InfoHeaderSize), std::uint32_t(picture.Width()), std::uint32_t(picture.Height()), 1, 24,
+         std::uint32_t(DibCompression::Rgb), std::uint32_t(extent.ImageSize), PelsPerMeter, PelsPerMeter, 0, 0});
     write(header, sizeof header);
     const std::uint8_t padding[3] = {0, 0, 0};
     RowProgress rowProgress(progress);
@@ -115,9 +122,7 @@ void WriteDib(const Bitmap& picture, const ByteSink& write, const ProgressCallba
     }
 }
 
-std::size_t DibBytes(const Bitmap& picture) {
-    return InfoHeaderSize + ((picture.RowBytes() + 3) & ~std::size_t(3)) * std::size_t(picture.Height());
-}
+std::size_t DibBytes(const Bitmap& picture) { return std::size_t(WrittenExtent(picture).End()); }
 
 std::vector<std::uint8_t> Collect(const std::function<void(const ByteSink&)>& produce, std::size_t size) {
     std::vector<std::uint8_t> out;

@@ -4,6 +4,7 @@
 #include <bit>
 
 #include "Bitmap.h"
+#include "DibExtent.h"
 #include "Errors.h"
 
 namespace {
@@ -156,7 +157,8 @@ void ReadPalette(const std::uint8_t* data, std::size_t size, DibContainer contai
                                   : layout.BitCount <= 8 ? 1u << layout.BitCount
                                                          : 0;
     if (container == DibContainer::Packed) {
-        const std::uint64_t end = tableStart + claimed * facts.EntrySize;
+        const std::uint64_t end =
+            DibExtentOf(layout.Width, layout.Height, layout.BitCount, tableStart, claimed, facts.EntrySize).PixelOffset;
         if (end > size) Invalid();
         layout.PixelOffset = std::size_t(end);
     } else {
@@ -176,14 +178,13 @@ void ReadPalette(const std::uint8_t* data, std::size_t size, DibContainer contai
     }
 }
 
-// Uncompressed rows must all be present; the last row's padding may be missing.
+// Uncompressed rows must all be present; the last row's padding may be missing. biSizeImage
+// is not read: 0 is allowed for uncompressed rows, and writers get it wrong.
 void CheckRows(std::size_t size, DibLayout& layout) {
-    const std::int64_t width = layout.Width, height = layout.Height;
-    layout.Stride = std::size_t((width * layout.BitCount + 31) / 32 * 4);
+    const DibExtent extent = DibExtentOf(layout.Width, layout.Height, layout.BitCount, layout.PixelOffset, 0, 0);
+    layout.Stride = std::size_t(extent.Stride);
     if (layout.Compression == DibCompression::Rle8 || layout.Compression == DibCompression::Rle4) return;
-    const std::uint64_t rowBytes = std::uint64_t(width * layout.BitCount + 7) / 8;
-    const std::uint64_t needed = std::uint64_t(height - 1) * layout.Stride + rowBytes;
-    if (needed > size - layout.PixelOffset) Invalid();
+    if (extent.RowsNeeded > size - layout.PixelOffset) Invalid();
 }
 }  // namespace
 

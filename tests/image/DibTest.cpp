@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "DibExtent.h"
 #include "Errors.h"
 #include "TestData.h"
 
@@ -402,6 +403,38 @@ TEST(DibPacked, IsTheFileWithoutItsFileHeader) {
 TEST(DibPacked, RefusesATableRunningPastTheEnd) {
     const auto bytes = ReadTestFile("bmpsuite/g/pal8.bmp");
     EXPECT_THROW(DecodePackedDib(bytes.data() + 14, 40 + 252 * 4 - 1), EInvalidGraphic);
+}
+
+// Every depth at widths whose rows end on, and just past, a byte and a 4-byte boundary.
+TEST(DibExtent, RowsArePaddedToFourBytesAfterTheTable) {
+    const struct {
+        std::uint64_t width, height, bits, tableStart, colours, entrySize;
+        DibExtent want;  // PixelOffset, Stride, ImageSize, RowsNeeded
+    } cases[] = {
+        // clang-format off
+        {1,  3, 1,  40, 2,   4, {48, 4, 12, 9}},
+        {32, 2, 1,  40, 2,   4, {48, 4, 8, 8}},
+        {33, 2, 1,  40, 0,   4, {40, 8, 16, 13}},
+        {3,  2, 4,  12, 16,  3, {60, 4, 8, 6}},
+        {8,  1, 4,  40, 16,  4, {104, 4, 4, 4}},
+        {5,  2, 8,  40, 256, 4, {1064, 8, 16, 13}},
+        {3,  2, 16, 52, 0,   4, {52, 8, 16, 14}},
+        {1,  2, 24, 40, 0,   4, {40, 4, 8, 7}},
+        {4,  2, 24, 40, 0,   4, {40, 12, 24, 24}},
+        {1,  2, 32, 56, 0,   4, {56, 4, 8, 8}},
+        {7,  0, 24, 40, 0,   4, {40, 24, 0, 0}},
+        // clang-format on
+    };
+    for (const auto& c : cases) {
+        const DibExtent got = DibExtentOf(c.width, c.height, c.bits, c.tableStart, c.colours, c.entrySize);
+        const std::string name =
+            std::to_string(c.width) + "x" + std::to_string(c.height) + " at " + std::to_string(c.bits) + " bits";
+        EXPECT_EQ(got.PixelOffset, c.want.PixelOffset) << name;
+        EXPECT_EQ(got.Stride, c.want.Stride) << name;
+        EXPECT_EQ(got.ImageSize, c.want.ImageSize) << name;
+        EXPECT_EQ(got.RowsNeeded, c.want.RowsNeeded) << name;
+        EXPECT_EQ(got.End(), c.want.PixelOffset + c.want.ImageSize) << name;
+    }
 }
 
 TEST(DibWrite, RoundTripsEveryPaddingCase) {

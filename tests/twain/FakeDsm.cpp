@@ -44,8 +44,13 @@
 //   pending <count> <count> ...                    answers of successive MSG_ENDXFER
 //                                                  (default: the transfers left)
 //   fail <endxfer|reset|disableds|closeds|closedsm|callback2> [times]
+//   reuse                                          the next block freed is kept and handed out
+//                                                  again, at the same address, for the next
+//                                                  transfer it can hold
 // Built with FAKE_DSM_PLAIN it exports no DSM_Mem* functions: its handles are plain calloc
 // blocks that the program frees with free().
+#include <malloc.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -56,6 +61,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "FakeDibPattern.h"
@@ -116,6 +122,8 @@ struct TFake {
     std::map<void*, int> Live;
     std::vector<void*> Handed;
     int Faults = 0;
+    bool Reuse = false;
+    void* Spare = nullptr;  // a freed block kept for reuse
     std::vector<std::string> Log;
     void (*Hook)(void*) = nullptr;
     void* HookContext = nullptr;
@@ -203,7 +211,13 @@ bool ScriptedFailure(const std::string& name) {
 }
 
 void* Allocate(std::size_t size) {
-    void* block = std::calloc(size, 1);
+    void* block = nullptr;
+    if (Fake.Spare && malloc_usable_size(Fake.Spare) >= size) {
+        block = std::exchange(Fake.Spare, nullptr);
+        std::memset(block, 0, malloc_usable_size(block));
+    } else {
+        block = std::calloc(size, 1);
+    }
 #ifndef FAKE_DSM_PLAIN
     // Without DSM_MemFree the program frees with free(), which only the leak checker sees.
     if (block) Fake.Live[block] = 0;
@@ -520,6 +534,7 @@ bool ParseLine(const std::string& line) {
         while (count-- > 0) Fake.Transfers.push_back(transfer);
         return true;
     }
+    if (verb == "reuse") return Fake.Reuse = true;
     if (verb == "pending") {
         int count;
         while (in >> count) Fake.Pending.push_back(count);
@@ -559,6 +574,11 @@ FAKE_EXPORT void DSM_MemFree(TW_HANDLE handle) {
         return;
     }
     Fake.Live.erase(found);
+    if (Fake.Reuse && !Fake.Spare) {
+        Fake.Spare = handle;
+        Fake.Reuse = false;
+        return;
+    }
     std::free(handle);
 }
 
@@ -590,6 +610,8 @@ FAKE_EXPORT int FakeDsm_Run(const char* script) {
     fresh.OpenedId = Fake.OpenedId;
     fresh.Callback = Fake.Callback;
     fresh.Live = std::move(Fake.Live);
+    fresh.Reuse = Fake.Reuse;
+    fresh.Spare = Fake.Spare;
     fresh.Hook = Fake.Hook;
     fresh.HookContext = Fake.HookContext;
     Fake = std::move(fresh);

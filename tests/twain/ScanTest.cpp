@@ -27,7 +27,7 @@ protected:
     void SetUp() override { TWAIN_SetUserInterface(&boxes); }
     void TearDown() override {
         TWAIN_FreeImages();
-        EXPECT_EQ(TWAIN_SessionState(), 1);
+        EXPECT_EQ(TWAIN_SessionState(), PreSession);
         EXPECT_EQ(fake.Number("live"), 0) << "handles never freed";
         EXPECT_EQ(fake.Number("faults"), 0) << "handles freed twice or while locked";
         EXPECT_TRUE(boxes.Shown.empty());
@@ -190,6 +190,18 @@ struct TBytes {
         Data.insert(Data.end(), text, text + std::strlen(text));
         return *this;
     }
+    // Bytes written in hex; spaces only make it readable.
+    TBytes& Raw(const char* hex) {
+        std::string digits;
+        for (; *hex; ++hex) {
+            if (*hex == ' ') continue;
+            digits += *hex;
+            if (digits.size() < 2) continue;
+            Data.push_back(std::uint8_t(std::stoi(digits, nullptr, 16)));
+            digits.clear();
+        }
+        return *this;
+    }
 };
 
 // A BITMAPINFOHEADER: size 40, width, height, one plane, depth, compression, biSizeImage,
@@ -289,6 +301,86 @@ INSTANTIATE_TEST_SUITE_P(
         TBlockCase{"BitFieldsWithoutMasks", InfoHeader(1, 1, 16, 3).Put(0, 4).Data, NotValid},
         TBlockCase{"RunLengthPastTheBlock", InfoHeader(4, 4, 8, 1, 100, 1).Put(0, 4).Data, NotValid}),
     [](const auto& info) { return std::string(info.param.Name); });
+
+// Hand-made blocks of 3 x 2 pixels, biSizeImage 0 unless said, each read as the writer of such
+// a block means it, through the kind check, the size, painting a corner and the whole picture.
+namespace {
+const PackedColor Red = PackColor(255, 0, 0), Green = PackColor(0, 255, 0), Blue = PackColor(0, 0, 255),
+                  White = PackColor(255, 255, 255), Black = PackColor(0, 0, 0), Yellow = PackColor(255, 255, 0);
+// The six colours, top row first, as indices 0 to 5 of the colour tables below.
+const std::vector<PackedColor> Six = {Red, Green, Blue, White, Black, Yellow};
+const char* const SixEntries = "0000FF00 00FF0000 FF000000 FFFFFF00 00000000 00FFFF00";
+std::vector<std::uint8_t> Masked(int bits, int compression, const char* masks, const char* rows) {
+    return InfoHeader(3, 2, bits, compression).Raw(masks).Raw(rows).Data;
+}
+}  // namespace
+
+TEST_F(ScanTest, HandMadeBlocksArriveAsTheirWritersMeantThem) {
+    const struct {
+        const char* name;
+        std::vector<std::uint8_t> bytes;
+        int width, height;  // as the layer reports them: negative for rows stored top-down
+        std::vector<PackedColor> pixels;
+    } cases[] = {
+        {"24 bits", InfoHeader(3, 2, 24).Raw("FFFFFF 000000 00FFFF 000000  0000FF 00FF00 FF0000 000000").Data, 3, 2,
+         Six},
+        {"24 bits, last row's padding left out",
+         InfoHeader(3, 2, 24, 0, 24).Raw("FFFFFF 000000 00FFFF 000000  0000FF 00FF00 FF0000").Data, 3, 2, Six},
+        {"24 bits top-down", InfoHeader(3, -2, 24).Raw("0000FF 00FF00 FF0000 000000  FFFFFF 000000 00FFFF 000000").Data,
+         3, -2, Six},
+        {"32 bits", InfoHeader(3, 2, 32).Raw("FFFFFF00 00000000 00FFFF00  0000FF00 00FF0000 FF000000").Data, 3, 2, Six},
+        {"16 bits 5-5-5", InfoHeader(3, 2, 16).Raw("FF7F 0000 E07F 0000  007C E003 1F00 0000").Data, 3, 2, Six},
+        {"BI_BITFIELDS 5-6-5 after a 40-byte header",
+         Masked(16, 3, "00F80000 E0070000 1F000000", "FFFF 0000 E0FF 0000  00F8 E007 1F00 0000"), 3, 2, Six},
+        {"BI_ALPHABITFIELDS red first after a 40-byte header",
+         Masked(32, 6, "FF000000 00FF0000 0000FF00 000000FF", "FFFFFF00 00000080 FFFF00FF  FF0000FF 00FF00FF 0000FFFF"),
+         3, 2, Six},
+        {"1 bit",
+         InfoHeader(3, 2, 1, 0, 0, 2).Raw("00000000 FFFFFF00  60000000 A0000000").Data,
+         3,
+         2,
+         {White, Black, White, Black, White, White}},
+        {"4 bits, six colours", InfoHeader(3, 2, 4, 0, 0, 6).Raw(SixEntries).Raw("34500000 01200000").Data, 3, 2, Six},
+        {"8 bits, six colours", InfoHeader(3, 2, 8, 0, 0, 6).Raw(SixEntries).Raw("03040500 00010200").Data, 3, 2, Six},
+        // A TIFF whose directory, the last thing in it, ends with the block.
+        {"TIFF ending with its directory", TiffWith({269, 2, 1, 0}), 1, 1, {PackColor(9, 9, 9)}},
+    };
+    for (const auto& c : cases) {
+        fake.Run("event 1 xferready; xfer bytes " + Hex(c.bytes) + " *2");
+        const std::optional<Bitmap> picture = ScanFirstImage();
+        ASSERT_TRUE(picture) << c.name;
+        const int width = c.width, height = std::abs(c.height);
+        ASSERT_EQ(picture->Width(), width) << c.name;
+        ASSERT_EQ(picture->Height(), height) << c.name;
+        for (int i = 0; i < width * height; ++i)
+            EXPECT_EQ(picture->GetColor(i % width, i / width), c.pixels[std::size_t(i)]) << c.name << ", pixel " << i;
+        const TW_HANDLE second = TWAIN_ImageAt(1);
+        EXPECT_EQ(TWAIN_ImageWidth(second), c.width) << c.name;
+        EXPECT_EQ(TWAIN_ImageHeight(second), c.height) << c.name;
+        EXPECT_EQ(TWAIN_ImageProblem(second), "") << c.name;
+        Bitmap corner(1, 1);
+        ASSERT_TRUE(TWAIN_PaintImage(corner, 0, 0, 1, 1, second, width - 1, height - 1)) << c.name;
+        EXPECT_EQ(corner.GetColor(0, 0), c.pixels.back()) << c.name;
+        TWAIN_FreeImages();
+    }
+}
+
+// A block freed and handed out again at the same address is a new image: what was decoded of
+// the old one is not shown for it.
+TEST_F(ScanTest, ABlockAtAFreedBlocksAddressShowsItsOwnPicture) {
+    fake.Run("reuse; event 1 xferready; xfer done 6 5 8");
+    TWAIN_AcquireImages(0);
+    const TW_HANDLE first = TWAIN_ImageAt(0);
+    Bitmap pixel(1, 1);
+    ASSERT_TRUE(TWAIN_PaintImage(pixel, 0, 0, 1, 1, first, 2, 3));
+    TWAIN_ReleaseImage(first);
+    fake.Run("event 1 xferready; xfer done 6 5 24");
+    TWAIN_AcquireImages(0);
+    ASSERT_EQ(TWAIN_ImageAt(0), first) << "the fake did not hand the block out again";
+    ASSERT_TRUE(TWAIN_PaintImage(pixel, 0, 0, 1, 1, first, 2, 3));
+    const TFakeColor want = FakeColor(2, 3, 24);
+    EXPECT_EQ(pixel.GetColor(0, 0), PackColor(want.Red, want.Green, want.Blue));
+}
 
 // A BITMAPCOREHEADER DIB: 16-bit width and height, 3-byte colour table entries.
 TEST_F(ScanTest, CoreHeaderDibsArrivePixelForPixel) {

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "DibHeader.h"
 #include "ScanDib.h"
 
 namespace sanedsm {
@@ -262,10 +263,9 @@ TScanResult TSaneDevice::Scan(const std::atomic<bool>& cancelled, TProgress& pro
                 result.Status = SANE_STATUS_IO_ERROR;
                 result.Problem = "The scanner delivered an empty picture.";
             } else {
-                result.Width = frames.front().Layout().PixelsPerLine;
-                std::int32_t height;
-                std::memcpy(&height, result.Dib.data() + 8, sizeof height);
-                result.Height = height;
+                const auto header = ReadFields(result.Dib.data(), InfoHeaderSize, InfoHeaderWidths);
+                result.Width = std::int32_t(header[InfoWidth]);
+                result.Height = std::int32_t(header[InfoHeight]);
             }
         } catch (const EBadScan& bad) {
             result.Status = SANE_STATUS_IO_ERROR;

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <limits>
 
+#include "DibExtent.h"
 #include "DibHeader.h"
 
 namespace sanedsm {
@@ -95,24 +96,21 @@ int WholeRows(const std::vector<TFrame>& frames) {
     return rows;
 }
 
-// The sizes of the DIB of one kind; a DIB past the 32-bit size fields is refused.
+// The depth, colour table and extent of the DIB of one kind; a DIB past the 32-bit size
+// fields is refused.
 struct TDibSizes {
     int BitCount = 0;
-    std::uint32_t Colours = 0;    // entries in the colour table
-    std::uint64_t Stride = 0;     // bytes per row, padded to 4
-    std::uint64_t ImageSize = 0;  // bytes of all rows
-    std::uint64_t PixelsAt = 0;   // where the rows start
+    std::uint32_t Colours = 0;  // entries in the colour table
+    DibExtent Extent;
 };
 
 TDibSizes SizesOf(TDibKind kind, int width, int height) {
     TDibSizes sizes;
     sizes.BitCount = kind == TDibKind::LineArt ? 1 : kind == TDibKind::Grey ? 8 : 24;
     sizes.Colours = kind == TDibKind::LineArt ? 2 : kind == TDibKind::Grey ? 256 : 0;
-    sizes.Stride = (std::uint64_t(width) * std::uint64_t(sizes.BitCount) + 31) / 32 * 4;
-    sizes.ImageSize = sizes.Stride * std::uint64_t(height);
-    sizes.PixelsAt = InfoHeaderSize + 4u * sizes.Colours;
-    if (sizes.ImageSize > std::numeric_limits<std::uint32_t>::max() - sizes.PixelsAt)
-        throw EBadScan("the scan is too large");
+    sizes.Extent = DibExtentOf(std::uint64_t(width), std::uint64_t(height), std::uint64_t(sizes.BitCount),
+                               InfoHeaderSize, sizes.Colours, 4);
+    if (sizes.Extent.End() > std::numeric_limits<std::uint32_t>::max()) throw EBadScan("the scan is too large");
     return sizes;
 }
 
@@ -122,8 +120,8 @@ void WriteHeader(std::uint8_t* dib, const TDibSizes& sizes, int width, int heigh
     const auto pelsPerMeter = std::uint32_t(std::lround(std::max(0.0, dpi) / 0.0254));
     WriteFields(dib, InfoHeaderWidths,
                 {std::uint32_t(InfoHeaderSize), std::uint32_t(width), std::uint32_t(height), 1,
-                 std::uint32_t(sizes.BitCount), std::uint32_t(DibCompression::Rgb), std::uint32_t(sizes.ImageSize),
-                 pelsPerMeter, pelsPerMeter, sizes.Colours, 0});
+                 std::uint32_t(sizes.BitCount), std::uint32_t(DibCompression::Rgb),
+                 std::uint32_t(sizes.Extent.ImageSize), pelsPerMeter, pelsPerMeter, sizes.Colours, 0});
     for (std::uint32_t i = 0; i < sizes.Colours; ++i) {
         const std::uint8_t level = sizes.Colours == 2 ? std::uint8_t(i == 0 ? 255 : 0) : std::uint8_t(i);
         std::uint8_t* entry = dib + InfoHeaderSize + 4 * i;
@@ -165,11 +163,12 @@ std::vector<std::uint8_t> BuildPackedDib(const std::vector<TFrame>& frames, doub
     if (height <= 0) return {};
 
     const TDibSizes sizes = SizesOf(bands.Kind, width, height);
-    std::vector<std::uint8_t> dib(std::size_t(sizes.PixelsAt + sizes.ImageSize), 0);
+    const DibExtent& extent = sizes.Extent;
+    std::vector<std::uint8_t> dib(std::size_t(extent.End()), 0);
     WriteHeader(dib.data(), sizes, width, height, dpi);
     // Bottom-up: the scan's first row is the DIB's last.
     for (int y = 0; y < height; ++y)
-        WriteRow(dib.data() + sizes.PixelsAt + std::size_t(height - 1 - y) * std::size_t(sizes.Stride), bands, y,
+        WriteRow(dib.data() + extent.PixelOffset + std::size_t(height - 1 - y) * std::size_t(extent.Stride), bands, y,
                  width);
     return dib;
 }
