@@ -8,6 +8,7 @@
 #include "Feather.h"
 #include "FilterFrame.h"
 #include "Neighbourhood.h"
+#include "Noise.h"
 #include "PointFilters.h"
 #include "Statistics.h"
 #include "Symmetry.h"

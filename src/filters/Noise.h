@@ -1,6 +1,10 @@
 #pragma once
-// The noise generator: a 32-bit linear congruential generator, seeded from the clock.
+// Add noise, and its generator: a 32-bit linear congruential generator, seeded from the clock.
 #include <cstdint>
+
+#include "Bitmap.h"
+#include "Progress.h"
+#include "Rect.h"
 
 class NoiseGenerator {
 public:
@@ -21,3 +25,9 @@ private:
 
 // Milliseconds since midnight, UTC: the default noise seed.
 std::uint32_t MillisecondsSinceUtcMidnight();
+
+// Moves every channel by 2r - a, r drawn uniformly from 0..a - 1 (red, green, blue per pixel,
+// pixels in selection order), clamped. The generator starts at `seed`. One thread: the draws
+// are one sequence. With a callback it reports rows done, and a cancel leaves the picture.
+void AddNoise(Bitmap& picture, const TRect& selection, std::int32_t a, std::uint32_t seed,
+              const ProgressCallback& progress = {});

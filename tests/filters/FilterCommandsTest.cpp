@@ -4,6 +4,7 @@
 
 #include "CommandSupport.h"
 #include "Neighbourhood.h"
+#include "Noise.h"
 #include "PictureSupport.h"
 #include "PointFilters.h"
 #include "Symmetry.h"

@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "Neighbourhood.h"
+#include "Noise.h"
 #include "PictureSupport.h"
 
 TEST(Mean, SingleColourStaysForAnyRadius) {

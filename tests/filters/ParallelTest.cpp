@@ -8,6 +8,7 @@
 
 #include "Feather.h"
 #include "Neighbourhood.h"
+#include "Noise.h"
 #include "Parallel.h"
 #include "PictureSupport.h"
 #include "PointFilters.h"
