@@ -23,6 +23,10 @@ void AdjustChannels(Bitmap& picture, const TRect& selection, std::int32_t dR, st
             [add, subtract](Bytes16 v, int part) {
                 return SubtractClamped(AddClamped(v, add.Part[part]), subtract.Part[part]);
             },
+            [dR, dG, dB](int channel, int v) {
+                const std::int64_t amount = channel == 0 ? dB : channel == 1 ? dG : dR;
+                return std::clamp<std::int64_t>(v + amount, 0, 255);
+            },
             meter);
     });
 }
@@ -54,7 +58,12 @@ void Invert(Bitmap& picture, const TRect& selection, ChannelSelector channels, c
     const BlockPattern flip = ChannelPattern(blue ? 255 : 0, green ? 255 : 0, red ? 255 : 0);
     RunCancellable(picture, progress, VisibleRows(picture, selection), [&](Bitmap& target, ProgressMeter* meter) {
         ApplyVectorRule(
-            target, selection, [flip](Bytes16 v, int part) { return v ^ flip.Part[part]; }, meter);
+            target, selection, [flip](Bytes16 v, int part) { return v ^ flip.Part[part]; },
+            [blue, green, red](int channel, int v) {
+                const bool chosen = channel == 0 ? blue : channel == 1 ? green : red;
+                return chosen ? 255 - v : v;
+            },
+            meter);
     });
 }
 

@@ -1,5 +1,5 @@
 // Each routine against a plain version of the same rule: the region copied out, every pixel
-// computed on its own the slow way, drawn back.
+// computed on its own the slow way, drawn back; or against its own plain rule (PlainRules.h).
 #include <gtest/gtest.h>
 
 #include <array>
@@ -11,7 +11,9 @@
 #include "Feather.h"
 #include "FilterFrame.h"
 #include "Neighbourhood.h"
+#include "Noise.h"
 #include "PictureSupport.h"
+#include "PlainRules.h"
 #include "PointFilters.h"
 #include "Symmetry.h"
 #include "ToneFilters.h"
@@ -62,11 +64,20 @@ void ExpectSame(const Bitmap& expected, const Bitmap& actual, const Case& c, con
         << c.selection.Top << " - " << c.selection.Right << "," << c.selection.Bottom;
 }
 
+// Runs a routine by its fast path or by its plain rule, whichever the environment chose.
 template <class Routine>
-Bitmap Applied(const Case& c, Routine routine) {
+Bitmap Applied(const Case& c, Routine routine, bool plain = false) {
+    const bool chosen = PlainRulesChosen();
+    ChoosePlainRules(plain);
     Bitmap picture = c.picture;
     routine(picture, c.selection);
+    ChoosePlainRules(chosen);
     return picture;
+}
+
+template <class Routine>
+void ExpectPlain(const Case& c, Routine routine, const char* what) {
+    ExpectSame(Applied(c, routine, true), Applied(c, routine), c, what);
 }
 
 }  // namespace
@@ -74,33 +85,17 @@ Bitmap Applied(const Case& c, Routine routine) {
 TEST(FastPaths, ChannelTablesMatchTheirRules) {
     for (const Case& c : RandomCases()) {
         // Amounts (blue, green, red) up and down, past the byte range and at its ends.
-        for (const std::array<int, 3> amount : {std::array{-300, 7, -25}, {255, -255, 0}, {25, 300, -1}}) {
-            ExpectSame(
-                PlainChannels(c.picture, c.selection,
-                              [&](int ch, int v) { return std::clamp(v + amount[ch], 0, 255); }),
-                Applied(c, [&](Bitmap& p, const TRect& s) { AdjustChannels(p, s, amount[2], amount[1], amount[0]); }),
-                c, "AdjustChannels");
-        }
-        const struct {
-            ChannelSelector channels;
-            bool blue, green, red;
-        } inversions[] = {{ChannelSelector::All, true, true, true},
-                          {ChannelSelector::Red, false, false, true},
-                          {ChannelSelector::Green, false, true, false},
-                          {ChannelSelector::Blue, true, false, false}};
-        for (const auto& inversion : inversions) {
-            const bool chosen[3] = {inversion.blue, inversion.green, inversion.red};
-            ExpectSame(PlainChannels(c.picture, c.selection, [&](int ch, int v) { return chosen[ch] ? 255 - v : v; }),
-                       Applied(c, [&](Bitmap& p, const TRect& s) { Invert(p, s, inversion.channels); }), c, "Invert");
-        }
-        for (ContrastStep step : {ContrastStep::Increase, ContrastStep::Decrease}) {
-            const double f = step == ContrastStep::Increase ? 2.0 : 0.5;
-            const double o = step == ContrastStep::Increase ? -128.0 : 64.0;
-            ExpectSame(
-                PlainChannels(c.picture, c.selection,
-                              [&](int, int v) { return ClampByte(std::int32_t(std::trunc((long double)v * f + o))); }),
-                Applied(c, [&](Bitmap& p, const TRect& s) { Contrast(p, s, step); }), c, "Contrast");
-        }
+        for (const std::array<int, 3> amount : {std::array{-300, 7, -25}, {255, -255, 0}, {25, 300, -1}})
+            ExpectPlain(
+                c, [&](Bitmap& p, const TRect& s) { AdjustChannels(p, s, amount[2], amount[1], amount[0]); },
+                "AdjustChannels");
+        for (ChannelSelector channels :
+             {ChannelSelector::All, ChannelSelector::Red, ChannelSelector::Green, ChannelSelector::Blue})
+            ExpectPlain(
+                c, [&](Bitmap& p, const TRect& s) { Invert(p, s, channels); }, "Invert");
+        for (ContrastStep step : {ContrastStep::Increase, ContrastStep::Decrease})
+            ExpectPlain(
+                c, [&](Bitmap& p, const TRect& s) { Contrast(p, s, step); }, "Contrast");
         ExpectSame(
             PlainChannels(c.picture, c.selection,
                           [](int ch, int v) {
@@ -140,40 +135,16 @@ TEST(FastPaths, OptimizeMatchesTheTwoPassRule) {
     }
 }
 
-// The window's sum as weights: each source pixel counts as often as the clamped window lands on
-// it, which for a window far larger than the picture is the only affordable plain rule.
-Bitmap PlainMean(const Case& c, int n) {
-    return PlainFrame(c.picture, c.selection, [n](Bitmap& region) {
-        const Bitmap map = region;
-        const int w = region.Width(), h = region.Height();
-        // hits[at][source]: how many of at - n .. at + n clamp to source.
-        auto hits = [n](int size) {
-            const auto side = static_cast<std::size_t>(size);
-            std::vector<std::vector<std::int64_t>> table(side, std::vector<std::int64_t>(side));
-            for (int at = 0; at < size; ++at)
-                for (int d = -n; d <= n; ++d) ++table[std::size_t(at)][std::size_t(std::clamp(at + d, 0, size - 1))];
-            return table;
-        };
-        const auto across = hits(w), down = hits(h);
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) {
-                std::int64_t sum[3] = {0, 0, 0};
-                for (int sy = 0; sy < h; ++sy)
-                    for (int sx = 0; sx < w; ++sx) {
-                        const std::int64_t weight =
-                            across[std::size_t(x)][std::size_t(sx)] * down[std::size_t(y)][std::size_t(sy)];
-                        for (int ch = 0; ch < 3; ++ch) sum[ch] += weight * map.Pixel(sx, sy)[ch];
-                    }
-                for (int ch = 0; ch < 3; ++ch)
-                    region.Pixel(x, y)[ch] = std::uint8_t(sum[ch] / ((2 * std::int64_t(n) + 1) * (2 * n + 1)));
-            }
-    });
-}
-
+// The plain rule against the window added up again for every pixel, and the fast paths against
+// it: each 16-bit division, 8 past them, 128 and 129 either side of the 16-bit column sums, and
+// the largest radius, whose sums reach the top of 32 bits.
 TEST(FastPaths, MeanMatchesReaddingTheWindow) {
     for (const Case& c : RandomCases())
-        for (int n : {0, 1, 2, 3, 4, 5, 6, 7, 8, 13, 40}) {  // each 16-bit division, and 8 past them
-            const Bitmap expected = PlainFrame(c.picture, c.selection, [n](Bitmap& region) {
+        for (int n : {-1, 0, 1, 2, 3, 4, 5, 6, 7, 8, 13, 40, 128, 129, 700, MeanMaxRadius}) {
+            const auto mean = [n](Bitmap& p, const TRect& s) { Mean(p, s, n); };
+            ExpectPlain(c, mean, "Mean");
+            if (n > 13) continue;
+            const Bitmap readded = PlainFrame(c.picture, c.selection, [n](Bitmap& region) {
                 const Bitmap map = region;
                 const int w = region.Width(), h = region.Height();
                 for (int y = 0; y < h; ++y)
@@ -189,37 +160,15 @@ TEST(FastPaths, MeanMatchesReaddingTheWindow) {
                             region.Pixel(x, y)[ch] = std::uint8_t(sum[ch] / ((2 * n + 1) * (2 * n + 1)));
                     }
             });
-            ExpectSame(expected, Applied(c, [n](Bitmap& p, const TRect& s) { Mean(p, s, n); }), c, "Mean");
-            if (n == 13) ExpectSame(PlainMean(c, n), expected, c, "the weighted rule");  // the two rules agree
+            ExpectSame(readded, Applied(c, mean, true), c, "the plain Mean");
         }
 }
 
-// Wide windows: 128 and 129 either side of the 16-bit column sums, and the largest radius,
-// whose sums reach the top of 32 bits.
-TEST(FastPaths, WideMeanMatchesTheWeightedWindow) {
+TEST(FastPaths, NoiseMatchesOneGeneratorOverTheSelection) {
     for (const Case& c : RandomCases())
-        for (int n : {128, 129, 700, MeanMaxRadius})
-            ExpectSame(PlainMean(c, n), Applied(c, [n](Bitmap& p, const TRect& s) { Mean(p, s, n); }), c, "Mean");
-}
-
-TEST(FastPaths, NoiseMatchesOneGeneratorOverTheRegion) {
-    for (const Case& c : RandomCases())
-        for (int a : {1, 25, 300}) {
-            const Bitmap expected = PlainFrame(c.picture, c.selection, [a](Bitmap& region) {
-                std::uint32_t state = 31337;
-                auto draw = [&] {
-                    state = state * 134775813u + 1u;
-                    return int((std::uint64_t(state) * std::uint32_t(a)) >> 32);
-                };
-                for (int y = 0; y < region.Height(); ++y)
-                    for (int x = 0; x < region.Width(); ++x) {
-                        std::uint8_t* p = region.Pixel(x, y);
-                        for (int ch : {2, 1, 0}) p[ch] = ClampByte(p[ch] + 2 * draw() - a);
-                    }
-            });
-            ExpectSame(expected, Applied(c, [a](Bitmap& p, const TRect& s) { AddNoise(p, s, a, 31337); }), c,
-                       "AddNoise");
-        }
+        for (int a : {1, 25, 300})
+            ExpectPlain(
+                c, [a](Bitmap& p, const TRect& s) { AddNoise(p, s, a, 31337); }, "AddNoise");
 }
 
 TEST(FastPaths, SharpnessMatchesTheFloatingRule) {
@@ -350,18 +299,11 @@ TEST(FastPaths, VectorRulesHoldTheirCurvesOnEveryValueInBlocksAndTails) {
         for (int x = 0; x < picture.Width(); ++x)
             for (int ch = 0; ch < 3; ++ch) picture.Pixel(x, y)[ch] = std::uint8_t(x + 5 * y + 85 * ch);
     const Case c{picture, {0, 0, 260, 59}};
-    for (ContrastStep step : {ContrastStep::Increase, ContrastStep::Decrease}) {
-        const double f = step == ContrastStep::Increase ? 2.0 : 0.5;
-        const double o = step == ContrastStep::Increase ? -128.0 : 64.0;
-        ExpectSame(
-            PlainChannels(picture, c.selection,
-                          [&](int, int v) { return ClampByte(std::int32_t(std::trunc((long double)v * f + o))); }),
-            Applied(c, [&](Bitmap& p, const TRect& s) { Contrast(p, s, step); }), c, "Contrast");
-    }
-    ExpectSame(PlainChannels(picture, c.selection, [](int ch, int v) { return ch == 1 ? 255 - v : v; }),
-               Applied(c, [](Bitmap& p, const TRect& s) { Invert(p, s, ChannelSelector::Green); }), c, "Invert");
-    const int amount[3] = {-40, 0, 255};  // blue, green, red
-    ExpectSame(PlainChannels(picture, c.selection, [&](int ch, int v) { return std::clamp(v + amount[ch], 0, 255); }),
-               Applied(c, [&](Bitmap& p, const TRect& s) { AdjustChannels(p, s, amount[2], amount[1], amount[0]); }), c,
-               "AdjustChannels");
+    for (ContrastStep step : {ContrastStep::Increase, ContrastStep::Decrease})
+        ExpectPlain(
+            c, [&](Bitmap& p, const TRect& s) { Contrast(p, s, step); }, "Contrast");
+    ExpectPlain(
+        c, [](Bitmap& p, const TRect& s) { Invert(p, s, ChannelSelector::Green); }, "Invert");
+    ExpectPlain(
+        c, [](Bitmap& p, const TRect& s) { AdjustChannels(p, s, 255, 0, -40); }, "AdjustChannels");
 }
