@@ -15,8 +15,10 @@
 #include "CompiledFormula.h"
 #include "FilterFrame.h"
 #include "FormulaCheck.h"
+#include "FreeDeleter.h"
 #include "Parallel.h"
 #include "PixelFormula.h"
+#include "PlainRules.h"
 
 namespace {
 
@@ -26,22 +28,19 @@ constexpr std::int64_t KeysPerBand = 4096;
 // A table of `bytes`, not cleared. The writing pass reads a 16 MB table at colour-dependent
 // places, and with 4 KB pages nearly every read misses the address cache too: a large table is
 // placed on 2 MB boundaries and asked for 2 MB pages (a hint the kernel may ignore).
-struct FreeTable {
-    void operator()(void* p) const { std::free(p); }
-};
 template <class Cell>
-std::unique_ptr<Cell[], FreeTable> LargeTable(std::size_t count) {
+std::unique_ptr<Cell[], FreeDeleter> LargeTable(std::size_t count) {
     constexpr std::size_t Huge = std::size_t(2) << 20;
     const std::size_t bytes = count * sizeof(Cell);
     if (bytes < Huge) {
         void* p = std::malloc(bytes);
         if (!p) throw std::bad_alloc();
-        return std::unique_ptr<Cell[], FreeTable>(static_cast<Cell*>(p));
+        return std::unique_ptr<Cell[], FreeDeleter>(static_cast<Cell*>(p));
     }
     void* p = std::aligned_alloc(Huge, (bytes + Huge - 1) / Huge * Huge);
     if (!p) throw std::bad_alloc();
     ::madvise(p, (bytes + Huge - 1) / Huge * Huge, MADV_HUGEPAGE);
-    return std::unique_ptr<Cell[], FreeTable>(static_cast<Cell*>(p));
+    return std::unique_ptr<Cell[], FreeDeleter>(static_cast<Cell*>(p));
 }
 
 // The old values of the channels a formula reads, as one key: 256 keys for one channel, 65536
@@ -143,7 +142,7 @@ public:
 
     KeySpace* Space = nullptr;
     const ChannelRule* SameAs = nullptr;
-    std::unique_ptr<std::uint8_t[], FreeTable> Values;  // by key; read only where Space says Needed
+    std::unique_ptr<std::uint8_t[], FreeDeleter> Values;  // by key; read only where Space says Needed
 
 private:
     std::string text_;
@@ -247,6 +246,7 @@ void CustomFilter(Bitmap& picture, const TRect& selection, const TFilterFormulas
                   const ProgressCallback& progress) {
     // The region copy of an empty selection has no pixels to evaluate.
     if (selection.Width() <= 0 || selection.Height() <= 0) return;
+    if (PlainRulesChosen()) return PlainCustomFilter(picture, selection, formulas, progress);
     ChannelRule red(formulas.Red), green(formulas.Green), blue(formulas.Blue);
     ChannelRule* const rules[3] = {&red, &green, &blue};
     if (selection.Width() * selection.Height() <= FewPixels) {
@@ -314,8 +314,12 @@ void CheckedCustomFilter(Bitmap& picture, const TRect& selection, const TFilterF
     CustomFilter(picture, selection, formulas, progress);
 }
 
-void PlainCustomFilter(Bitmap& picture, const TRect& selection, const TFilterFormulas& formulas) {
+void PlainCustomFilter(Bitmap& picture, const TRect& selection, const TFilterFormulas& formulas,
+                       const ProgressCallback& progress) {
     TPixelFormula red(formulas.Red), green(formulas.Green), blue(formulas.Blue);
+    ProgressMeter meter(progress, std::max<std::int64_t>(selection.Height(), 0));
+    // The region copy is drawn back only once every row is done: a failure or a cancel leaves
+    // the picture as it was.
     FilterFrame(picture, selection, [&](Bitmap& region) {
         for (int y = 0; y < region.Height(); ++y) {
             std::uint8_t* p = region.Row(y);
@@ -328,6 +332,7 @@ void PlainCustomFilter(Bitmap& picture, const TRect& selection, const TFilterFor
                 p[1] = newGreen;
                 p[2] = newRed;
             }
+            PlainRowDone(&meter);
         }
     });
 }

@@ -27,5 +27,7 @@ void CheckedCustomFilter(Bitmap& picture, const TRect& selection, const TFilterF
                          const ProgressCallback& progress = {});
 
 // The same, with the text replaced and parsed anew for every pixel and channel. Minutes on
-// a photo; kept as the reference that CustomFilter is tested against.
-void PlainCustomFilter(Bitmap& picture, const TRect& selection, const TFilterFormulas& formulas);
+// a photo; the reference that CustomFilter is tested against, and what it runs under
+// CORVALUX_PLAIN=1 (PlainRules.h). Progress is reported by rows.
+void PlainCustomFilter(Bitmap& picture, const TRect& selection, const TFilterFormulas& formulas,
+                       const ProgressCallback& progress = {});

@@ -23,7 +23,9 @@ using FilterRun = void (*)(Bitmap&, const TRect&, const TFilterFormulas&);
 const FilterRun BothRules[] = {[](Bitmap& picture, const TRect& selection, const TFilterFormulas& formulas) {
                                    CustomFilter(picture, selection, formulas);
                                },
-                               &PlainCustomFilter};
+                               [](Bitmap& picture, const TRect& selection, const TFilterFormulas& formulas) {
+                                   PlainCustomFilter(picture, selection, formulas);
+                               }};
 
 // The formulas on a single pixel of old colour (r, g, b), both ways; expects them to agree.
 PackedColor OnePixel(std::uint8_t r, std::uint8_t g, std::uint8_t b, const TFilterFormulas& formulas) {
@@ -60,17 +62,28 @@ struct ChannelCase {
     std::uint8_t expected;
 };
 // The pixel rule's edge cases, on the red formula.
+// clang-format off
 const ChannelCase ChannelCases[] = {
-    {"R1/2", 5, 0, 0, 2},                                                              // 2.5 goes to the even neighbour
-    {"R1/2", 7, 0, 0, 4},                                                              // 3.5 too
-    {"R1*10", 200, 0, 0, 255}, {"R1-300", 200, 0, 0, 0},  {"EXP(100)", 0, 0, 0, 255},  // far beyond any integer: still
-                                                                                       // 255
-    {"-EXP(100)", 9, 0, 0, 0}, {"R10", 3, 0, 0, 30},      {"r1", 77, 0, 0, 0},   // not a channel name: an unknown name
-                                                                                 // gives 0
-    {"R1/0", 77, 0, 0, 0},     {"SQRT(-1)", 77, 0, 0, 0}, {"R1+", 77, 0, 0, 0},  // no parse: 0
-    {"254.5", 0, 0, 0, 254},   {"255.5", 0, 0, 0, 255},   {"-0.4", 0, 0, 0, 0},       {"0.5", 0, 0, 0, 0},
-    {"1.5", 0, 0, 0, 2},       {"G1", 1, 2, 3, 2},        {"B1", 1, 2, 3, 3},
+    {"R1/2",      5,   0, 0, 2},    // 2.5 goes to the even neighbour
+    {"R1/2",      7,   0, 0, 4},    // 3.5 too
+    {"R1*10",     200, 0, 0, 255},
+    {"R1-300",    200, 0, 0, 0},
+    {"EXP(100)",  0,   0, 0, 255},  // far beyond any integer: still 255
+    {"-EXP(100)", 9,   0, 0, 0},
+    {"R10",       3,   0, 0, 30},
+    {"r1",        77,  0, 0, 0},    // not a channel name: an unknown name gives 0
+    {"R1/0",      77,  0, 0, 0},    // this and the next two give no number: 0
+    {"SQRT(-1)",  77,  0, 0, 0},
+    {"R1+",       77,  0, 0, 0},
+    {"254.5",     0,   0, 0, 254},
+    {"255.5",     0,   0, 0, 255},
+    {"-0.4",      0,   0, 0, 0},
+    {"0.5",       0,   0, 0, 0},
+    {"1.5",       0,   0, 0, 2},
+    {"G1",        1,   2, 3, 2},
+    {"B1",        1,   2, 3, 3},
 };
+// clang-format on
 
 }  // namespace
 
