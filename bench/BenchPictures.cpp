@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <random>
 
 const Bitmap& PhotoLike24M() {
     static const Bitmap picture = [] {
@@ -23,6 +24,21 @@ const Bitmap& PhotoLike24M() {
                 q[2] = channel(200 - 120.0 * x / BenchWidth);
             }
         }
+        return p;
+    }();
+    return picture;
+}
+
+const Bitmap& Random24M() {
+    static const Bitmap picture = [] {
+        Bitmap p(BenchWidth, BenchHeight);
+        std::mt19937 random(1);
+        for (int y = 0; y < p.Height(); ++y)
+            for (std::size_t i = 0; i < p.RowBytes(); i += 4) {
+                const std::uint32_t bits = random();
+                for (std::size_t k = 0; k < 4 && i + k < p.RowBytes(); ++k)
+                    p.Row(y)[i + k] = std::uint8_t(bits >> (8 * k));
+            }
         return p;
     }();
     return picture;

@@ -3,8 +3,8 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
-#include <random>
 
+#include "BenchPictures.h"
 #include "Feather.h"
 #include "FilterFrame.h"
 #include "Neighbourhood.h"
@@ -15,20 +15,7 @@
 #include "ToneFilters.h"
 
 namespace {
-const Bitmap& Source() {
-    static const Bitmap picture = [] {
-        Bitmap p(6000, 4000);
-        std::mt19937 random(1);
-        for (int y = 0; y < p.Height(); ++y)
-            for (std::size_t i = 0; i < p.RowBytes(); i += 4) {
-                const std::uint32_t bits = random();
-                for (std::size_t k = 0; k < 4 && i + k < p.RowBytes(); ++k)
-                    p.Row(y)[i + k] = std::uint8_t(bits >> (8 * k));
-            }
-        return p;
-    }();
-    return picture;
-}
+const Bitmap& Source() { return Random24M(); }
 
 template <class Routine>
 void Run(benchmark::State& state, Routine routine) {
