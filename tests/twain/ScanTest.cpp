@@ -285,7 +285,10 @@ const char* const TiffNotValid = "The TIFF file is not valid";
 INSTANTIATE_TEST_SUITE_P(
     Crafted, ScanBlockTest,
     ::testing::Values(
+        // The allocator's size of an empty block is not 0, so an empty block reads as a byte.
         TBlockCase{"Empty", {}, "The scanner sent "},
+        TBlockCase{"OneByte", TBytes().Raw("42").Data, "The scanner sent data beginning with the bytes 42"},
+        TBlockCase{"PngSignatureAlone", TBytes().Raw("89504E47").Data, "The scanner sent a PNG file,"},
         TBlockCase{"ThreeBytesOfTiffSignature", TBytes().Text("II*").Data, "The scanner sent data beginning"},
         TBlockCase{"TiffDirectoryPastTheBlock", TBytes().Text("II*").Put(0, 1).Put(8, 4).Data, TiffNotValid},
         TBlockCase{"TiffOf4096Entries", TBytes().Text("II*").Put(0, 1).Put(8, 4).Put(4096, 2).Data, TiffNotValid},
@@ -361,6 +364,13 @@ TEST_F(ScanTest, HandMadeBlocksArriveAsTheirWritersMeantThem) {
         Bitmap corner(1, 1);
         ASSERT_TRUE(TWAIN_PaintImage(corner, 0, 0, 1, 1, second, width - 1, height - 1)) << c.name;
         EXPECT_EQ(corner.GetColor(0, 0), c.pixels.back()) << c.name;
+        // The whole picture twice: the first takes the decoded picture, the second decodes again.
+        for (int time = 0; time < 2; ++time) {
+            Bitmap whole(width, height);
+            ASSERT_TRUE(TWAIN_PaintImage(whole, 0, 0, width, height, second, 0, 0)) << c.name;
+            EXPECT_EQ(whole.GetColor(width - 1, height - 1), c.pixels.back()) << c.name << ", time " << time;
+            EXPECT_EQ(TWAIN_ImageWidth(second), c.width) << c.name << ", time " << time;
+        }
         TWAIN_FreeImages();
     }
 }
