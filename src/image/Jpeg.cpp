@@ -108,17 +108,17 @@ void MonitorDecoder(j_common_ptr cinfo) {
 }
 
 struct DecodeSession {
-    const std::uint8_t* data;
-    std::size_t size;
-    RowsForSize rowsForSize;
-    SegmentRead segmentRead;  // may be null, with headerRead: then no metadata is read
-    HeaderRead headerRead;
-    void* context;
-    bool inHeader;  // segments are kept from the header only
-    jpeg_decompress_struct cinfo;
-    ErrorManager err;
-    DecoderMonitor monitor;
-    int errorCode;
+    const std::uint8_t* Data;
+    std::size_t Size;
+    RowsForSize RowsFor;
+    SegmentRead OnSegment;  // may be null, with OnHeader: then no metadata is read
+    HeaderRead OnHeader;
+    void* Context;
+    bool InHeader;  // segments are kept from the header only
+    jpeg_decompress_struct Cinfo;
+    ErrorManager Err;
+    DecoderMonitor Monitor;
+    int ErrorCode;
 };
 
 // Our processor for the carried markers. libjpeg's own (jpeg_save_markers) walks its list of
@@ -133,8 +133,8 @@ boolean ReadCarriedSegment(j_decompress_ptr cinfo) {
     if (available >= 2) length = std::size_t(src.next_input_byte[0]) << 8 | src.next_input_byte[1];
     // A length below 2 counts itself only, as libjpeg reads it.
     const std::size_t skipped = std::min(available, std::max<std::size_t>(length, 2));
-    if (length >= 2 && length <= available && s->inHeader)
-        s->segmentRead(s->context, cinfo->unread_marker, src.next_input_byte + 2, length - 2);
+    if (length >= 2 && length <= available && s->InHeader)
+        s->OnSegment(s->Context, cinfo->unread_marker, src.next_input_byte + 2, length - 2);
     src.next_input_byte += skipped;
     src.bytes_in_buffer -= skipped;
     return TRUE;
@@ -153,38 +153,38 @@ void CmykRowToBgr(const JSAMPLE* cmyk, std::uint8_t* bgr, JDIMENSION width, bool
 }
 
 Outcome RunDecoder(DecodeSession& s) {
-    jpeg_decompress_struct& cinfo = s.cinfo;
+    jpeg_decompress_struct& cinfo = s.Cinfo;
     std::memset(&cinfo, 0, sizeof cinfo);
-    InstallErrorManager(s.err);
-    cinfo.err = &s.err.pub;
-    if (setjmp(s.err.escape)) {
-        s.errorCode = s.err.pub.msg_code;
+    InstallErrorManager(s.Err);
+    cinfo.err = &s.Err.pub;
+    if (setjmp(s.Err.escape)) {
+        s.ErrorCode = s.Err.pub.msg_code;
         jpeg_destroy_decompress(&cinfo);
-        return s.monitor.refusal != Outcome::Done ? s.monitor.refusal : Outcome::LibraryError;
+        return s.Monitor.refusal != Outcome::Done ? s.Monitor.refusal : Outcome::LibraryError;
     }
     jpeg_create_decompress(&cinfo);
     cinfo.client_data = &s;
-    s.monitor.pub.progress_monitor = MonitorDecoder;
-    s.monitor.refusal = Outcome::Done;
-    s.monitor.passes = 1;
-    s.monitor.scan = 0;
-    s.monitor.blocks = 0;
-    s.monitor.allowedBlocks = 0;
-    cinfo.progress = &s.monitor.pub;
-    jpeg_mem_src(&cinfo, s.data, static_cast<unsigned long>(s.size));
-    if (s.segmentRead)
+    s.Monitor.pub.progress_monitor = MonitorDecoder;
+    s.Monitor.refusal = Outcome::Done;
+    s.Monitor.passes = 1;
+    s.Monitor.scan = 0;
+    s.Monitor.blocks = 0;
+    s.Monitor.allowedBlocks = 0;
+    cinfo.progress = &s.Monitor.pub;
+    jpeg_mem_src(&cinfo, s.Data, static_cast<unsigned long>(s.Size));
+    if (s.OnSegment)
         for (int marker = JPEG_APP0; marker <= JPEG_COM; ++marker)
             if (IsCarriedMarker(marker)) jpeg_set_marker_processor(&cinfo, marker, ReadCarriedSegment);
-    s.inHeader = true;
+    s.InHeader = true;
     jpeg_read_header(&cinfo, TRUE);
-    s.inHeader = false;
-    if (s.headerRead) s.headerRead(s.context, cinfo);
-    s.monitor.passes = jpeg_has_multiple_scans(&cinfo) ? 2 : 1;
-    s.monitor.allowedBlocks = FreeBlocks + std::int64_t(s.size) * BlocksPerFileByte;
+    s.InHeader = false;
+    if (s.OnHeader) s.OnHeader(s.Context, cinfo);
+    s.Monitor.passes = jpeg_has_multiple_scans(&cinfo) ? 2 : 1;
+    s.Monitor.allowedBlocks = FreeBlocks + std::int64_t(s.Size) * BlocksPerFileByte;
 
     // Sized before jpeg_start_decompress, which allocates whole-picture buffers for
     // progressive files.
-    std::uint8_t* const top = s.rowsForSize(s.context, int(cinfo.image_width), int(cinfo.image_height));
+    std::uint8_t* const top = s.RowsFor(s.Context, int(cinfo.image_width), int(cinfo.image_height));
     if (top == nullptr) {
         jpeg_destroy_decompress(&cinfo);
         return Outcome::Refused;
@@ -214,8 +214,8 @@ Outcome RunDecoder(DecodeSession& s) {
         for (JDIMENSION i = 0; i < count; ++i) rows[i] = first + i * rowBytes;
         if (jpeg_read_scanlines(&cinfo, rows, count) == 0) break;  // never with a memory source
     }
-    const std::int64_t rowsInAll = std::int64_t(s.monitor.passes) * cinfo.image_height;
-    if (!s.monitor.progress->Report(rowsInAll, rowsInAll)) JumpToHandler(reinterpret_cast<j_common_ptr>(&cinfo));
+    const std::int64_t rowsInAll = std::int64_t(s.Monitor.passes) * cinfo.image_height;
+    if (!s.Monitor.progress->Report(rowsInAll, rowsInAll)) JumpToHandler(reinterpret_cast<j_common_ptr>(&cinfo));
     // Every row is out: jpeg_finish_decompress would only read trailing markers, and damage
     // there should not cost the user a complete picture.
     jpeg_destroy_decompress(&cinfo);
@@ -291,75 +291,75 @@ boolean GrowDestination(j_compress_ptr cinfo) {
 }
 
 struct EncodeSession {
-    const std::uint8_t* top;  // top row; rows 3 * width bytes apart, blue-green-red
-    int width, height, quality;
-    const MetadataSegment* const* segments;  // written after the JFIF header
-    std::size_t segmentCount;
-    double resolutionX, resolutionY;  // dots per inch, or 0
-    RowProgress* progress;
-    jpeg_compress_struct cinfo;
-    ErrorManager err;
-    GrowingDestination dest;
-    std::size_t written;
-    int errorCode;
+    const std::uint8_t* Top;  // top row; rows 3 * width bytes apart, blue-green-red
+    int Width, Height, Quality;
+    const MetadataSegment* const* Segments;  // written after the JFIF header
+    std::size_t SegmentCount;
+    double ResolutionX, ResolutionY;  // dots per inch, or 0
+    RowProgress* Progress;
+    jpeg_compress_struct Cinfo;
+    ErrorManager Err;
+    GrowingDestination Dest;
+    std::size_t Written;
+    int ErrorCode;
 };
 
 Outcome RunEncoder(EncodeSession& s) {
-    jpeg_compress_struct& cinfo = s.cinfo;
+    jpeg_compress_struct& cinfo = s.Cinfo;
     std::memset(&cinfo, 0, sizeof cinfo);
-    InstallErrorManager(s.err);
-    cinfo.err = &s.err.pub;
+    InstallErrorManager(s.Err);
+    cinfo.err = &s.Err.pub;
     // A start that holds most photos at quality 90 without growing.
-    s.dest.capacity = std::size_t(s.width) * std::size_t(s.height) / 2 + 4096;
-    s.dest.buffer = static_cast<unsigned char*>(std::malloc(s.dest.capacity));
-    if (s.dest.buffer == nullptr) return Outcome::Refused;
-    if (setjmp(s.err.escape)) {
-        s.errorCode = s.err.pub.msg_code;
+    s.Dest.capacity = std::size_t(s.Width) * std::size_t(s.Height) / 2 + 4096;
+    s.Dest.buffer = static_cast<unsigned char*>(std::malloc(s.Dest.capacity));
+    if (s.Dest.buffer == nullptr) return Outcome::Refused;
+    if (setjmp(s.Err.escape)) {
+        s.ErrorCode = s.Err.pub.msg_code;
         jpeg_destroy_compress(&cinfo);
-        std::free(s.dest.buffer);
-        s.dest.buffer = nullptr;
+        std::free(s.Dest.buffer);
+        s.Dest.buffer = nullptr;
         return Outcome::LibraryError;
     }
     jpeg_create_compress(&cinfo);
-    s.dest.pub.next_output_byte = s.dest.buffer;
-    s.dest.pub.free_in_buffer = s.dest.capacity;
-    s.dest.pub.init_destination = StartDestination;
-    s.dest.pub.empty_output_buffer = GrowDestination;
-    s.dest.pub.term_destination = EndDestination;
-    cinfo.dest = &s.dest.pub;
+    s.Dest.pub.next_output_byte = s.Dest.buffer;
+    s.Dest.pub.free_in_buffer = s.Dest.capacity;
+    s.Dest.pub.init_destination = StartDestination;
+    s.Dest.pub.empty_output_buffer = GrowDestination;
+    s.Dest.pub.term_destination = EndDestination;
+    cinfo.dest = &s.Dest.pub;
 
-    cinfo.image_width = JDIMENSION(s.width);
-    cinfo.image_height = JDIMENSION(s.height);
+    cinfo.image_width = JDIMENSION(s.Width);
+    cinfo.image_height = JDIMENSION(s.Height);
     cinfo.input_components = 3;
     cinfo.in_color_space = JCS_EXT_BGR;  // our rows as they are
     jpeg_set_defaults(&cinfo);           // baseline JFIF, YCbCr 4:2:0, Huffman, no progression
-    jpeg_set_quality(&cinfo, s.quality, TRUE);
+    jpeg_set_quality(&cinfo, s.Quality, TRUE);
     cinfo.dct_method = JDCT_ISLOW;
-    if (s.resolutionX > 0 && s.resolutionY > 0) {
+    if (s.ResolutionX > 0 && s.ResolutionY > 0) {
         cinfo.density_unit = 1;  // dots per inch
-        cinfo.X_density = UINT16(std::clamp(std::lround(s.resolutionX), 1L, 65535L));
-        cinfo.Y_density = UINT16(std::clamp(std::lround(s.resolutionY), 1L, 65535L));
+        cinfo.X_density = UINT16(std::clamp(std::lround(s.ResolutionX), 1L, 65535L));
+        cinfo.Y_density = UINT16(std::clamp(std::lround(s.ResolutionY), 1L, 65535L));
     }
     jpeg_start_compress(&cinfo, TRUE);
-    for (std::size_t i = 0; i < s.segmentCount; ++i) {
-        const MetadataSegment& segment = *s.segments[i];
+    for (std::size_t i = 0; i < s.SegmentCount; ++i) {
+        const MetadataSegment& segment = *s.Segments[i];
         jpeg_write_marker(&cinfo, segment.Marker, segment.Bytes.data(), unsigned(segment.Bytes.size()));
     }
 
-    const std::size_t rowBytes = std::size_t(s.width) * 3;
+    const std::size_t rowBytes = std::size_t(s.Width) * 3;
     enum { RowsPerCall = 16 };
     JSAMPROW rows[RowsPerCall];
     while (cinfo.next_scanline < cinfo.image_height) {
         JDIMENSION count = cinfo.image_height - cinfo.next_scanline;
         if (count > RowsPerCall) count = RowsPerCall;
         for (JDIMENSION i = 0; i < count; ++i)
-            rows[i] = const_cast<JSAMPROW>(s.top + (cinfo.next_scanline + i) * rowBytes);
+            rows[i] = const_cast<JSAMPROW>(s.Top + (cinfo.next_scanline + i) * rowBytes);
         jpeg_write_scanlines(&cinfo, rows, count);
-        if (!s.progress->Report(cinfo.next_scanline, cinfo.image_height))
+        if (!s.Progress->Report(cinfo.next_scanline, cinfo.image_height))
             JumpToHandler(reinterpret_cast<j_common_ptr>(&cinfo));
     }
     jpeg_finish_compress(&cinfo);
-    s.written = s.dest.capacity - s.dest.pub.free_in_buffer;
+    s.Written = s.Dest.capacity - s.Dest.pub.free_in_buffer;
     jpeg_destroy_compress(&cinfo);
     return Outcome::Done;
 }
@@ -389,13 +389,13 @@ Bitmap Decode(const std::uint8_t* data, std::size_t size, PictureMetadata* metad
     DecodeTarget target;
     RowProgress rowProgress(progress);
     DecodeSession session{};
-    session.data = data;
-    session.size = size;
-    session.rowsForSize = SizeTarget;
-    session.segmentRead = metadata ? KeepSegment : nullptr;
-    session.headerRead = metadata ? KeepResolution : nullptr;
-    session.context = &target;
-    session.monitor.progress = &rowProgress;
+    session.Data = data;
+    session.Size = size;
+    session.RowsFor = SizeTarget;
+    session.OnSegment = metadata ? KeepSegment : nullptr;
+    session.OnHeader = metadata ? KeepResolution : nullptr;
+    session.Context = &target;
+    session.Monitor.progress = &rowProgress;
     const Outcome outcome = RunDecoder(session);
     if (rowProgress.Stopped()) rowProgress.ThrowStop();
     switch (outcome) {
@@ -415,7 +415,7 @@ Bitmap Decode(const std::uint8_t* data, std::size_t size, PictureMetadata* metad
             throw EInvalidGraphic(
                 "The JPEG file's scans ask for far more decoding than its size holds data for; "
                 "it is refused as damaged.");
-        default: ThrowJpegError(session.errorCode);
+        default: ThrowJpegError(session.ErrorCode);
     }
 }
 
@@ -436,23 +436,23 @@ std::vector<std::uint8_t> Encode(const Bitmap& picture, int quality, const Pictu
     }
     RowProgress rowProgress(progress);
     EncodeSession session{};
-    session.top = picture.Empty() ? nullptr : picture.Row(0);
-    session.width = picture.Width();
-    session.height = picture.Height();
-    session.quality = quality;
-    session.segments = segments.data();
-    session.segmentCount = segments.size();
-    if (metadata) session.resolutionX = metadata->ResolutionX, session.resolutionY = metadata->ResolutionY;
-    session.progress = &rowProgress;
+    session.Top = picture.Empty() ? nullptr : picture.Row(0);
+    session.Width = picture.Width();
+    session.Height = picture.Height();
+    session.Quality = quality;
+    session.Segments = segments.data();
+    session.SegmentCount = segments.size();
+    if (metadata) session.ResolutionX = metadata->ResolutionX, session.ResolutionY = metadata->ResolutionY;
+    session.Progress = &rowProgress;
     const Outcome outcome = RunEncoder(session);
     if (rowProgress.Stopped()) rowProgress.ThrowStop();
     switch (outcome) {
         case Outcome::Done: {
-            const std::unique_ptr<unsigned char, FreeDeleter> owned(session.dest.buffer);
-            return std::vector<std::uint8_t>(owned.get(), owned.get() + session.written);
+            const std::unique_ptr<unsigned char, FreeDeleter> owned(session.Dest.buffer);
+            return std::vector<std::uint8_t>(owned.get(), owned.get() + session.Written);
         }
         case Outcome::Refused: throw std::bad_alloc();
-        default: ThrowJpegError(session.errorCode);
+        default: ThrowJpegError(session.ErrorCode);
     }
 }
 }  // namespace

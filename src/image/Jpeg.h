@@ -21,9 +21,12 @@ Bitmap DecodeJpeg(const std::uint8_t* data, std::size_t size);
 Bitmap DecodeJpeg(const std::uint8_t* data, std::size_t size, PictureMetadata& metadata,
                   const ProgressCallback& progress = {}, MetadataWarnings* warnings = nullptr);
 
+// The quality of every JPEG the program saves.
+constexpr int JpegQuality = 90;
+
 // Encodes baseline JFIF, colour, non-progressive. A side past 65500 pixels, JPEG's limit,
 // throws EJpegError with a message that says so.
-std::vector<std::uint8_t> EncodeJpeg(const Bitmap& picture, int quality = 90);
+std::vector<std::uint8_t> EncodeJpeg(const Bitmap& picture, int quality = JpegQuality);
 // The same, carrying the metadata of the file the picture came from: its segments follow the
 // JFIF header, made fit for this picture (see MetadataForSavedPicture), and its resolution
 // goes into the JFIF header. A segment longer than a JPEG segment holds (an EXIF block grown

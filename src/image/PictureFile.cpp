@@ -249,8 +249,10 @@ MetadataWarnings SavePicture(const std::string& path, const Bitmap& picture, Pic
     MetadataWarnings warnings;
     bool streamed = false;
     switch (format) {
-        case PictureFormat::WebP: bytes = EncodeWebP(picture, metadata, WebPCompression::Lossy, 90, encoding); break;
-        case PictureFormat::Jpeg: bytes = EncodeJpeg(picture, 90, metadata, encoding, &warnings); break;
+        case PictureFormat::WebP:
+            bytes = EncodeWebP(picture, metadata, WebPCompression::Lossy, WebPQuality, encoding);
+            break;
+        case PictureFormat::Jpeg: bytes = EncodeJpeg(picture, JpegQuality, metadata, encoding, &warnings); break;
         case PictureFormat::Png: bytes = EncodePng(picture, metadata, encoding, &warnings); break;
         case PictureFormat::Tiff: bytes = EncodeTiff(picture, metadata, encoding); break;
         default: streamed = true;

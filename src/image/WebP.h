@@ -23,11 +23,14 @@ enum class WebPCompression { Lossy, Lossless };
 // A side of a WebP picture holds at most this many pixels.
 inline constexpr int MaxWebPSide = 16383;
 
+// The quality of every lossy WebP the program saves.
+constexpr int WebPQuality = 90;
+
 // Encodes a still WebP: lossy at `quality` (0 to 100), or lossless. The metadata of the file
 // the picture came from goes into EXIF, ICCP and XMP chunks, made fit for this picture (see
 // MetadataForSavedPicture); IPTC and comments have no place in a WebP. A side past
 // MaxWebPSide throws EPictureFileInvalid, which says so. `progress` hears of the encoding
 // in steps of a percent; a cancel throws ECancelled.
 std::vector<std::uint8_t> EncodeWebP(const Bitmap& picture, const PictureMetadata& metadata = {},
-                                     WebPCompression compression = WebPCompression::Lossy, int quality = 90,
+                                     WebPCompression compression = WebPCompression::Lossy, int quality = WebPQuality,
                                      const ProgressCallback& progress = {});
