@@ -7,11 +7,11 @@
 #include <cstdint>
 
 struct DibExtent {
-    std::uint64_t PixelOffset = 0;  // where the rows start, counted from the information header
-    std::uint64_t Stride = 0;       // bytes per stored row, padding included
-    std::uint64_t ImageSize = 0;    // every row padded: what a biSizeImage other than 0 says
+    std::uint64_t PixelOffset;  // where the rows start, counted from the information header
+    std::uint64_t Stride;       // bytes per stored row, padding included
+    std::uint64_t ImageSize;    // every row padded: what a biSizeImage other than 0 says
     // The bytes of rows a reader needs: writers may leave out the last row's padding.
-    std::uint64_t RowsNeeded = 0;
+    std::uint64_t RowsNeeded;
     constexpr std::uint64_t End() const { return PixelOffset + ImageSize; }
 };
 
@@ -19,10 +19,8 @@ struct DibExtent {
 // `entrySize` bytes each, starts `tableStart` bytes into it. A height of 0 needs no rows.
 constexpr DibExtent DibExtentOf(std::uint64_t width, std::uint64_t height, std::uint64_t bitCount,
                                 std::uint64_t tableStart, std::uint64_t colours, std::uint64_t entrySize) {
-    DibExtent extent;
-    extent.PixelOffset = tableStart + colours * entrySize;
-    extent.Stride = (width * bitCount + 31) / 32 * 4;
-    extent.ImageSize = extent.Stride * height;
-    if (height > 0) extent.RowsNeeded = (height - 1) * extent.Stride + (width * bitCount + 7) / 8;
-    return extent;
+    const std::uint64_t stride = (width * bitCount + 31) / 32 * 4;
+    const std::uint64_t lastRow = (width * bitCount + 7) / 8;
+    return {tableStart + colours * entrySize, stride, stride * height,
+            height > 0 ? (height - 1) * stride + lastRow : 0};
 }

@@ -101,7 +101,7 @@ int WholeRows(const std::vector<TFrame>& frames) {
 struct TDibSizes {
     int BitCount = 0;
     std::uint32_t Colours = 0;  // entries in the colour table
-    DibExtent Extent;
+    DibExtent Extent{};
 };
 
 TDibSizes SizesOf(TDibKind kind, int width, int height) {
