@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "Errors.h"
+#include "ScratchFolder.h"
 
 namespace {
 std::vector<std::uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
@@ -43,10 +44,8 @@ const ReadCase ReadCases[] = {
 
 class FilterFileTest : public ::testing::Test {
 protected:
-    std::filesystem::path folder =
-        std::filesystem::temp_directory_path() / ("corvalux-fil-" + std::to_string(::getpid()));
-    void SetUp() override { std::filesystem::create_directories(folder); }
-    void TearDown() override { std::filesystem::remove_all(folder); }
+    TScratchFolder scratch{"corvalux-fil"};
+    const std::filesystem::path& folder = scratch.Path();
 };
 }  // namespace
 

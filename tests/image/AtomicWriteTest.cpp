@@ -4,15 +4,18 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <grp.h>
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
 #include "AtomicWrite.h"
 #include "Errors.h"
 #include "PictureFile.h"
+#include "ScratchFolder.h"
 
 namespace {
 namespace fs = std::filesystem;
@@ -36,19 +39,15 @@ enum class Temporary { Unnamed, Named };
 
 class AtomicWrite : public ::testing::TestWithParam<Temporary> {
 protected:
-    fs::path folder = fs::temp_directory_path() / ("corvalux-atomic-" + std::to_string(::getpid()));
+    TScratchFolder scratch{"corvalux-atomic"};
+    const fs::path& folder = scratch.Path();
 
     void SetUp() override {
-        fs::remove_all(folder);
-        fs::create_directories(folder);
         if (GetParam() == Temporary::Unnamed && !UnnamedFilesWork(folder))
             GTEST_SKIP() << "the temporary folder's file system has no O_TMPFILE";
         Inject([](WriteStep) { return 0; });
     }
-    void TearDown() override {
-        SetWriteFaultInjector(nullptr);
-        fs::remove_all(folder);
-    }
+    void TearDown() override { SetWriteFaultInjector(nullptr); }
     // Installs `fault`, and for the named case makes unnamed files refused as well.
     void Inject(std::function<int(WriteStep)> fault) {
         const bool named = GetParam() == Temporary::Named;
@@ -188,12 +187,29 @@ TEST_P(AtomicWrite, AReadOnlyFileIsRefused) {
         EXPECT_EQ(ModeOf(target), 0444u);
     }
     EXPECT_EQ(Entries(), 2);
-    // Writable by someone (the group here) but not by us: refused unless we are root.
+    // Writable by someone (the group here) but not by us: refused. Root may write any file, so
+    // as root the rule is checked in a child that has become the user nobody, without groups;
+    // nobody is given the folder, so that only the target's own mode can refuse.
     ::chmod(target.c_str(), 0464);
     if (::geteuid() != 0) {
         EXPECT_THROW(Write(target, "new"), EFileError);
         EXPECT_EQ(Read(target), "old");
+        return;
     }
+    constexpr uid_t Nobody = 65534;
+    ASSERT_EQ(::chown(folder.c_str(), Nobody, Nobody), 0);
+    GTEST_FLAG_SET(death_test_style, "fast");
+    EXPECT_EXIT(
+        {
+            if (::setgroups(0, nullptr) != 0 || ::setgid(Nobody) != 0 || ::setuid(Nobody) != 0) std::_Exit(2);
+            try {
+                Write(target, "new");
+            } catch (const EFileError&) {
+                std::_Exit(Read(target) == "old" ? 0 : 3);
+            }
+            std::_Exit(1);  // replaced
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 // The temporary name used to add 7 bytes to the file's name, past the 255 allowed.
@@ -212,9 +228,8 @@ TEST_P(AtomicWrite, NamesUpTo255BytesCanBeSaved) {
 // program, and neither a temporary file nor a half-written target is left.
 TEST(AtomicWriteKilled, NothingIsLeftAfterKill) {
     GTEST_FLAG_SET(death_test_style, "fast");  // the child shares this test's folder
-    const fs::path folder = fs::temp_directory_path() / ("corvalux-killed-" + std::to_string(::getpid()));
-    fs::remove_all(folder);
-    fs::create_directories(folder);
+    const TScratchFolder scratch("corvalux-killed");
+    const fs::path& folder = scratch.Path();
     if (!AtomicWrite::UnnamedFilesWork(folder)) GTEST_SKIP() << "the file system has no O_TMPFILE";
     const fs::path target = folder / "big.bmp";
     EXPECT_EXIT(WriteFileAtomically(target.string(),

@@ -12,6 +12,7 @@
 
 #include "AtomicWrite.h"
 #include "Errors.h"
+#include "ScratchFolder.h"
 
 namespace {
 namespace fs = std::filesystem;
@@ -19,7 +20,8 @@ using namespace std::string_literals;
 
 class SaveTarget : public ::testing::Test {
 protected:
-    fs::path folder = fs::temp_directory_path() / ("corvalux-identity-" + std::to_string(::getpid()));
+    TScratchFolder scratch{"corvalux-identity"};
+    fs::path folder = scratch.Path();
     fs::path target = folder / "photo.bmp", twin = folder / "twin.bmp";
     fs::path backup = target.string() + ".corvalux-backup";
 
@@ -28,7 +30,7 @@ protected:
         SetWriteFaultInjector(nullptr);
         std::error_code gone;  // a loop's own TearDown may have removed it
         fs::permissions(folder, fs::perms::owner_all, gone);
-        fs::remove_all(folder);
+        fs::remove_all(folder);  // the loops below start each case afresh
     }
     int Entries() const { return int(std::distance(fs::directory_iterator(folder), fs::directory_iterator())); }
 };

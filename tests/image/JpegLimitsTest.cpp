@@ -12,6 +12,7 @@
 #include "Errors.h"
 #include "Jpeg.h"
 #include "TestData.h"
+#include "ScratchFolder.h"
 
 namespace {
 // A progressive file whose scans are headers without data: `scans` AC scans of the first
@@ -173,11 +174,10 @@ TEST(JpegLimits, PicturesAreSavedAtQuality90) {
     EXPECT_NE(ExpectedSums(90), ExpectedSums(89));
     EXPECT_NE(ExpectedSums(90), ExpectedSums(91));
     EXPECT_EQ(QuantisationSums(EncodeJpeg(Bitmap(16, 16))), ExpectedSums(90));
-    const std::filesystem::path file =
-        std::filesystem::temp_directory_path() / ("corvalux-quality-" + std::to_string(::getpid()) + ".jpg");
+    const TScratchFolder scratch("corvalux-quality");
+    const std::filesystem::path file = scratch / "saved.jpg";
     SavePicture(file.string(), Bitmap(16, 16), PictureFormat::Jpeg);
     EXPECT_EQ(QuantisationSums(ReadWholeFile(file.string())), ExpectedSums(90));
-    std::filesystem::remove(file);
 }
 
 // A CMYK file without Adobe's marker stores ink as plain values (0 = no ink); with the

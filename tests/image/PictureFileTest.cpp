@@ -9,17 +9,14 @@
 
 #include "Bitmap.h"
 #include "Errors.h"
+#include "ScratchFolder.h"
 
 namespace {
 namespace fs = std::filesystem;
 
 struct TempFolder {
-    fs::path path = fs::temp_directory_path() / ("corvalux-file-" + std::to_string(::getpid()));
-    TempFolder() {
-        fs::remove_all(path);
-        fs::create_directories(path);
-    }
-    ~TempFolder() { fs::remove_all(path); }
+    TScratchFolder scratch{"corvalux-file"};
+    const fs::path& path = scratch.Path();
     int Entries() const { return int(std::distance(fs::directory_iterator(path), fs::directory_iterator())); }
 };
 

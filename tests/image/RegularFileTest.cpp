@@ -9,6 +9,7 @@
 
 #include "Errors.h"
 #include "PictureFile.h"
+#include "ScratchFolder.h"
 
 namespace {
 namespace fs = std::filesystem;
@@ -21,9 +22,8 @@ struct Watchdog {
 }  // namespace
 
 TEST(RegularFile, AnythingButARegularFileIsRefusedWithoutWaiting) {
-    const fs::path folder = fs::temp_directory_path() / ("corvalux-special-" + std::to_string(::getpid()));
-    fs::remove_all(folder);
-    fs::create_directories(folder);
+    const TScratchFolder scratch("corvalux-special");
+    const fs::path& folder = scratch.Path();
     const fs::path fifo = folder / "pipe.bmp";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     const fs::path fifoLink = folder / "link.jpg";
@@ -49,9 +49,8 @@ TEST(RegularFile, AnythingButARegularFileIsRefusedWithoutWaiting) {
 }
 
 TEST(RegularFile, MissingAndEmptyFiles) {
-    const fs::path folder = fs::temp_directory_path() / ("corvalux-plain-" + std::to_string(::getpid()));
-    fs::remove_all(folder);
-    fs::create_directories(folder);
+    const TScratchFolder scratch("corvalux-plain");
+    const fs::path& folder = scratch.Path();
     try {
         ReadWholeFile((folder / "missing.bmp").string());
         ADD_FAILURE() << "read";

@@ -1,8 +1,6 @@
 #pragma once
-// The sample files kept with the tests (tests/data, CORVALUX_TESTFILES), a scratch folder,
+// The sample files kept with the tests (tests/data, CORVALUX_TESTDATA), a scratch folder,
 // and the small asymmetric picture the format tests write and read back.
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
@@ -12,9 +10,10 @@
 
 #include "Bitmap.h"
 #include "PictureFile.h"
+#include "ScratchFolder.h"
 
 inline std::string SamplePath(const std::string& relative) {
-    return (std::filesystem::path(CORVALUX_TESTFILES) / relative).string();
+    return (std::filesystem::path(CORVALUX_TESTDATA) / relative).string();
 }
 
 inline std::vector<std::uint8_t> ReadSample(const std::string& relative) { return ReadWholeFile(SamplePath(relative)); }
@@ -22,7 +21,7 @@ inline std::vector<std::uint8_t> ReadSample(const std::string& relative) { retur
 // Names (relative to tests/data) of the files in `folder` ending in `extension`; sorted.
 inline std::vector<std::string> SampleFiles(const std::string& folder, const std::string& extension) {
     std::vector<std::string> files;
-    for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(CORVALUX_TESTFILES) / folder))
+    for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(CORVALUX_TESTDATA) / folder))
         if (entry.path().extension() == extension) files.push_back(folder + "/" + entry.path().filename().string());
     std::sort(files.begin(), files.end());
     return files;
@@ -37,13 +36,8 @@ inline std::string SampleTestName(const std::string& relative) {
 }
 
 struct ScratchFolder {
-    std::filesystem::path path =
-        std::filesystem::temp_directory_path() / ("corvalux-formats-" + std::to_string(::getpid()));
-    ScratchFolder() {
-        std::filesystem::remove_all(path);
-        std::filesystem::create_directories(path);
-    }
-    ~ScratchFolder() { std::filesystem::remove_all(path); }
+    TScratchFolder scratch{"corvalux-formats"};
+    const std::filesystem::path& path = scratch.Path();
     std::string operator/(const std::string& name) const { return (path / name).string(); }
 };
 

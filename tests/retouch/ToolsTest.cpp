@@ -61,14 +61,23 @@ TEST(Shade, LightenAndDarkenClampAndAddUp) {
     EXPECT_EQ(RedOf(b.GetColor(20, 15)), 105);
 }
 
+// A dab hanging over the picture's edge paints the part inside as the same dab paints it on a
+// larger picture; one wholly outside paints nothing.
 TEST(Tools, DabsReachingOutsideThePictureAreClipped) {
-    Bitmap b = Filled(4, 3, 0);
+    constexpr int Margin = 20;
+    Bitmap b = Filled(4, 3, 0), large = Filled(4 + 2 * Margin, 3 + 2 * Margin, 0);
     AirbrushAt(b, 0, 0, 20, 20, 20, White);
+    AirbrushAt(large, Margin, Margin, 20, 20, 20, White);
     ShadeAt(b, 3, 2, 20, 50);
-    AirbrushAt(b, -100, -100, 5, 20, 20, White);  // wholly outside: nothing happens
-    EXPECT_EQ(b.Width(), 4);
-    EXPECT_EQ(b.Height(), 3);
+    ShadeAt(large, Margin + 3, Margin + 2, 20, 50);
+    AirbrushAt(b, -100, -100, 5, 20, 20, White);
+    ASSERT_EQ(b.Width(), 4);
+    ASSERT_EQ(b.Height(), 3);
+    EXPECT_NE(b.GetColor(0, 0), 0u);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 4; ++x)
+            EXPECT_EQ(b.GetColor(x, y), large.GetColor(Margin + x, Margin + y)) << x << "," << y;
     EXPECT_EQ(PickColor(b, 4, 0), std::nullopt);
     EXPECT_EQ(PickColor(b, -1, 0), std::nullopt);
-    EXPECT_NE(PickColor(b, 0, 0), std::nullopt);
+    EXPECT_EQ(PickColor(b, 3, 2), b.GetColor(3, 2));
 }
