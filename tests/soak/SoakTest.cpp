@@ -18,6 +18,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <fstream>
@@ -27,6 +28,7 @@
 
 #include "FilterCommands.h"
 #include "PictureFile.h"
+#include "ScratchFolder.h"
 
 extern char** environ;
 
@@ -34,6 +36,7 @@ namespace {
 namespace fs = std::filesystem;
 
 struct TRunResult {
+    bool started = false;
     bool exited = false;  // false when killed by a signal
     int status = 0;
     std::string errors;  // standard error
@@ -57,9 +60,12 @@ TRunResult RunBatchProcess(const std::vector<std::string>& arguments, const fs::
     posix_spawn_file_actions_destroy(&actions);
     TRunResult result;
     if (spawned != 0) {
-        result.errors = "cannot start " + program;
+        // Also what the standard error file's opening met: posix_spawn reports that as its own.
+        result.errors =
+            "cannot start " + program + ": " + std::strerror(spawned) + " (errno " + std::to_string(spawned) + ")";
         return result;
     }
+    result.started = true;
     int wstatus = 0;
     while (::waitpid(pid, &wstatus, 0) < 0 && errno == EINTR) {
     }
@@ -127,17 +133,14 @@ std::string Describe(const std::vector<std::string>& arguments) {
 
 class Soak : public ::testing::TestWithParam<std::string> {
 protected:
-    fs::path folder;
+    TScratchFolder scratch{"corvalux-soak"};
+    const fs::path& folder = scratch.Path();
     std::string filterFile;
 
     void SetUp() override {
-        folder = fs::temp_directory_path() / ("corvalux-soak-" + std::to_string(::getpid()));
-        fs::remove_all(folder);
-        fs::create_directories(folder);
         filterFile = (folder / "soak.fil").string();
         std::ofstream(filterFile, std::ios::binary) << "G1\r\nB1\r\nR1*3/4\r\n";
     }
-    void TearDown() override { fs::remove_all(folder); }
 
     // Runs one sequence and checks the outcome; true when the run succeeded.
     bool RunAndCheck(const std::string& input, const std::vector<std::string>& steps, int index) {
@@ -147,6 +150,10 @@ protected:
         arguments.insert(arguments.end(), {"-o", output.string()});
         const TRunResult run = RunBatchProcess(arguments, folder / "stderr.txt");
         const std::string what = Describe(arguments);
+        if (!run.started) {
+            ADD_FAILURE() << what << "\n" << run.errors;
+            return false;
+        }
 
         EXPECT_TRUE(run.exited) << what << "\nkilled by signal " << run.status << "\n" << run.errors;
         for (const char* report : {"Sanitizer", "runtime error", "LeakSanitizer", "terminate called"})

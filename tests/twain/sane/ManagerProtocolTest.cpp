@@ -14,6 +14,7 @@
 #include "DefaultSource.h"
 #include "SaneTestSupport.h"
 #include "TwainSourceTypes.h"
+#include "ScratchFolder.h"
 
 using namespace sanetest;
 
@@ -70,14 +71,10 @@ TW_IDENTITY Named(const char* productName) {
 class ManagerProtocolTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        folder =
-            std::filesystem::temp_directory_path() / ("corvalux-sane-" + std::to_string(::getpid()) + "-" +
-                                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(folder);
         if (!MakeTestBackendConfig(folder)) GTEST_SKIP() << "SANE's test backend is missing";
     }
-    void TearDown() override { std::filesystem::remove_all(folder); }
-    std::filesystem::path folder;
+    TScratchFolder scratch{"corvalux-sane"};
+    const std::filesystem::path& folder = scratch.Path();
     TManagerLibrary dsm;
 };
 

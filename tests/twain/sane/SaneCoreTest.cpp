@@ -13,6 +13,7 @@
 #include "SaneFailure.h"
 #include "ScanDib.h"
 #include "SourceNames.h"
+#include "ScratchFolder.h"
 
 using namespace sanedsm;
 
@@ -165,8 +166,8 @@ TEST(DefaultSourceTest, FileLivesUnderTheUsersConfigurationFolder) {
     EXPECT_EQ(DefaultSourceFile(nullptr, "/home/u"), "/home/u/.config/corvalux-twain-sane/default-source");
     EXPECT_TRUE(DefaultSourceFile(nullptr, nullptr).empty());
 
-    const auto folder = std::filesystem::temp_directory_path() / ("corvalux-default-" + std::to_string(::getpid()));
-    std::filesystem::remove_all(folder);
+    const TScratchFolder scratch("corvalux-default");
+    const auto folder = scratch / "config";
     const auto file = DefaultSourceFile(folder.c_str(), nullptr);
     EXPECT_EQ(ReadDefaultSource(file), "");
     EXPECT_TRUE(WriteDefaultSource(file, "test:1"));
@@ -178,7 +179,6 @@ TEST(DefaultSourceTest, FileLivesUnderTheUsersConfigurationFolder) {
     EXPECT_FALSE(WriteDefaultSource(DefaultSourceFile((folder / "plain-file").c_str(), nullptr), "test:0"));
     EXPECT_FALSE(WriteDefaultSource(file, "two\nlines"));
     EXPECT_EQ(ReadDefaultSource(file), "net:scanner.local:genesys:libusb:001:004");
-    std::filesystem::remove_all(folder);
 }
 
 TEST(ScanSettingsTest, ModesMapToColourGreyAndLineArt) {

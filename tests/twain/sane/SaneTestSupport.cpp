@@ -1,4 +1,5 @@
 #include "SaneTestSupport.h"
+#include "ScratchFolder.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -20,12 +21,8 @@ namespace {
 // libsane reads SANE_CONFIG_DIR once and keeps it for the process, so every test of a
 // process writes its configuration into the same folder.
 struct TSaneConfigFolder {
-    std::filesystem::path Path =
-        std::filesystem::temp_directory_path() / ("corvalux-sane-config-" + std::to_string(::getpid()));
-    ~TSaneConfigFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(Path, ignored);
-    }
+    TScratchFolder Scratch{"corvalux-sane-config"};
+    const std::filesystem::path& Path = Scratch.Path();
 };
 }  // namespace
 
