@@ -9,8 +9,8 @@
 #include <exception>
 #include <string>
 
-#include "Bitmap.h"
-#include "PictureFile.h"
+#include "image/Bitmap.h"
+#include "image/PictureFile.h"
 
 int main(int argc, char** argv) {
     if (argc != 2 && argc != 4) {

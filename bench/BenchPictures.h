@@ -1,6 +1,6 @@
 #pragma once
 // The pictures the benchmarks work on.
-#include "Bitmap.h"
+#include "image/Bitmap.h"
 
 constexpr int BenchWidth = 6000, BenchHeight = 4000;  // 24 megapixels
 

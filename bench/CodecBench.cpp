@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "Bitmap.h"
-#include "Dib.h"
-#include "Jpeg.h"
+#include "image/Bitmap.h"
+#include "image/Dib.h"
+#include "image/Jpeg.h"
 #include "BenchPictures.h"
-#include "PictureFile.h"
+#include "image/PictureFile.h"
 
 namespace {
 struct Samples {

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "CustomFilter.h"
+#include "custom/CustomFilter.h"
 
 namespace {
 template <class Run>

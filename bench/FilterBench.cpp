@@ -5,14 +5,14 @@
 #include <cstdint>
 
 #include "BenchPictures.h"
-#include "Feather.h"
-#include "FilterFrame.h"
-#include "Neighbourhood.h"
-#include "Noise.h"
-#include "PointFilters.h"
-#include "Statistics.h"
-#include "Symmetry.h"
-#include "ToneFilters.h"
+#include "filters/Feather.h"
+#include "filters/FilterFrame.h"
+#include "filters/Neighbourhood.h"
+#include "filters/Noise.h"
+#include "filters/PointFilters.h"
+#include "filters/Statistics.h"
+#include "filters/Symmetry.h"
+#include "filters/ToneFilters.h"
 
 namespace {
 const Bitmap& Source() { return Random24M(); }

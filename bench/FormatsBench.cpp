@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "BenchPictures.h"
-#include "PictureFile.h"
-#include "Png.h"
-#include "Tiff.h"
+#include "image/PictureFile.h"
+#include "image/Png.h"
+#include "image/Tiff.h"
 
 namespace {
 struct FormatSamples {

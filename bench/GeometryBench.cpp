@@ -2,8 +2,8 @@
 #include <benchmark/benchmark.h>
 
 #include "BenchPictures.h"
-#include "Geometry.h"
-#include "GeometryCommands.h"
+#include "geometry/Geometry.h"
+#include "geometry/GeometryCommands.h"
 
 namespace {
 void BM_RotateRight(benchmark::State& state) {

@@ -1,5 +1,5 @@
 // Parse speed: the custom filter parses three formulas per pixel, from scratch each time.
-#include "Parser.h"
+#include "parser/Parser.h"
 
 #include <benchmark/benchmark.h>
 

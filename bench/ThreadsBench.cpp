@@ -3,11 +3,11 @@
 #include <benchmark/benchmark.h>
 
 #include "BenchPictures.h"
-#include "CustomFilter.h"
-#include "Feather.h"
-#include "Geometry.h"
-#include "Neighbourhood.h"
-#include "Parallel.h"
+#include "custom/CustomFilter.h"
+#include "filters/Feather.h"
+#include "geometry/Geometry.h"
+#include "filters/Neighbourhood.h"
+#include "filters/Parallel.h"
 
 namespace {
 template <class Routine>

@@ -9,10 +9,10 @@
 #include <memory>
 
 #include "BenchPictures.h"
-#include "Forms.h"
-#include "Jpeg.h"
-#include "PictureFile.h"
-#include "UserInterface.h"
+#include "app/Forms.h"
+#include "image/Jpeg.h"
+#include "image/PictureFile.h"
+#include "app/UserInterface.h"
 
 namespace {
 // Answers every box without showing anything.

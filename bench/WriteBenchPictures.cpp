@@ -5,7 +5,7 @@
 #include <string>
 
 #include "BenchPictures.h"
-#include "PictureFile.h"
+#include "image/PictureFile.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) {

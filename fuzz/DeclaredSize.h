@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "Errors.h"
+#include "common/Errors.h"
 #include "FuzzSupport.h"
 
 // `declare(data, size, width, height)` reads the size, false when it cannot; `decode(data,

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "Bitmap.h"
+#include "image/Bitmap.h"
 
 // A broken invariant stops the run like a crash, so that libFuzzer keeps the input.
 #define FUZZ_CHECK(condition, what)                                                            \

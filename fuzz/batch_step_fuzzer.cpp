@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "BatchSteps.h"
-#include "Errors.h"
+#include "batch/BatchSteps.h"
+#include "common/Errors.h"
 #include "FuzzSupport.h"
 
 namespace {

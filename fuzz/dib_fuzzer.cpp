@@ -4,9 +4,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "Dib.h"
-#include "DibHeader.h"
-#include "Errors.h"
+#include "image/Dib.h"
+#include "image/DibHeader.h"
+#include "common/Errors.h"
 #include "FuzzSupport.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "Exif.h"
+#include "image/Exif.h"
 #include "FuzzSupport.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

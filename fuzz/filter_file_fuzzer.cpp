@@ -8,10 +8,10 @@
 #include <typeinfo>
 #include <vector>
 
-#include "CustomFilter.h"
-#include "Errors.h"
-#include "FilterFile.h"
-#include "FormulaCheck.h"
+#include "custom/CustomFilter.h"
+#include "common/Errors.h"
+#include "custom/FilterFile.h"
+#include "custom/FormulaCheck.h"
 #include "FuzzSupport.h"
 
 namespace {

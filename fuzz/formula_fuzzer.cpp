@@ -10,13 +10,13 @@
 #include <string>
 #include <typeinfo>
 
-#include "CompiledFormula.h"
-#include "CustomFilter.h"
-#include "Errors.h"
-#include "FormulaProgram.h"
+#include "custom/CompiledFormula.h"
+#include "custom/CustomFilter.h"
+#include "common/Errors.h"
+#include "parser/FormulaProgram.h"
 #include "FuzzSupport.h"
-#include "Parser.h"
-#include "PixelFormula.h"
+#include "parser/Parser.h"
+#include "custom/PixelFormula.h"
 
 namespace {
 struct TOutcome {

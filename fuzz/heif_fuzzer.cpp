@@ -7,8 +7,8 @@
 #include <libheif/heif.h>
 
 #include "DeclaredSize.h"
-#include "Heif.h"
-#include "WebP.h"
+#include "image/Heif.h"
+#include "image/WebP.h"
 
 namespace {
 // The primary picture's size as libheif reads it from the boxes, without decoding; false when

@@ -8,9 +8,9 @@
 
 #include <jpeglib.h>
 
-#include "Errors.h"
+#include "common/Errors.h"
 #include "FuzzSupport.h"
-#include "Jpeg.h"
+#include "image/Jpeg.h"
 
 namespace {
 struct PeekError {

@@ -8,7 +8,7 @@
 #include <jxl/decode.h>
 
 #include "DeclaredSize.h"
-#include "Jxl.h"
+#include "image/Jxl.h"
 
 namespace {
 // The upright size from the header alone; false when libjxl cannot read one.

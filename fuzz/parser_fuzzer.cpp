@@ -7,10 +7,10 @@
 #include <limits>
 #include <string>
 
-#include "Errors.h"
-#include "FormulaCheck.h"
+#include "common/Errors.h"
+#include "custom/FormulaCheck.h"
 #include "FuzzSupport.h"
-#include "Parser.h"
+#include "parser/Parser.h"
 
 namespace {
 struct TOutcome {

@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <cstring>
 
-#include "Errors.h"
+#include "common/Errors.h"
 #include "FuzzSupport.h"
-#include "Png.h"
+#include "image/Png.h"
 
 namespace {
 // The size IHDR declares, read straight from the bytes (signature, length, "IHDR", width,

@@ -4,10 +4,10 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "Errors.h"
-#include "Exif.h"
+#include "common/Errors.h"
+#include "image/Exif.h"
 #include "FuzzSupport.h"
-#include "Tiff.h"
+#include "image/Tiff.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     try {

@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "FuzzSupport.h"
-#include "Twain.h"
+#include "twain/Twain.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const TW_HANDLE dib = std::malloc(size);

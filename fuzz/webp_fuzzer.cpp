@@ -5,11 +5,11 @@
 
 #include <webp/decode.h>
 
-#include "Errors.h"
-#include "Exif.h"
+#include "common/Errors.h"
+#include "image/Exif.h"
 #include "FuzzSupport.h"
-#include "MetadataBlocks.h"
-#include "WebP.h"
+#include "image/MetadataBlocks.h"
+#include "image/WebP.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     // A few bytes of lossless data can declare a large picture of one colour.

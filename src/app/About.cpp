@@ -1,12 +1,12 @@
-#include "About.h"
+#include "app/About.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "Glyphs.h"
-#include "WindowFit.h"
+#include "app/Glyphs.h"
+#include "qtshared/WindowFit.h"
 
 TAboutBox::TAboutBox(QWidget* owner) : QDialog(owner, Qt::Dialog | Qt::WindowStaysOnTopHint) {
     setWindowTitle(QStringLiteral("About"));

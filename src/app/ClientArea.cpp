@@ -1,4 +1,4 @@
-#include "ClientArea.h"
+#include "app/ClientArea.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -8,8 +8,8 @@
 #include <QScrollArea>
 #include <QScrollBar>
 
-#include "Main.h"
-#include "QtPicture.h"
+#include "app/Main.h"
+#include "qtshared/QtPicture.h"
 
 TClientArea::TClientArea(TMainForm& form, const Bitmap& picture) : form_(form), picture_(picture) {
     setCursor(Qt::CrossCursor);

@@ -7,7 +7,7 @@
 #include <QWidget>
 #include <optional>
 
-#include "View.h"
+#include "app/View.h"
 
 class QScrollArea;
 class TMainForm;

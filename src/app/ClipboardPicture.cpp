@@ -1,14 +1,14 @@
-#include "ClipboardPicture.h"
+#include "app/ClipboardPicture.h"
 
 #include <QBuffer>
 #include <QImageReader>
 #include <QMimeData>
 #include <algorithm>
 
-#include "Dib.h"
-#include "Errors.h"
-#include "Png.h"
-#include "QtPicture.h"
+#include "image/Dib.h"
+#include "common/Errors.h"
+#include "image/Png.h"
+#include "qtshared/QtPicture.h"
 
 namespace {
 const QString QtImageForm = QStringLiteral("application/x-qt-image");

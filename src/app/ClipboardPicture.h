@@ -2,8 +2,8 @@
 // The picture on the clipboard, as Paste takes it.
 #include <functional>
 
-#include "Bitmap.h"
-#include "Progress.h"
+#include "image/Bitmap.h"
+#include "image/Progress.h"
 
 class QMimeData;
 

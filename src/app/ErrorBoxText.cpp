@@ -1,4 +1,4 @@
-#include "UserInterface.h"
+#include "app/UserInterface.h"
 
 std::string ErrorBoxText(const std::string& message) {
     if (!message.empty() && static_cast<unsigned char>(message.back()) > '.') return message + ".";

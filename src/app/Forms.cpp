@@ -1,7 +1,7 @@
-#include "Forms.h"
+#include "app/Forms.h"
 
-#include "Twain.h"
-#include "UserInterface.h"
+#include "twain/Twain.h"
+#include "app/UserInterface.h"
 
 TForms::TForms(TUserInterface& ui, const std::string& firstArgument) : twainBoxes_(ui) {
     TWAIN_SetUserInterface(&twainBoxes_);

@@ -3,18 +3,18 @@
 #include <memory>
 #include <string>
 
-#include "About.h"
-#include "Custom.h"
-#include "Main.h"
-#include "Palette.h"
-#include "Print.h"
-#include "Resize.h"
-#include "Retouch.h"
-#include "Webcam.h"
-#include "Zoom.h"
+#include "app/About.h"
+#include "custom/Custom.h"
+#include "app/Main.h"
+#include "retouch/Palette.h"
+#include "app/Print.h"
+#include "geometry/Resize.h"
+#include "retouch/Retouch.h"
+#include "capture/Webcam.h"
+#include "app/Zoom.h"
 
-#include "TwainUserInterface.h"
-#include "UserInterface.h"
+#include "twain/TwainUserInterface.h"
+#include "app/UserInterface.h"
 
 // The scanner layer's boxes, shown through the program's user interface.
 class TTwainBoxes : public TTwainUserInterface {

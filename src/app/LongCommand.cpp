@@ -1,4 +1,4 @@
-#include "LongCommand.h"
+#include "app/LongCommand.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -12,7 +12,7 @@
 #include <memory>
 #include <thread>
 
-#include "View.h"
+#include "app/View.h"
 
 namespace {
 // Swallows user input everywhere but in the progress dialog, once there is one, while a

@@ -4,7 +4,7 @@
 // progress callback.
 #include <functional>
 
-#include "Progress.h"
+#include "image/Progress.h"
 
 class QWidget;
 

@@ -1,4 +1,4 @@
-#include "Main.h"
+#include "app/Main.h"
 
 #include <QAction>
 #include <QApplication>
@@ -16,15 +16,15 @@
 #include <set>
 #include <vector>
 
-#include "ClientArea.h"
-#include "Progress.h"
-#include "Region.h"
-#include "Forms.h"
-#include "Glyphs.h"
-#include "MenuTable.h"
-#include "UserInterface.h"
-#include "View.h"
-#include "WindowFit.h"
+#include "app/ClientArea.h"
+#include "image/Progress.h"
+#include "image/Region.h"
+#include "app/Forms.h"
+#include "app/Glyphs.h"
+#include "app/MenuTable.h"
+#include "app/UserInterface.h"
+#include "app/View.h"
+#include "qtshared/WindowFit.h"
 
 TMainForm::TMainForm(TUserInterface& ui, TForms& forms, const std::string& firstArgument)
     : QMainWindow(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |

@@ -12,13 +12,13 @@
 #include <string>
 #include <vector>
 
-#include "Bitmap.h"
-#include "GeometryCommands.h"
-#include "LongCommand.h"
-#include "MenuEnabling.h"
-#include "PictureMetadata.h"
-#include "Rect.h"
-#include "ScreenColours.h"
+#include "image/Bitmap.h"
+#include "geometry/GeometryCommands.h"
+#include "app/LongCommand.h"
+#include "app/MenuEnabling.h"
+#include "image/PictureMetadata.h"
+#include "image/Rect.h"
+#include "qtshared/ScreenColours.h"
 
 class QAction;
 class QScrollArea;

@@ -1,13 +1,13 @@
 // The main window's picture commands: filters, statistics, and the Deform menu.
-#include "CustomFilter.h"
-#include "FilterCommands.h"
-#include "Forms.h"
-#include "GeometryCommands.h"
-#include "LongCommand.h"
-#include "Main.h"
-#include "Scan.h"
-#include "Statistics.h"
-#include "UserInterface.h"
+#include "custom/CustomFilter.h"
+#include "filters/FilterCommands.h"
+#include "app/Forms.h"
+#include "geometry/GeometryCommands.h"
+#include "app/LongCommand.h"
+#include "app/Main.h"
+#include "twain/Scan.h"
+#include "filters/Statistics.h"
+#include "app/UserInterface.h"
 
 // The change works on copies, on a worker thread: the window keeps painting the picture as
 // it was, and a cancelled or failed change leaves the picture, the selection and Undo alone.

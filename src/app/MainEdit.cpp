@@ -2,12 +2,12 @@
 #include <QApplication>
 #include <QClipboard>
 
-#include "ClipboardPicture.h"
-#include "Errors.h"
-#include "Main.h"
-#include "QtPicture.h"
-#include "Region.h"
-#include "UserInterface.h"
+#include "app/ClipboardPicture.h"
+#include "common/Errors.h"
+#include "app/Main.h"
+#include "qtshared/QtPicture.h"
+#include "image/Region.h"
+#include "app/UserInterface.h"
 
 void TMainForm::UpdateUndo() {
     UndoImage = WorkingImage;

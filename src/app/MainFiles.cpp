@@ -10,12 +10,12 @@
 #include <filesystem>
 #include <utility>
 
-#include "Errors.h"
-#include "Forms.h"
-#include "LongCommand.h"
-#include "Main.h"
-#include "PictureFile.h"
-#include "UserInterface.h"
+#include "common/Errors.h"
+#include "app/Forms.h"
+#include "app/LongCommand.h"
+#include "app/Main.h"
+#include "image/PictureFile.h"
+#include "app/UserInterface.h"
 
 bool TMainForm::OpenFile(const std::string& path) {
     const PictureFormat format = FormatOfName(path);

@@ -2,10 +2,10 @@
 #include <QPainter>
 #include <QPrinterInfo>
 
-#include "Errors.h"
-#include "Forms.h"
-#include "Main.h"
-#include "ScreenColours.h"
+#include "common/Errors.h"
+#include "app/Forms.h"
+#include "app/Main.h"
+#include "qtshared/ScreenColours.h"
 
 namespace {
 std::unique_ptr<QPrinter> SystemDefaultPrinter() {

@@ -2,11 +2,11 @@
 #include <QTemporaryDir>
 #include <filesystem>
 
-#include "Errors.h"
-#include "FilterCommands.h"
-#include "Forms.h"
-#include "Main.h"
-#include "PictureFile.h"
+#include "common/Errors.h"
+#include "filters/FilterCommands.h"
+#include "app/Forms.h"
+#include "app/Main.h"
+#include "image/PictureFile.h"
 
 std::string TMainForm::RetouchFileName() {
     // Private to the run, so that no file of the user's is overwritten or deleted, and the

@@ -1,11 +1,11 @@
 // The main window's mouse: making the selection and feeding the zoom window.
-#include "ClientArea.h"
-#include "Forms.h"
-#include "Main.h"
-#include "QtPicture.h"
-#include "Region.h"
-#include "UserInterface.h"
-#include "View.h"
+#include "app/ClientArea.h"
+#include "app/Forms.h"
+#include "app/Main.h"
+#include "qtshared/QtPicture.h"
+#include "image/Region.h"
+#include "app/UserInterface.h"
+#include "app/View.h"
 
 bool TMainForm::SelectionIsEmpty() const { return DragSelectsNothing(Selection); }
 

@@ -1,6 +1,6 @@
-#include "MenuTable.h"
+#include "app/MenuTable.h"
 
-#include "Main.h"
+#include "app/Main.h"
 
 namespace {
 using K = MenuEntryKind;

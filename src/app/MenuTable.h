@@ -2,8 +2,8 @@
 // The main menu as one table: names, captions, shortcuts, glyphs, enabling groups and handlers.
 #include <span>
 
-#include "Glyphs.h"
-#include "MenuEnabling.h"
+#include "app/Glyphs.h"
+#include "app/MenuEnabling.h"
 
 class TMainForm;
 

@@ -1,11 +1,11 @@
-#include "PicturePreview.h"
+#include "app/PicturePreview.h"
 
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QLabel>
 
-#include "PictureFile.h"
-#include "QtPicture.h"
+#include "image/PictureFile.h"
+#include "qtshared/QtPicture.h"
 
 void AttachPicturePreview(QFileDialog& dialog) {
     auto* layout = qobject_cast<QGridLayout*>(dialog.layout());

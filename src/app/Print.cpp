@@ -1,4 +1,4 @@
-#include "Print.h"
+#include "app/Print.h"
 
 #include <QFrame>
 #include <QGridLayout>
@@ -8,7 +8,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "WindowFit.h"
+#include "qtshared/WindowFit.h"
 
 namespace {
 // A small outlined page standing beside its radio button.

@@ -1,8 +1,8 @@
-#include "Program.h"
+#include "app/Program.h"
 
 #include <QApplication>
 
-#include "Forms.h"
+#include "app/Forms.h"
 
 void EndProgram() {
     // QApplication::quit() first asks every top-level window to close and gives up if one

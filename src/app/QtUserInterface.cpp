@@ -1,11 +1,11 @@
-#include "QtUserInterface.h"
+#include "app/QtUserInterface.h"
 
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
 
-#include "FilterFileDialogs.h"
-#include "PicturePreview.h"
+#include "custom/FilterFileDialogs.h"
+#include "app/PicturePreview.h"
 
 namespace {
 // Message texts use "\r\n" between lines; Qt wants "\n".

@@ -1,6 +1,6 @@
 #pragma once
 // The user interface seam over QMessageBox and QFileDialog.
-#include "UserInterface.h"
+#include "app/UserInterface.h"
 
 class QWidget;
 

@@ -1,4 +1,4 @@
-#include "ScaleFactors.h"
+#include "app/ScaleFactors.h"
 
 #include <QGuiApplication>
 #include <charconv>

@@ -1,11 +1,11 @@
-#include "View.h"
+#include "app/View.h"
 
 #include <QPainter>
 #include <algorithm>
 #include <cstdint>
 #include <vector>
 
-#include "ScreenColours.h"
+#include "qtshared/ScreenColours.h"
 
 namespace {
 const QColor MidGrey(128, 128, 128);

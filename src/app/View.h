@@ -11,8 +11,8 @@
 #include <optional>
 #include <utility>
 
-#include "Bitmap.h"
-#include "Rect.h"
+#include "image/Bitmap.h"
+#include "image/Rect.h"
 
 // The smallest client width, so that the menu and the selection text always fit.
 constexpr int MinimumClientWidth = 260;

@@ -1,10 +1,10 @@
 // The program: the application, its nine windows, and the message loop.
 #include <QApplication>
 
-#include "Glyphs.h"
-#include "Program.h"
-#include "QtUserInterface.h"
-#include "ScaleFactors.h"
+#include "app/Glyphs.h"
+#include "app/Program.h"
+#include "app/QtUserInterface.h"
+#include "app/ScaleFactors.h"
 
 int main(int argc, char** argv) {
     KeepScaleFactorsWhole();

@@ -1,14 +1,14 @@
-#include "BatchSteps.h"
+#include "batch/BatchSteps.h"
 
 #include <charconv>
 #include <ostream>
 #include <sstream>
 
-#include "CustomFilter.h"
-#include "FilterCommands.h"
-#include "FilterFile.h"
-#include "GeometryCommands.h"
-#include "Statistics.h"
+#include "custom/CustomFilter.h"
+#include "filters/FilterCommands.h"
+#include "custom/FilterFile.h"
+#include "geometry/GeometryCommands.h"
+#include "filters/Statistics.h"
 
 namespace {
 // "a,b,c" as exactly `count` integers each within [low, high].

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "Bitmap.h"
-#include "Progress.h"
-#include "Rect.h"
-#include "Region.h"
+#include "image/Bitmap.h"
+#include "image/Progress.h"
+#include "image/Rect.h"
+#include "image/Region.h"
 
 // What the steps work on: the picture as the main window holds it.
 struct TBatchSession {

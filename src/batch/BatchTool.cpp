@@ -1,13 +1,13 @@
-#include "BatchTool.h"
+#include "batch/BatchTool.h"
 
 #include <iostream>
 
-#include "CameraInput.h"
-#include "CommandLine.h"
-#include "ManyPictures.h"
-#include "PictureRun.h"
-#include "ProgressLine.h"
-#include "StandardOutput.h"
+#include "batch/CameraInput.h"
+#include "batch/CommandLine.h"
+#include "batch/ManyPictures.h"
+#include "batch/PictureRun.h"
+#include "batch/ProgressLine.h"
+#include "batch/StandardOutput.h"
 
 namespace {
 int RunOnePicture(const TCommandLine& line, const std::vector<TBatchStep>& steps, std::ostream& out,

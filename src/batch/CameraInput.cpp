@@ -1,23 +1,22 @@
-#include "CameraInput.h"
+#include "batch/CameraInput.h"
 
 #include <algorithm>
 #include <chrono>
 #include <stdexcept>
 
-#include "CameraBackend.h"
+#include "capture/CameraBackend.h"
 
 namespace {
-constexpr std::string_view Prefix = "camera:";
 // How long the whole warm-up and the frame may take.
 constexpr int FrameTimeLimitSeconds = 10;
 
 std::runtime_error CameraError(const std::string& text) { return std::runtime_error(text); }
 }  // namespace
 
-bool IsCameraInput(const std::string& input) { return input.starts_with(Prefix); }
+bool IsCameraInput(const std::string& input) { return input.starts_with(CameraPrefix); }
 
 Bitmap TakeCameraPicture(const std::string& input, int warmupFrames) {
-    const std::string name = input.substr(Prefix.size());
+    const std::string name = input.substr(CameraPrefix.size());
     CameraBackend backend;
     const std::vector<TCamera> cameras = backend.Cameras();
     if (cameras.empty()) throw CameraError("no camera found");

@@ -3,12 +3,16 @@
 // is one frame taken from it after a warm-up.
 #include <ostream>
 #include <string>
+#include <string_view>
 
-#include "Bitmap.h"
+#include "image/Bitmap.h"
 
 // The frames a camera is given to settle its exposure when nothing else is said: the first
 // frames of a real camera come out dark.
 constexpr int DefaultCameraWarmup = 5;
+
+// What an input naming a camera starts with.
+constexpr std::string_view CameraPrefix = "camera:";
 
 // Whether an input names a camera: it starts with "camera:".
 bool IsCameraInput(const std::string& input);

@@ -1,11 +1,11 @@
-#include "CommandLine.h"
+#include "batch/CommandLine.h"
 
 #include <algorithm>
 #include <cctype>
 #include <charconv>
 
-#include "BatchSteps.h"
-#include "PictureFile.h"
+#include "batch/BatchSteps.h"
+#include "image/PictureFile.h"
 
 const char* const BatchUsage =
     "usage: corvalux-batch [OPTIONS] INPUT [STEP ...] [-o OUTPUT]\n"

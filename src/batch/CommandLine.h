@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "CameraInput.h"
+#include "batch/CameraInput.h"
 
 struct TCommandLine {
     std::optional<std::uint32_t> Seed;

@@ -1,4 +1,4 @@
-#include "ManyPictures.h"
+#include "batch/ManyPictures.h"
 
 #include <tbb/global_control.h>
 #include <tbb/info.h>
@@ -12,9 +12,9 @@
 #include <mutex>
 #include <ostream>
 
-#include "PictureJobs.h"
-#include "ProgressLine.h"
-#include "StandardOutput.h"
+#include "batch/PictureJobs.h"
+#include "batch/ProgressLine.h"
+#include "batch/StandardOutput.h"
 
 namespace {
 // What the pictures running at once share: the streams, under one lock, and the counts.

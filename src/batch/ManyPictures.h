@@ -3,8 +3,8 @@
 #include <iosfwd>
 #include <vector>
 
-#include "BatchSteps.h"
-#include "CommandLine.h"
+#include "batch/BatchSteps.h"
+#include "batch/CommandLine.h"
 
 // Runs the steps on every input of the command line and its lists, saving each into the
 // folder. A picture that fails prints "corvalux-batch: INPUT: MESSAGE" and the others go on.

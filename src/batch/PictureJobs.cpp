@@ -1,7 +1,8 @@
-#include "PictureJobs.h"
+#include "batch/PictureJobs.h"
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <fstream>
 #include <istream>
@@ -9,7 +10,8 @@
 #include <unordered_map>
 #include <utility>
 
-#include "RegularFile.h"
+#include "batch/CameraInput.h"
+#include "image/RegularFile.h"
 
 std::vector<std::string> ReadInputList(const std::string& list, std::istream& standardInput) {
     std::ifstream file;
@@ -28,7 +30,14 @@ std::vector<std::string> ReadInputList(const std::string& list, std::istream& st
 namespace {
 std::string OutputName(const std::string& input, const std::string& folder, const std::string& format) {
     std::string name = input.substr(input.rfind('/') + 1);
-    if (!format.empty()) {
+    if (IsCameraInput(input)) {
+        // A frame has no file name of its own: "camera:Front" is saved as camera-Front.bmp (or
+        // with the --format's extension), any slash in the camera's name made a dash.
+        const std::string camera = input.substr(CameraPrefix.size());
+        name = camera.empty() ? "camera" : "camera-" + camera;
+        std::replace(name.begin(), name.end(), '/', '-');
+        name += "." + (format.empty() ? std::string("bmp") : format);
+    } else if (!format.empty()) {
         // A leading dot starts a hidden name, not an extension.
         const std::size_t dot = name.rfind('.');
         if (dot != std::string::npos && dot > 0) name.resize(dot);

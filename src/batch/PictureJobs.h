@@ -4,14 +4,15 @@
 #include <string>
 #include <vector>
 
-#include "PictureRun.h"
+#include "batch/PictureRun.h"
 
 // The names in a list (a file, or "-" for `standardInput`), one a line, as bytes; empty lines
 // are passed over. Throws EFileError when the list cannot be read.
 std::vector<std::string> ReadInputList(const std::string& list, std::istream& standardInput);
 
 // A job per input, saved as FOLDER/NAME: the input's own name without its folders, its
-// extension changed to `format` when one is given (and saved in that format). The output
+// extension changed to `format` when one is given (and saved in that format); a camera's
+// frame as camera-NAME.bmp (or .FORMAT). The output
 // folder itself, among the inputs, is passed over.
 struct TJobPlan {
     std::vector<TPictureJob> Jobs;

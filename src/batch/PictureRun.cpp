@@ -1,12 +1,12 @@
-#include "PictureRun.h"
+#include "batch/PictureRun.h"
 
 #include <new>
 #include <ostream>
 #include <stdexcept>
 
-#include "CameraInput.h"
-#include "Parallel.h"
-#include "StandardOutput.h"
+#include "batch/CameraInput.h"
+#include "filters/Parallel.h"
+#include "batch/StandardOutput.h"
 
 namespace {
 PictureFormat CheckedFormat(const std::string& path, const char* refusal, bool toSave = false) {

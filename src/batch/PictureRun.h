@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "BatchSteps.h"
-#include "CameraInput.h"
-#include "PictureFile.h"
+#include "batch/BatchSteps.h"
+#include "batch/CameraInput.h"
+#include "image/PictureFile.h"
 
 struct TPictureJob {
     std::string Input;

@@ -1,4 +1,4 @@
-#include "ProgressLine.h"
+#include "batch/ProgressLine.h"
 
 #include <cstdio>
 #include <ostream>

@@ -5,7 +5,7 @@
 #include <iosfwd>
 #include <string>
 
-#include "Progress.h"
+#include "image/Progress.h"
 
 class TProgressLine {
 public:

@@ -1,10 +1,10 @@
-#include "SignalCleanup.h"
+#include "batch/SignalCleanup.h"
 
 #include <unistd.h>
 
 #include <csignal>
 
-#include "AtomicWrite.h"
+#include "image/AtomicWrite.h"
 
 namespace {
 // Only async-signal-safe calls: the names sit in a fixed table, unlink and raise are safe.

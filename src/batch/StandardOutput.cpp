@@ -1,4 +1,4 @@
-#include "StandardOutput.h"
+#include "batch/StandardOutput.h"
 
 #include <unistd.h>
 

@@ -3,9 +3,9 @@
 
 #include <iostream>
 
-#include "BatchTool.h"
-#include "SignalCleanup.h"
-#include "StandardOutput.h"
+#include "batch/BatchTool.h"
+#include "batch/SignalCleanup.h"
+#include "batch/StandardOutput.h"
 
 int main(int argc, char** argv) {
     std::ios::sync_with_stdio(false);

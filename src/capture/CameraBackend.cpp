@@ -1,11 +1,11 @@
-#include "CameraBackend.h"
+#include "capture/CameraBackend.h"
 
 #include <pipewire/pipewire.h>
 
 #include <algorithm>
 #include <chrono>
 
-#include "PipeWireStream.h"
+#include "capture/PipeWireStream.h"
 
 CameraBackend::CameraBackend(std::shared_ptr<V4l2Io> io) : v4l2_(std::move(io)) {}
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "CameraList.h"
+#include "capture/CameraList.h"
 
 class CameraBackend : public CaptureBackend {
 public:

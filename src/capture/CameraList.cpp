@@ -1,4 +1,4 @@
-#include "CameraList.h"
+#include "capture/CameraList.h"
 
 #include <algorithm>
 

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "CaptureBackend.h"
-#include "PipeWireConnection.h"
-#include "V4l2Backend.h"
+#include "capture/CaptureBackend.h"
+#include "capture/PipeWireConnection.h"
+#include "capture/V4l2Backend.h"
 
 enum class CameraKind { PipeWire, V4l2 };
 

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "Bitmap.h"
+#include "image/Bitmap.h"
 
 struct TDriverDescription {
     std::string Name;

@@ -1,6 +1,6 @@
 #pragma once
 // The video control's errors, shown by the program's error box.
-#include "Errors.h"
+#include "common/Errors.h"
 
 class ENoDriverException : public ECorvalux {
 public:

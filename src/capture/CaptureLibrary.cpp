@@ -1,11 +1,11 @@
-#include "CaptureLibrary.h"
+#include "capture/CaptureLibrary.h"
 
 #include <algorithm>
 #include <cstring>
 #include <string>
 
-#include "CaptureWindow.h"
-#include "CameraBackend.h"
+#include "capture/CaptureWindow.h"
+#include "capture/CameraBackend.h"
 
 namespace vfw {
 namespace {

@@ -4,8 +4,8 @@
 // driver's frames; everything the control does to it goes through SendMessage.
 #include <memory>
 
-#include "CaptureBackend.h"
-#include "CaptureRecords.h"
+#include "capture/CaptureBackend.h"
+#include "capture/CaptureRecords.h"
 
 class QWidget;
 

@@ -1,4 +1,4 @@
-#include "CaptureRecords.h"
+#include "capture/CaptureRecords.h"
 
 namespace vfw {
 

@@ -1,4 +1,4 @@
-#include "CaptureWindow.h"
+#include "capture/CaptureWindow.h"
 
 #include <QDateTime>
 #include <QPainter>
@@ -9,8 +9,8 @@
 #include <cstring>
 #include <set>
 
-#include "Dib.h"
-#include "PictureFile.h"
+#include "image/Dib.h"
+#include "image/PictureFile.h"
 
 using namespace vfw;
 

@@ -4,8 +4,8 @@
 #include <QWidget>
 #include <memory>
 
-#include "CaptureBackend.h"
-#include "CaptureLibrary.h"
+#include "capture/CaptureBackend.h"
+#include "capture/CaptureLibrary.h"
 
 class QSocketNotifier;
 class QTimer;

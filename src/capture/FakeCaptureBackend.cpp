@@ -1,4 +1,4 @@
-#include "FakeCaptureBackend.h"
+#include "capture/FakeCaptureBackend.h"
 
 #include <deque>
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "CaptureBackend.h"
+#include "capture/CaptureBackend.h"
 
 class FakeCaptureBackend : public CaptureBackend {
 public:

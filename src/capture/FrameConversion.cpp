@@ -1,4 +1,4 @@
-#include "FrameConversion.h"
+#include "capture/FrameConversion.h"
 
 extern "C" {
 #include <libavutil/log.h>
@@ -9,7 +9,7 @@ extern "C" {
 #include <mutex>
 #include <vector>
 
-#include "Jpeg.h"
+#include "image/Jpeg.h"
 
 namespace {
 struct PlaneShape {

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <span>
 
-#include "Bitmap.h"
+#include "image/Bitmap.h"
 
 struct SwsContext;
 

@@ -1,4 +1,4 @@
-#include "PipeWireConnection.h"
+#include "capture/PipeWireConnection.h"
 
 #include <pipewire/pipewire.h>
 

@@ -1,4 +1,4 @@
-#include "PipeWireStream.h"
+#include "capture/PipeWireStream.h"
 
 #include <pipewire/pipewire.h>
 #include <spa/param/buffers.h>

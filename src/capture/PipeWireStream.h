@@ -8,9 +8,9 @@
 #include <mutex>
 #include <string>
 
-#include "CaptureBackend.h"
-#include "FrameConversion.h"
-#include "PipeWireConnection.h"
+#include "capture/CaptureBackend.h"
+#include "capture/FrameConversion.h"
+#include "capture/PipeWireConnection.h"
 
 struct pw_stream;
 struct spa_pod;

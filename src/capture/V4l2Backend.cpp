@@ -1,4 +1,4 @@
-#include "V4l2Backend.h"
+#include "capture/V4l2Backend.h"
 
 #include <sys/mman.h>
 
@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "V4l2Devices.h"
+#include "capture/V4l2Devices.h"
 
 namespace {
 constexpr unsigned BufferCount = 4;

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "CaptureBackend.h"
-#include "V4l2Io.h"
+#include "capture/CaptureBackend.h"
+#include "capture/V4l2Io.h"
 
 // A capture driver and the node it sits on.
 struct TV4l2Driver {

@@ -1,4 +1,4 @@
-#include "V4l2Devices.h"
+#include "capture/V4l2Devices.h"
 
 #include <cstring>
 #include <string>

@@ -9,8 +9,8 @@
 #include <optional>
 #include <vector>
 
-#include "Bitmap.h"
-#include "CaptureBackend.h"
+#include "image/Bitmap.h"
+#include "capture/CaptureBackend.h"
 
 // The nodes /dev/video0..9 that are looked at.
 constexpr int V4l2NodeCount = 10;

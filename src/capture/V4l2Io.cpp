@@ -1,4 +1,4 @@
-#include "V4l2Io.h"
+#include "capture/V4l2Io.h"
 
 #include <fcntl.h>
 #include <libv4l2.h>

@@ -1,9 +1,9 @@
-#include "Video.h"
+#include "capture/Video.h"
 
 #include <array>
 
-#include "CaptureErrors.h"
-#include "VideoArithmetic.h"
+#include "capture/CaptureErrors.h"
+#include "capture/VideoArithmetic.h"
 
 using namespace vfw;
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "CaptureLibrary.h"
+#include "capture/CaptureLibrary.h"
 
 class TVideo : public QWidget {
 public:

@@ -1,4 +1,4 @@
-#include "VideoArithmetic.h"
+#include "capture/VideoArithmetic.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "Webcam.h"
+#include "capture/Webcam.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -7,8 +7,8 @@
 #include <QTimer>
 #include <filesystem>
 
-#include "Errors.h"
-#include "WindowFit.h"
+#include "common/Errors.h"
+#include "qtshared/WindowFit.h"
 
 namespace {
 constexpr int DriverLines = 10;

@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "Video.h"
+#include "capture/Video.h"
 
 class QComboBox;
 class QPushButton;

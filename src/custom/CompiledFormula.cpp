@@ -1,6 +1,6 @@
-#include "CompiledFormula.h"
+#include "custom/CompiledFormula.h"
 
-#include "PixelFormula.h"
+#include "custom/PixelFormula.h"
 
 namespace {
 bool JoinsNumber(char c) {

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "FormulaProgram.h"
+#include "parser/FormulaProgram.h"
 
 // True when every "R1", "G1" and "B1" of the formula is a token of its own, so that the decimal
 // text of any channel value put in its place scans as one number token, just as the name scans

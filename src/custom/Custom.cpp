@@ -1,4 +1,4 @@
-#include "Custom.h"
+#include "custom/Custom.h"
 
 #include <QCloseEvent>
 #include <QGridLayout>
@@ -11,9 +11,9 @@
 #include <filesystem>
 #include <limits>
 
-#include "FilterFile.h"
-#include "FormulaCheck.h"
-#include "WindowFit.h"
+#include "custom/FilterFile.h"
+#include "custom/FormulaCheck.h"
+#include "qtshared/WindowFit.h"
 
 const char* const CustomFilterHelpText =
     "Write your own filters!\r\n"

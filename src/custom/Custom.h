@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "FilterFormulas.h"
+#include "custom/FilterFormulas.h"
 
 class QGroupBox;
 class QLabel;

@@ -1,4 +1,4 @@
-#include "CustomFilter.h"
+#include "custom/CustomFilter.h"
 
 #include <algorithm>
 #include <array>
@@ -12,13 +12,13 @@
 
 #include <sys/mman.h>
 
-#include "CompiledFormula.h"
-#include "FilterFrame.h"
-#include "FormulaCheck.h"
-#include "FreeDeleter.h"
-#include "Parallel.h"
-#include "PixelFormula.h"
-#include "PlainRules.h"
+#include "custom/CompiledFormula.h"
+#include "filters/FilterFrame.h"
+#include "custom/FormulaCheck.h"
+#include "image/FreeDeleter.h"
+#include "filters/Parallel.h"
+#include "custom/PixelFormula.h"
+#include "filters/PlainRules.h"
 
 namespace {
 

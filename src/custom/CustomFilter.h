@@ -1,10 +1,10 @@
 #pragma once
 // The custom filter: three formulas give every selected pixel its new red, green and blue,
 // each reading the pixel's old values as R1, G1 and B1.
-#include "Bitmap.h"
-#include "FilterFormulas.h"
-#include "Progress.h"
-#include "Rect.h"
+#include "image/Bitmap.h"
+#include "custom/FilterFormulas.h"
+#include "image/Progress.h"
+#include "image/Rect.h"
 
 // Applies the formulas (spaces already removed) to the selection, with the result of the
 // region copy of every filter (black outside the picture, drawn back clipped). A formula that

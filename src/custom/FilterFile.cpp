@@ -1,10 +1,10 @@
-#include "FilterFile.h"
+#include "custom/FilterFile.h"
 
 #include <algorithm>
 
-#include "Errors.h"
-#include "PictureFile.h"
-#include "RegularFile.h"
+#include "common/Errors.h"
+#include "image/PictureFile.h"
+#include "image/RegularFile.h"
 
 namespace {
 constexpr std::uint8_t CarriageReturn = 13, LineFeed = 10, EndOfText = 26;

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "FilterFormulas.h"
+#include "custom/FilterFormulas.h"
 
 // Reads the three lines out of a file's bytes. A carriage return ends a line and a line
 // feed right after it is skipped; a lone line feed stays in the text. Byte 26 or the end of

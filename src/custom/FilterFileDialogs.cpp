@@ -1,4 +1,4 @@
-#include "FilterFileDialogs.h"
+#include "custom/FilterFileDialogs.h"
 
 #include <QFileDialog>
 

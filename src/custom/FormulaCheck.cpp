@@ -1,6 +1,6 @@
-#include "FormulaCheck.h"
+#include "custom/FormulaCheck.h"
 
-#include "Parser.h"
+#include "parser/Parser.h"
 
 namespace {
 

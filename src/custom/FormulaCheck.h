@@ -4,8 +4,8 @@
 #include <optional>
 #include <string>
 
-#include "Errors.h"
-#include "FilterFormulas.h"
+#include "common/Errors.h"
+#include "custom/FilterFormulas.h"
 
 // What is wrong with one formula (spaces already removed), or nothing. The formula is
 // parsed once with every "R1", "G1" and "B1" replaced by "00", so that positions count in

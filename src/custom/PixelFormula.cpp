@@ -1,4 +1,4 @@
-#include "PixelFormula.h"
+#include "custom/PixelFormula.h"
 
 #include <cmath>
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "Parser.h"
+#include "parser/Parser.h"
 
 // The formula with every "R1" replaced by the decimal text of r, then every "G1" in the
 // result by that of g, then every "B1" by that of b. Case-sensitive and blind to word

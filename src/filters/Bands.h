@@ -9,8 +9,8 @@
 #include <memory>
 #include <vector>
 
-#include "FilterFrame.h"
-#include "Parallel.h"
+#include "filters/FilterFrame.h"
+#include "filters/Parallel.h"
 
 // The rows as they were before the pass, for the band [First, End).
 class BandSource {

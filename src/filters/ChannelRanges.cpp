@@ -1,10 +1,10 @@
-#include "ChannelRanges.h"
+#include "filters/ChannelRanges.h"
 
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
-#include "FilterFrame.h"
+#include "filters/FilterFrame.h"
 
 namespace {
 // The byte-wise minima and maxima of one band's whole blocks, and the ranges of its tail bytes.

@@ -3,8 +3,8 @@
 // and the statistics report.
 #include <array>
 
-#include "Bitmap.h"
-#include "Rect.h"
+#include "image/Bitmap.h"
+#include "image/Rect.h"
 
 struct ChannelRange {
     int Min = 256, Max = -1;  // Max < 0: no value seen

@@ -1,11 +1,11 @@
-#include "Feather.h"
+#include "filters/Feather.h"
 
 #include <cmath>
 #include <cstdint>
 #include <vector>
 
-#include "FilterFrame.h"
-#include "Parallel.h"
+#include "filters/FilterFrame.h"
+#include "filters/Parallel.h"
 
 namespace {
 // (i - centre)^2 / centre^2 in extended precision for every i in 0..count - 1; all 0 when

@@ -1,9 +1,9 @@
 #pragma once
 // Feather: an elliptic fade of the selection towards a colour.
-#include "Bitmap.h"
-#include "PackedColor.h"
-#include "Progress.h"
-#include "Rect.h"
+#include "image/Bitmap.h"
+#include "image/PackedColor.h"
+#include "image/Progress.h"
+#include "image/Rect.h"
 
 // With cx = W div 2, cy = H div 2 and d = sqrt((x - cx)^2 / cx^2 + (y - cy)^2 / cy^2): outside
 // the inscribed ellipse (d > 1) the pixel takes the colour, inside it moves linearly from its

@@ -1,13 +1,13 @@
-#include "FilterCommands.h"
+#include "filters/FilterCommands.h"
 
 #include <stdexcept>
 
-#include "Feather.h"
-#include "Neighbourhood.h"
-#include "Parallel.h"
-#include "PointFilters.h"
-#include "Symmetry.h"
-#include "ToneFilters.h"
+#include "filters/Feather.h"
+#include "filters/Neighbourhood.h"
+#include "filters/Parallel.h"
+#include "filters/PointFilters.h"
+#include "filters/Symmetry.h"
+#include "filters/ToneFilters.h"
 
 FilterStep AdjustChannelsStep(std::int32_t dR, std::int32_t dG, std::int32_t dB) {
     return {FilterRoutine::AdjustChannels, {dR, dG, dB}};

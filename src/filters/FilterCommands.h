@@ -7,12 +7,12 @@
 #include <string_view>
 #include <vector>
 
-#include "Bitmap.h"
-#include "FilterOptions.h"
-#include "Noise.h"
-#include "PackedColor.h"
-#include "Progress.h"
-#include "Rect.h"
+#include "image/Bitmap.h"
+#include "filters/FilterOptions.h"
+#include "filters/Noise.h"
+#include "image/PackedColor.h"
+#include "image/Progress.h"
+#include "image/Rect.h"
 
 enum class FilterRoutine {
     AdjustChannels,  // Args: dR, dG, dB

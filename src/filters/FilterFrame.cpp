@@ -1,4 +1,4 @@
-#include "FilterFrame.h"
+#include "filters/FilterFrame.h"
 
 #include <algorithm>
 

@@ -8,12 +8,12 @@
 #include <cstring>
 #include <vector>
 
-#include "Bitmap.h"
-#include "PackedColor.h"
-#include "Parallel.h"
-#include "PlainRules.h"
-#include "Rect.h"
-#include "Region.h"
+#include "image/Bitmap.h"
+#include "image/PackedColor.h"
+#include "filters/Parallel.h"
+#include "filters/PlainRules.h"
+#include "image/Rect.h"
+#include "image/Region.h"
 
 // Written with min and max so that it compiles without branches: filters clamp noisy data.
 constexpr std::uint8_t ClampByte(std::int32_t v) { return std::uint8_t(std::min(std::max(v, 0), 255)); }

@@ -1,14 +1,14 @@
-#include "FindEdges.h"
+#include "filters/FindEdges.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
 
-#include "Bands.h"
-#include "FilterFrame.h"
-#include "Parallel.h"
-#include "ToneFilters.h"
+#include "filters/Bands.h"
+#include "filters/FilterFrame.h"
+#include "filters/Parallel.h"
+#include "filters/ToneFilters.h"
 
 namespace {
 // Black outline along the picture's outermost rows and columns, except on pixels inside `keep`.

@@ -1,14 +1,14 @@
-#include "Mean.h"
+#include "filters/Mean.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <stdexcept>
 #include <vector>
 
-#include "Bands.h"
-#include "FilterFrame.h"
-#include "Parallel.h"
-#include "PlainRules.h"
+#include "filters/Bands.h"
+#include "filters/FilterFrame.h"
+#include "filters/Parallel.h"
+#include "filters/PlainRules.h"
 
 namespace {
 

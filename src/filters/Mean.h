@@ -2,9 +2,9 @@
 // The box mean: each result reads the pixels around it as they were before the pass.
 #include <cstdint>
 
-#include "Bitmap.h"
-#include "Progress.h"
-#include "Rect.h"
+#include "image/Bitmap.h"
+#include "image/Progress.h"
+#include "image/Rect.h"
 
 // Mean runs in parallel bands of rows. Given a progress callback it reports rows done and
 // works on a copy of the picture, so that a cancel (ECancelled) leaves the picture as it was.

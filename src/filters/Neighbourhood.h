@@ -1,5 +1,5 @@
 #pragma once
 // The neighbourhood filters: each result reads the pixels around it as they were before the pass.
-#include "FindEdges.h"
-#include "Mean.h"
-#include "Sharpness.h"
+#include "filters/FindEdges.h"
+#include "filters/Mean.h"
+#include "filters/Sharpness.h"

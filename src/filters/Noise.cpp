@@ -1,10 +1,10 @@
-#include "Noise.h"
+#include "filters/Noise.h"
 
 #include <chrono>
 
-#include "FilterFrame.h"
-#include "Parallel.h"
-#include "PlainRules.h"
+#include "filters/FilterFrame.h"
+#include "filters/Parallel.h"
+#include "filters/PlainRules.h"
 
 std::uint32_t MillisecondsSinceUtcMidnight() {
     using namespace std::chrono;

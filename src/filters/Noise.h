@@ -2,9 +2,9 @@
 // Add noise, and its generator: a 32-bit linear congruential generator, seeded from the clock.
 #include <cstdint>
 
-#include "Bitmap.h"
-#include "Progress.h"
-#include "Rect.h"
+#include "image/Bitmap.h"
+#include "image/Progress.h"
+#include "image/Rect.h"
 
 class NoiseGenerator {
 public:

@@ -1,4 +1,4 @@
-#include "Parallel.h"
+#include "filters/Parallel.h"
 
 #include <tbb/blocked_range.h>
 #include <tbb/info.h>

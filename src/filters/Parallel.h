@@ -10,8 +10,8 @@
 
 #include <tbb/enumerable_thread_specific.h>
 
-#include "Bitmap.h"
-#include "Progress.h"
+#include "image/Bitmap.h"
+#include "image/Progress.h"
 
 // The threads the loops use: CORVALUX_THREADS when it holds a positive number, else one per
 // core. The variable is read once, at the first call.

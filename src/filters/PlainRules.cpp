@@ -1,4 +1,4 @@
-#include "PlainRules.h"
+#include "filters/PlainRules.h"
 
 #include <atomic>
 #include <cstdlib>

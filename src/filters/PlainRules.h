@@ -3,7 +3,7 @@
 // rules, AddNoise and the custom filter. The results are the same, bit for bit; the plain
 // rules are the reference the fast paths are held to, and this lets the program, the soak and
 // the fuzz targets run on them too.
-#include "Parallel.h"
+#include "filters/Parallel.h"
 
 // True when CORVALUX_PLAIN is 1 in the environment, read once at the first call, unless
 // ChoosePlainRules said otherwise.

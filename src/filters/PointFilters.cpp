@@ -1,8 +1,8 @@
-#include "PointFilters.h"
+#include "filters/PointFilters.h"
 
 #include <algorithm>
 
-#include "FilterFrame.h"
+#include "filters/FilterFrame.h"
 
 // Each runs through RunCancellable: with a progress callback it reports visible rows done and
 // a cancel leaves the picture as it was.

@@ -4,10 +4,10 @@
 // reports rows done, and a cancel throws ECancelled with the picture as it was.
 #include <cstdint>
 
-#include "Bitmap.h"
-#include "FilterOptions.h"
-#include "Progress.h"
-#include "Rect.h"
+#include "image/Bitmap.h"
+#include "filters/FilterOptions.h"
+#include "image/Progress.h"
+#include "image/Rect.h"
 
 // Adds the amounts to the channels, clamped to 0..255.
 void AdjustChannels(Bitmap& picture, const TRect& selection, std::int32_t dR, std::int32_t dG, std::int32_t dB,

@@ -1,11 +1,11 @@
-#include "Sharpness.h"
+#include "filters/Sharpness.h"
 
 #include <cstdint>
 #include <vector>
 
-#include "Bands.h"
-#include "FilterFrame.h"
-#include "Parallel.h"
+#include "filters/Bands.h"
+#include "filters/FilterFrame.h"
+#include "filters/Parallel.h"
 
 namespace {
 // (sum of the eight neighbours) div 8 for columns 1..width - 2 of a row, given the grey rows

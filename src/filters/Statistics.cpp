@@ -1,12 +1,12 @@
-#include "Statistics.h"
+#include "filters/Statistics.h"
 
 #include <array>
 #include <cmath>
 #include <cstdint>
 
-#include "ChannelRanges.h"
-#include "Errors.h"
-#include "FilterFrame.h"
+#include "filters/ChannelRanges.h"
+#include "common/Errors.h"
+#include "filters/FilterFrame.h"
 
 std::string StatisticsReport(const Bitmap& picture, const std::string& fileName) {
     const std::int64_t pixels = std::int64_t(picture.Width()) * picture.Height();

@@ -2,7 +2,7 @@
 // Filters > Statistics: a report on the whole picture, ignoring the selection.
 #include <string>
 
-#include "Bitmap.h"
+#include "image/Bitmap.h"
 
 // The report's lines joined by "\r\n", no break after the last:
 //   File: NAME / Dimensions: W X H / (empty) / Optimized: yes|no / (empty) /

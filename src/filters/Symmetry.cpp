@@ -1,12 +1,12 @@
-#include "Symmetry.h"
+#include "filters/Symmetry.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
-#include "FilterFrame.h"
-#include "Parallel.h"
+#include "filters/FilterFrame.h"
+#include "filters/Parallel.h"
 
 // Both work through row pointers; a pixel that is its own partner (the middle column or row of
 // an odd size) keeps its value either way.

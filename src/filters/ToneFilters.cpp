@@ -1,4 +1,4 @@
-#include "ToneFilters.h"
+#include "filters/ToneFilters.h"
 
 #include <algorithm>
 #include <array>
@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "ChannelRanges.h"
-#include "FilterFrame.h"
+#include "filters/ChannelRanges.h"
+#include "filters/FilterFrame.h"
 
 // The curves of Optimize and Logaritmize are computed in extended precision with the factors
 // stored as doubles, then tabulated: 256 evaluations per call instead of three per pixel.

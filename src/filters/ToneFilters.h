@@ -2,11 +2,11 @@
 // Tone filters: one curve per channel, the same for every pixel of the selection. Each runs in
 // parallel bands of rows; with a progress callback it reports rows done, and a cancel throws
 // ECancelled with the picture as it was.
-#include "Bitmap.h"
-#include "FilterFrame.h"
-#include "FilterOptions.h"
-#include "Progress.h"
-#include "Rect.h"
+#include "image/Bitmap.h"
+#include "filters/FilterFrame.h"
+#include "filters/FilterOptions.h"
+#include "image/Progress.h"
+#include "image/Rect.h"
 
 // Doubles (Increase) or halves (Decrease) the distance of every value from 128, clamped.
 void Contrast(Bitmap& picture, const TRect& selection, ContrastStep step, const ProgressCallback& progress = {});

@@ -1,7 +1,7 @@
 #pragma once
 // Reshaping the whole picture: nearest-pixel scaling and quarter turns.
-#include "Bitmap.h"
-#include "Progress.h"
+#include "image/Bitmap.h"
+#include "image/Progress.h"
 
 // Scales to newWidth x newHeight, each target pixel taking one source pixel, no blending. Runs
 // in parallel bands of rows; with a callback it reports target rows done, and a cancel throws

@@ -1,9 +1,9 @@
-#include "GeometryCommands.h"
+#include "geometry/GeometryCommands.h"
 
-#include "FilterFrame.h"
-#include "Neighbourhood.h"
-#include "Parallel.h"
-#include "Region.h"
+#include "filters/FilterFrame.h"
+#include "filters/Neighbourhood.h"
+#include "filters/Parallel.h"
+#include "image/Region.h"
 
 void ResizeCommand(Bitmap& picture, TRect& selection, int newWidth, int newHeight, Interpolation smoothing) {
     ResizeCommand(picture, selection, newWidth, newHeight, smoothing, {picture.Width(), picture.Height()});

@@ -3,10 +3,10 @@
 // and corvalux-batch. Each leaves the whole (new) picture selected. With a progress callback
 // each reports one rising progress, and a cancel throws ECancelled with the picture and
 // selection as they were.
-#include "Bitmap.h"
-#include "Geometry.h"
-#include "Progress.h"
-#include "Rect.h"
+#include "image/Bitmap.h"
+#include "geometry/Geometry.h"
+#include "image/Progress.h"
+#include "image/Rect.h"
 
 enum class Interpolation { None, Pseudo };
 

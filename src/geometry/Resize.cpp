@@ -1,4 +1,4 @@
-#include "Resize.h"
+#include "geometry/Resize.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -8,7 +8,7 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 
-#include "WindowFit.h"
+#include "qtshared/WindowFit.h"
 
 namespace {
 constexpr int MinimumSide = 10, MaximumSide = 2500;

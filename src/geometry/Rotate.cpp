@@ -1,8 +1,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "Geometry.h"
-#include "Parallel.h"
+#include "geometry/Geometry.h"
+#include "filters/Parallel.h"
 
 Bitmap RotatePicture(const Bitmap& picture, TurnDirection direction, const ProgressCallback& progress) {
     const int w = picture.Width(), h = picture.Height();

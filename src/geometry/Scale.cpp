@@ -2,9 +2,9 @@
 #include <cstring>
 #include <vector>
 
-#include "Errors.h"
-#include "Geometry.h"
-#include "Parallel.h"
+#include "common/Errors.h"
+#include "geometry/Geometry.h"
+#include "filters/Parallel.h"
 
 // Target pixel x samples the source at the centre of its own footprint:
 // floor((2x + 1) * size / (2 * newSize)). The plainer floor(x * size / newSize) samples the

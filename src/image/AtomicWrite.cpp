@@ -1,4 +1,4 @@
-#include "AtomicWrite.h"
+#include "image/AtomicWrite.h"
 
 #include <fcntl.h>
 #include <limits.h>
@@ -8,11 +8,11 @@
 #include <cerrno>
 #include <optional>
 
-#include "Errors.h"
-#include "FileIdentity.h"
-#include "InPlaceWrite.h"
-#include "RegularFile.h"
-#include "TemporaryFile.h"
+#include "common/Errors.h"
+#include "image/FileIdentity.h"
+#include "image/InPlaceWrite.h"
+#include "image/RegularFile.h"
+#include "image/TemporaryFile.h"
 
 namespace {
 using ByteSink = std::function<void(const std::uint8_t*, std::size_t)>;

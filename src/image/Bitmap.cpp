@@ -1,4 +1,4 @@
-#include "Bitmap.h"
+#include "image/Bitmap.h"
 
 #include <sys/mman.h>
 
@@ -7,8 +7,8 @@
 #include <new>
 #include <utility>
 
-#include "Errors.h"
-#include "MemoryCheck.h"
+#include "common/Errors.h"
+#include "image/MemoryCheck.h"
 
 bool PictureSizeAllowed(std::int64_t width, std::int64_t height) {
     return width >= 0 && height >= 0 && width <= MaxPictureSide && height <= MaxPictureSide &&

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "FreeDeleter.h"
-#include "PackedColor.h"
+#include "image/FreeDeleter.h"
+#include "image/PackedColor.h"
 
 // The largest picture the program makes: each side at most 65535 and at most 2^28 pixels
 // (768 MiB of pixel data). Decoders test a declared size against it before allocating.

@@ -1,4 +1,4 @@
-#include "ColourCodes.h"
+#include "image/ColourCodes.h"
 
 #include <lcms2.h>
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "Heif.h"
+#include "image/Heif.h"
 
 // The profile for these primaries and transfer; empty when the codes say sRGB (or say
 // nothing), or name colours a profile of this kind cannot hold (PQ, HLG, unknown codes), in

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <exception>
 
-#include "Bitmap.h"
+#include "image/Bitmap.h"
 
 // Sizes `picture` as the header declares and gives its first row. A size past the picture
 // bound or the available memory (CheckPictureSize) is kept in `failure` and gives nullptr, as

@@ -1,13 +1,13 @@
-#include "Dib.h"
+#include "image/Dib.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "DibExtent.h"
-#include "DibHeader.h"
-#include "DibRle.h"
-#include "Errors.h"
-#include "RowProgress.h"
+#include "image/DibExtent.h"
+#include "image/DibHeader.h"
+#include "image/DibRle.h"
+#include "common/Errors.h"
+#include "image/RowProgress.h"
 
 namespace {
 // Calls decodeRow(stored row, picture row) for each row in stored order.

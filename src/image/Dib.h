@@ -5,8 +5,8 @@
 #include <functional>
 #include <vector>
 
-#include "Bitmap.h"
-#include "Progress.h"
+#include "image/Bitmap.h"
+#include "image/Progress.h"
 
 // Decodes a whole BMP file (14-byte file header first). Throws EInvalidGraphic on any
 // malformed input, before allocating more than the declared picture needs. `progress` hears

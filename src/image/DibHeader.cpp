@@ -1,11 +1,11 @@
-#include "DibHeader.h"
+#include "image/DibHeader.h"
 
 #include <algorithm>
 #include <bit>
 
-#include "Bitmap.h"
-#include "DibExtent.h"
-#include "Errors.h"
+#include "image/Bitmap.h"
+#include "image/DibExtent.h"
+#include "common/Errors.h"
 
 namespace {
 constexpr std::uint32_t V2HeaderSize = 52;  // BITMAPINFOHEADER plus the three colour masks

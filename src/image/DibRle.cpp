@@ -1,8 +1,8 @@
-#include "DibRle.h"
+#include "image/DibRle.h"
 
 #include <algorithm>
 
-#include "Errors.h"
+#include "common/Errors.h"
 
 namespace {
 enum Escape : std::uint8_t { EndOfLine = 0, EndOfBitmap = 1, Delta = 2 };

@@ -3,9 +3,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "Bitmap.h"
-#include "DibHeader.h"
-#include "RowProgress.h"
+#include "image/Bitmap.h"
+#include "image/DibHeader.h"
+#include "image/RowProgress.h"
 
 // Expands the run-length stream into `picture`, which has the layout's size and is all black.
 // Pixels that runs, deltas and line ends skip stay black. Throws EInvalidGraphic when the

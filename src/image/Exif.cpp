@@ -1,4 +1,4 @@
-#include "Exif.h"
+#include "image/Exif.h"
 
 #include <memory>
 #include <utility>

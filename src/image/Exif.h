@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "PictureMetadata.h"
+#include "image/PictureMetadata.h"
 
 // One field for a new EXIF block, as another file's tags give it (a TIFF keeps the same
 // fields in its own directories).

@@ -1,9 +1,9 @@
-#include "ExifUpright.h"
+#include "image/ExifUpright.h"
 
 #include <cstring>
 #include <utility>
 
-#include "RowProgress.h"
+#include "image/RowProgress.h"
 
 namespace {
 // Where the upright picture's pixel (x, y) lies in the stored one, as a start and a step

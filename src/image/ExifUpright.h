@@ -1,7 +1,7 @@
 #pragma once
 // Turning stored pixels upright by an EXIF or TIFF orientation value.
-#include "Bitmap.h"
-#include "Progress.h"
+#include "image/Bitmap.h"
+#include "image/Progress.h"
 
 // How a loader treats the orientation a file gives.
 enum class OrientationRule { Upright, AsStored };

@@ -1,4 +1,4 @@
-#include "FileIdentity.h"
+#include "image/FileIdentity.h"
 
 #include <sys/acl.h>
 #include <sys/xattr.h>
@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "AtomicWrite.h"
+#include "image/AtomicWrite.h"
 
 mode_t KeptMode(mode_t mode) { return mode & 07777 & ~mode_t(S_ISUID | S_ISGID); }
 

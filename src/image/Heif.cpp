@@ -1,4 +1,4 @@
-#include "Heif.h"
+#include "image/Heif.h"
 
 #include <algorithm>
 #include <memory>
@@ -8,10 +8,10 @@
 
 #include <libheif/heif.h>
 
-#include "Errors.h"
-#include "MetadataBlocks.h"
-#include "RowProgress.h"
-#include "SampleRows.h"
+#include "common/Errors.h"
+#include "image/MetadataBlocks.h"
+#include "image/RowProgress.h"
+#include "image/SampleRows.h"
 
 // libheif is a C library that reports failure as a returned heif_error, so its objects live
 // in unique_ptrs and an error becomes an exception at once.

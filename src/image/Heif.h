@@ -3,9 +3,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "Bitmap.h"
-#include "PictureMetadata.h"
-#include "Progress.h"
+#include "image/Bitmap.h"
+#include "image/PictureMetadata.h"
+#include "image/Progress.h"
 
 // The colours a HEIF file describes by code points (ITU-T H.273) instead of an ICC profile.
 struct HeifColourCodes {

@@ -1,4 +1,4 @@
-#include "InPlaceWrite.h"
+#include "image/InPlaceWrite.h"
 
 #include <fcntl.h>
 #include <limits.h>
@@ -10,10 +10,10 @@
 #include <cstring>
 #include <vector>
 
-#include "AtomicWrite.h"
-#include "Errors.h"
-#include "FileIdentity.h"
-#include "TemporaryFile.h"
+#include "image/AtomicWrite.h"
+#include "common/Errors.h"
+#include "image/FileIdentity.h"
+#include "image/TemporaryFile.h"
 
 namespace {
 // The user's runtime folder, or a private folder of ours under /tmp where there is none.

@@ -1,4 +1,4 @@
-#include "Jpeg.h"
+#include "image/Jpeg.h"
 
 #include <algorithm>
 #include <cmath>
@@ -13,11 +13,11 @@
 #include <jerror.h>
 #include <jpeglib.h>
 
-#include "DecoderPicture.h"
-#include "Errors.h"
-#include "Exif.h"
-#include "FreeDeleter.h"
-#include "RowProgress.h"
+#include "image/DecoderPicture.h"
+#include "common/Errors.h"
+#include "image/Exif.h"
+#include "image/FreeDeleter.h"
+#include "image/RowProgress.h"
 
 // libjpeg reports a fatal error by calling error_exit, which must not return. Ours jumps back
 // to the setjmp in RunDecoder or RunEncoder. Those two functions hold every libjpeg call and

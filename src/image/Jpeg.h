@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "Bitmap.h"
-#include "PictureMetadata.h"
-#include "Progress.h"
+#include "image/Bitmap.h"
+#include "image/PictureMetadata.h"
+#include "image/Progress.h"
 
 // Decodes at full size to 24-bit colour (accurate integer DCT, fancy upsampling). Greyscale,
 // CMYK and YCCK become colour. A fatal libjpeg error throws EJpegError with its message code;

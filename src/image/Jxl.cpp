@@ -1,4 +1,4 @@
-#include "Jxl.h"
+#include "image/Jxl.h"
 
 #include <memory>
 #include <mutex>
@@ -8,10 +8,10 @@
 #include <jxl/decode.h>
 #include <jxl/resizable_parallel_runner.h>
 
-#include "Errors.h"
-#include "MetadataBlocks.h"
-#include "RowProgress.h"
-#include "SampleRows.h"
+#include "common/Errors.h"
+#include "image/MetadataBlocks.h"
+#include "image/RowProgress.h"
+#include "image/SampleRows.h"
 
 // libjxl reports failure as returned codes without words, so the messages here say what
 // step failed. Its objects live in unique_ptrs.

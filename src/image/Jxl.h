@@ -3,9 +3,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "Bitmap.h"
-#include "PictureMetadata.h"
-#include "Progress.h"
+#include "image/Bitmap.h"
+#include "image/PictureMetadata.h"
+#include "image/Progress.h"
 
 // Decodes a JPEG XL file, bare codestream or container, to 24-bit colour: the first frame of
 // an animation, turned upright by the file's own orientation, alpha composited over white.

@@ -1,4 +1,4 @@
-#include "MemoryCheck.h"
+#include "image/MemoryCheck.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -7,8 +7,8 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "Errors.h"
-#include "MemoryLimits.h"
+#include "common/Errors.h"
+#include "image/MemoryLimits.h"
 
 namespace {
 std::function<std::optional<std::int64_t>()>& Source() {

@@ -1,4 +1,4 @@
-#include "MemoryLimits.h"
+#include "image/MemoryLimits.h"
 
 #include <sys/resource.h>
 #include <unistd.h>

@@ -1,9 +1,9 @@
-#include "MetadataBlocks.h"
+#include "image/MetadataBlocks.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "Exif.h"
+#include "image/Exif.h"
 
 namespace {
 constexpr char ExifHeader[] = "Exif\0";                       // six bytes with the terminator

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "PictureMetadata.h"
+#include "image/PictureMetadata.h"
 
 // Adds an EXIF block: a TIFF structure, with or without the "Exif\0\0" a JPEG puts before it.
 void AddExifBlock(PictureMetadata& metadata, const std::uint8_t* block, std::size_t size);

@@ -1,4 +1,4 @@
-#include "PictureFile.h"
+#include "image/PictureFile.h"
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -12,17 +12,17 @@
 #include <string_view>
 #include <thread>
 
-#include "ColourCodes.h"
-#include "Dib.h"
-#include "Errors.h"
-#include "Exif.h"
-#include "Jpeg.h"
-#include "Heif.h"
-#include "Jxl.h"
-#include "Png.h"
-#include "Tiff.h"
-#include "WebP.h"
-#include "RegularFile.h"
+#include "image/ColourCodes.h"
+#include "image/Dib.h"
+#include "common/Errors.h"
+#include "image/Exif.h"
+#include "image/Jpeg.h"
+#include "image/Heif.h"
+#include "image/Jxl.h"
+#include "image/Png.h"
+#include "image/Tiff.h"
+#include "image/WebP.h"
+#include "image/RegularFile.h"
 
 bool CanSave(PictureFormat format) {
     return format != PictureFormat::Heif && format != PictureFormat::Jxl && format != PictureFormat::Refused;

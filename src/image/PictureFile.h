@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "AtomicWrite.h"
-#include "Bitmap.h"
-#include "ExifUpright.h"
-#include "PictureMetadata.h"
-#include "Progress.h"
+#include "image/AtomicWrite.h"
+#include "image/Bitmap.h"
+#include "image/ExifUpright.h"
+#include "image/PictureMetadata.h"
+#include "image/Progress.h"
 
 // HEIF covers HEIC and AVIF, which libheif reads alike.
 enum class PictureFormat { Bitmap, Jpeg, Png, Tiff, Heif, WebP, Jxl, Refused };

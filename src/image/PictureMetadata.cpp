@@ -1,4 +1,4 @@
-#include "PictureMetadata.h"
+#include "image/PictureMetadata.h"
 
 #include <algorithm>
 #include <cstring>

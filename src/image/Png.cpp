@@ -1,4 +1,4 @@
-#include "Png.h"
+#include "image/Png.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -9,12 +9,12 @@
 
 #include <png.h>
 
-#include "DecoderPicture.h"
-#include "Errors.h"
-#include "FreeDeleter.h"
-#include "MetadataBlocks.h"
-#include "RowProgress.h"
-#include "SampleRows.h"
+#include "image/DecoderPicture.h"
+#include "common/Errors.h"
+#include "image/FreeDeleter.h"
+#include "image/MetadataBlocks.h"
+#include "image/RowProgress.h"
+#include "image/SampleRows.h"
 
 // libpng reports a fatal error by calling our error function, which must not return: it
 // jumps back to the setjmp in RunDecoder or RunEncoder. Those two functions (and the C-style

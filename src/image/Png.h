@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "Bitmap.h"
-#include "PictureMetadata.h"
-#include "Progress.h"
+#include "image/Bitmap.h"
+#include "image/PictureMetadata.h"
+#include "image/Progress.h"
 
 // Decodes any PNG, interlaced or not, to 24-bit colour: palette and grey become colour,
 // 16-bit samples are reduced to 8 bits with rounding, and alpha (or a transparent colour) is

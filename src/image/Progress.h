@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "Errors.h"
+#include "common/Errors.h"
 
 // Told how far a routine has come, `done` of `total` units: done never goes down between calls
 // of one run. Returning false cancels the run. The routine may call it from its worker threads,

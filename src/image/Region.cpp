@@ -1,4 +1,4 @@
-#include "Region.h"
+#include "image/Region.h"
 
 #include <algorithm>
 #include <cstring>

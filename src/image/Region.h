@@ -1,8 +1,8 @@
 #pragma once
 // Selections of a picture, copying a rectangle out of it and drawing a picture back into one.
 // Parts of the rectangle outside the picture read as black and are never written.
-#include "Bitmap.h"
-#include "Rect.h"
+#include "image/Bitmap.h"
+#include "image/Rect.h"
 
 // The selection covering the whole picture: (0, 0, width - 1, height - 1).
 inline TRect WholePicture(const Bitmap& picture) { return {0, 0, picture.Width() - 1, picture.Height() - 1}; }

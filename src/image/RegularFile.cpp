@@ -1,4 +1,4 @@
-#include "RegularFile.h"
+#include "image/RegularFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "Errors.h"
+#include "common/Errors.h"
 
 FileDescriptor::~FileDescriptor() {
     if (Fd >= 0) ::close(Fd);

@@ -1,4 +1,4 @@
-#include "RowProgress.h"
+#include "image/RowProgress.h"
 
 bool RowProgress::Tell(std::int64_t done, std::int64_t total) noexcept {
     if (stopped_) return false;

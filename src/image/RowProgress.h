@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <exception>
 
-#include "Progress.h"
+#include "image/Progress.h"
 
 class RowProgress {
 public:

@@ -1,8 +1,8 @@
-#include "SampleRows.h"
+#include "image/SampleRows.h"
 
 #include <algorithm>
 
-#include "WhiteBackground.h"
+#include "image/WhiteBackground.h"
 
 namespace {
 // One pixel loop per layout, so that the choices are made once a row and not once a sample.

@@ -1,4 +1,4 @@
-#include "TemporaryFile.h"
+#include "image/TemporaryFile.h"
 
 #include <fcntl.h>
 #include <limits.h>
@@ -10,7 +10,7 @@
 #include <cstring>
 #include <iterator>
 
-#include "AtomicWrite.h"
+#include "image/AtomicWrite.h"
 
 namespace {
 // The named temporary files of the saves in flight, readable from a signal handler: a fixed

@@ -4,7 +4,7 @@
 // that name is published for a signal handler (UnlinkTemporaryFilesInProgress) until it goes.
 #include <string>
 
-#include "RegularFile.h"
+#include "image/RegularFile.h"
 
 // The folder part of `path`: "." for a bare name, "/" for a name at the root.
 std::string FolderOf(const std::string& path);

@@ -1,4 +1,4 @@
-#include "Tiff.h"
+#include "image/Tiff.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -7,15 +7,15 @@
 
 #include <tiffio.h>
 
-#include "Errors.h"
-#include "ExifUpright.h"
-#include "FreeDeleter.h"
-#include "RowProgress.h"
-#include "SampleRows.h"
-#include "TiffExif.h"
-#include "TiffMetadata.h"
-#include "TiffStream.h"
-#include "WhiteBackground.h"
+#include "common/Errors.h"
+#include "image/ExifUpright.h"
+#include "image/FreeDeleter.h"
+#include "image/RowProgress.h"
+#include "image/SampleRows.h"
+#include "image/TiffExif.h"
+#include "image/TiffMetadata.h"
+#include "image/TiffStream.h"
+#include "image/WhiteBackground.h"
 
 // Reading the first page: the common layouts straight into the picture, every other through
 // libtiff's RGBA reader.

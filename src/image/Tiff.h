@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "Bitmap.h"
-#include "PictureMetadata.h"
-#include "Progress.h"
+#include "image/Bitmap.h"
+#include "image/PictureMetadata.h"
+#include "image/Progress.h"
 
 // The first page of a TIFF as stored, with what the file says about it.
 struct StoredTiff {

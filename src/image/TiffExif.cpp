@@ -1,12 +1,12 @@
-#include "TiffExif.h"
+#include "image/TiffExif.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <string>
 
-#include "Errors.h"
-#include "TiffStream.h"
+#include "common/Errors.h"
+#include "image/TiffStream.h"
 
 namespace {
 // EXIF fields that only a compressed picture has; a TIFF's own tags say what they would.

@@ -6,9 +6,9 @@
 
 #include <tiffio.h>
 
-#include "Exif.h"
-#include "PictureMetadata.h"
-#include "TiffStream.h"
+#include "image/Exif.h"
+#include "image/PictureMetadata.h"
+#include "image/TiffStream.h"
 
 // Adds an EXIF block made from the current directory's EXIF and GPS directories and text tags,
 // with `orientation` and the pixel dimensions of the stored picture (width x height) and no

@@ -1,9 +1,9 @@
-#include "TiffMetadata.h"
+#include "image/TiffMetadata.h"
 
 #include <cmath>
 #include <cstdint>
 
-#include "MetadataBlocks.h"
+#include "image/MetadataBlocks.h"
 
 namespace {
 // Dots per inch from the resolution tags, or 0.

@@ -3,8 +3,8 @@
 // profile, XMP packet, Photoshop resources (which hold IPTC).
 #include <tiffio.h>
 
-#include "MetadataBlocks.h"
-#include "PictureMetadata.h"
+#include "image/MetadataBlocks.h"
+#include "image/PictureMetadata.h"
 
 // Adds what the current directory holds to `metadata`.
 void ReadTiffMetadata(TIFF* tif, PictureMetadata& metadata);

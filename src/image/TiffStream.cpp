@@ -1,4 +1,4 @@
-#include "TiffStream.h"
+#include "image/TiffStream.h"
 
 #include <algorithm>
 #include <cstdarg>
@@ -8,7 +8,7 @@
 #include <new>
 #include <string>
 
-#include "Errors.h"
+#include "common/Errors.h"
 
 // libtiff reports errors through handlers and return values, never by jumping, so plain C++
 // holds the calls. The handlers are the small C-style functions below: each file gets its

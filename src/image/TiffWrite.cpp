@@ -1,4 +1,4 @@
-#include "Tiff.h"
+#include "image/Tiff.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -6,12 +6,12 @@
 
 #include <tiffio.h>
 
-#include "Exif.h"
-#include "MetadataBlocks.h"
-#include "RowProgress.h"
-#include "TiffExif.h"
-#include "TiffMetadata.h"
-#include "TiffStream.h"
+#include "image/Exif.h"
+#include "image/MetadataBlocks.h"
+#include "image/RowProgress.h"
+#include "image/TiffExif.h"
+#include "image/TiffMetadata.h"
+#include "image/TiffStream.h"
 
 std::vector<std::uint8_t> EncodeTiff(const Bitmap& picture, const PictureMetadata& metadata,
                                      const ProgressCallback& progress) {

@@ -1,4 +1,4 @@
-#include "WebP.h"
+#include "image/WebP.h"
 
 #include <algorithm>
 #include <memory>
@@ -10,10 +10,10 @@
 #include <webp/encode.h>
 #include <webp/mux.h>
 
-#include "Errors.h"
-#include "MetadataBlocks.h"
-#include "RowProgress.h"
-#include "SampleRows.h"
+#include "common/Errors.h"
+#include "image/MetadataBlocks.h"
+#include "image/RowProgress.h"
+#include "image/SampleRows.h"
 
 // libwebp reports failure as returned codes, so its objects live in unique_ptrs and a
 // failure becomes an exception at once.

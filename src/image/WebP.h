@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "Bitmap.h"
-#include "PictureMetadata.h"
-#include "Progress.h"
+#include "image/Bitmap.h"
+#include "image/PictureMetadata.h"
+#include "image/Progress.h"
 
 // Decodes a still WebP, lossy or lossless, or the first frame of an animation, to 24-bit
 // colour with alpha composited over white. The pixels are as stored: the caller turns them

@@ -1,4 +1,4 @@
-#include "DecimalText.h"
+#include "parser/DecimalText.h"
 
 #include <clocale>
 #include <cmath>

@@ -1,11 +1,11 @@
-#include "FormulaProgram.h"
+#include "parser/FormulaProgram.h"
 
 #include <cstring>
 #include <map>
 #include <set>
 #include <tuple>
 
-#include "ParserMath.h"
+#include "parser/ParserMath.h"
 
 // Turns a recording parse into instructions. The parse's stack of operands becomes a stack of
 // instruction numbers. The scanner asks OnGetVar for a name just before the parser shifts that

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "Parser.h"
+#include "parser/Parser.h"
 
 class TFormulaProgram {
 public:

@@ -1,10 +1,10 @@
 // The driver of TMathParser: a shift-reduce loop over the tables of ParserTables.h, in the
 // manner of a Lemon parser's driver. Shift, Reduce and Error are the automaton's actions;
 // the lookups with their consistency guards are in ParserTables.h.
-#include "Parser.h"
+#include "parser/Parser.h"
 
-#include "ParserMath.h"
-#include "ParserTables.h"
+#include "parser/ParserMath.h"
+#include "parser/ParserTables.h"
 
 // False, with code 1, when the stack is full. Position then stands after the token.
 //

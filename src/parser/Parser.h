@@ -11,8 +11,8 @@
 // ...) only fail the parse. A result of +, -, * or / beyond the long double range throws
 // EOverflow out of Parse, an invalid operation on infinite variables EInvalidOp; the parse
 // then counts as failed.
-#include "Errors.h"
-#include "Token.h"
+#include "common/Errors.h"
+#include "parser/Token.h"
 
 #include <functional>
 #include <string>

@@ -1,6 +1,6 @@
-#include "ParserMath.h"
+#include "parser/ParserMath.h"
 
-#include "Errors.h"
+#include "common/Errors.h"
 
 #include <cmath>
 

@@ -7,7 +7,7 @@
 // operation (such as infinity minus infinity from a variable) throws EInvalidOp.
 #include <cmath>
 
-#include "Token.h"
+#include "parser/Token.h"
 
 // What a trapping floating unit would have done with a non-finite result: a finite
 // operation that ends infinite overflowed, one that ends NaN was invalid. Infinities and

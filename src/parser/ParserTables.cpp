@@ -1,6 +1,6 @@
-#include "ParserTables.h"
+#include "parser/ParserTables.h"
 
-#include "Parser.h"
+#include "parser/Parser.h"
 
 namespace ParserTables {
 

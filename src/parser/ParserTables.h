@@ -10,7 +10,7 @@
 //
 // The lookups are inline because the driver runs them a dozen times per parse; the
 // consistency guards behind them throw EParserError.
-#include "Token.h"
+#include "parser/Token.h"
 
 #include <cstdint>
 

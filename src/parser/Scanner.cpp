@@ -1,6 +1,6 @@
 // The scanner half of TMathParser: one token of ParseString per call.
-#include "DecimalText.h"
-#include "Parser.h"
+#include "parser/DecimalText.h"
+#include "parser/Parser.h"
 
 namespace {
 

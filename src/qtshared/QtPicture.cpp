@@ -1,9 +1,9 @@
-#include "QtPicture.h"
+#include "qtshared/QtPicture.h"
 
 #include <cstring>
 
-#include "Errors.h"
-#include "WhiteBackground.h"
+#include "common/Errors.h"
+#include "image/WhiteBackground.h"
 
 QImage ImageView(const Bitmap& picture) {
     if (picture.Empty()) return QImage();

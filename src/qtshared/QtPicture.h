@@ -4,7 +4,7 @@
 #include <QPointF>
 #include <QtMath>
 
-#include "Bitmap.h"
+#include "image/Bitmap.h"
 
 // A QImage that shares the bitmap's rows (valid while the bitmap is unchanged).
 QImage ImageView(const Bitmap& picture);

@@ -1,9 +1,9 @@
-#include "ScreenColours.h"
+#include "qtshared/ScreenColours.h"
 
 #include <QByteArray>
 #include <QColorSpace>
 
-#include "QtPicture.h"
+#include "qtshared/QtPicture.h"
 
 const QColorTransform* TScreenColours::For(const PictureMetadata& metadata) { return For(IccProfileOf(metadata)); }
 

@@ -9,8 +9,8 @@
 #include <optional>
 #include <vector>
 
-#include "Bitmap.h"
-#include "PictureMetadata.h"
+#include "image/Bitmap.h"
+#include "image/PictureMetadata.h"
 
 // Turns the stored numbers of pictures with one profile into sRGB, remembering the last
 // profile so that a redraw costs no new transform. Holds nothing for a picture without a

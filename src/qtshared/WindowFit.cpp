@@ -1,4 +1,4 @@
-#include "WindowFit.h"
+#include "qtshared/WindowFit.h"
 
 #include <QApplication>
 #include <QEvent>

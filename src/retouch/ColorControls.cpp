@@ -1,4 +1,4 @@
-#include "ColorControls.h"
+#include "retouch/ColorControls.h"
 
 #include <QLabel>
 #include <QScrollBar>

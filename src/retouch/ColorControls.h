@@ -3,8 +3,8 @@
 // value labels, a swatch, and the colour grid. The windows lay the widgets out themselves.
 #include <QFrame>
 
-#include "ColorGrid.h"
-#include "PackedColor.h"
+#include "retouch/ColorGrid.h"
+#include "image/PackedColor.h"
 
 class QLabel;
 class QScrollBar;

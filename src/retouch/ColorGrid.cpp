@@ -1,4 +1,4 @@
-#include "ColorGrid.h"
+#include "retouch/ColorGrid.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>

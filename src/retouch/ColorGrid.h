@@ -3,7 +3,7 @@
 #include <QWidget>
 #include <functional>
 
-#include "PackedColor.h"
+#include "image/PackedColor.h"
 
 class TColorGrid : public QWidget {
 public:

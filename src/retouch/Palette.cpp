@@ -1,4 +1,4 @@
-#include "Palette.h"
+#include "retouch/Palette.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -8,7 +8,7 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 
-#include "WindowFit.h"
+#include "qtshared/WindowFit.h"
 
 TPaletteForm::TPaletteForm(QWidget* owner) : QDialog(owner, Qt::Tool | Qt::WindowStaysOnTopHint), Colors(this) {
     setWindowTitle(QStringLiteral("Palette"));

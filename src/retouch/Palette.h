@@ -3,7 +3,7 @@
 #include <QDialog>
 #include <functional>
 
-#include "ColorControls.h"
+#include "retouch/ColorControls.h"
 
 class QPushButton;
 

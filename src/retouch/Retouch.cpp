@@ -1,4 +1,4 @@
-#include "Retouch.h"
+#include "retouch/Retouch.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -14,12 +14,12 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-#include "PictureFile.h"
-#include "QtPicture.h"
-#include "ScreenColours.h"
-#include "ToolGlyphs.h"
-#include "Tools.h"
-#include "WindowFit.h"
+#include "image/PictureFile.h"
+#include "qtshared/QtPicture.h"
+#include "qtshared/ScreenColours.h"
+#include "retouch/ToolGlyphs.h"
+#include "retouch/Tools.h"
+#include "qtshared/WindowFit.h"
 
 // The picture, one screen pixel per picture pixel, passing the mouse to the window.
 class TRetouchImage : public QWidget {

@@ -7,8 +7,8 @@
 #include <optional>
 #include <string>
 
-#include "Bitmap.h"
-#include "ColorControls.h"
+#include "image/Bitmap.h"
+#include "retouch/ColorControls.h"
 
 class QLabel;
 class QPushButton;

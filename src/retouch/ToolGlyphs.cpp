@@ -1,4 +1,4 @@
-#include "ToolGlyphs.h"
+#include "retouch/ToolGlyphs.h"
 
 #include <QPainter>
 #include <QPainterPath>

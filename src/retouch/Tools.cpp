@@ -1,8 +1,8 @@
-#include "Tools.h"
+#include "retouch/Tools.h"
 
 #include <cmath>
 
-#include "FilterFrame.h"
+#include "filters/FilterFrame.h"
 
 namespace {
 // Calls `dab(pixel, dist)` for every pixel of the picture within `size` of (x, y), rim

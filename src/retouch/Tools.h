@@ -3,7 +3,7 @@
 // disc outside the picture are skipped.
 #include <optional>
 
-#include "Bitmap.h"
+#include "image/Bitmap.h"
 
 // Moves each pixel of the disc towards `color` by (1 - dist / size) * opacity, where opacity
 // is the bar's position over its maximum: the centre by the full opacity, the rim not at all.

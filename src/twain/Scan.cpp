@@ -1,9 +1,9 @@
-#include "Scan.h"
+#include "twain/Scan.h"
 
 #include <cstdlib>
 
-#include "Errors.h"
-#include "Twain.h"
+#include "common/Errors.h"
+#include "twain/Twain.h"
 
 Bitmap ScannedPicture(TW_HANDLE dib) {
     if (const std::string problem = TWAIN_ImageProblem(dib); !problem.empty()) throw EInvalidGraphic(problem);

@@ -3,8 +3,8 @@
 // first image in as a picture.
 #include <optional>
 
-#include "Bitmap.h"
-#include "TwainTypes.h"
+#include "image/Bitmap.h"
+#include "twain/TwainTypes.h"
 
 // The picture a native transfer holds. A DIB pixel for pixel at its width and height: rows
 // bottom-up for a positive height, top-down for a negative one; 1-, 4- and 8-bit pixels

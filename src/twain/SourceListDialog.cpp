@@ -1,4 +1,4 @@
-#include "SourceListDialog.h"
+#include "twain/SourceListDialog.h"
 
 #include <QDialogButtonBox>
 #include <QHeaderView>

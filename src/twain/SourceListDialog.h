@@ -6,7 +6,7 @@
 #include <optional>
 #include <vector>
 
-#include "TwainUserInterface.h"
+#include "twain/TwainUserInterface.h"
 
 class QTreeWidget;
 class QPushButton;

@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <string>
 
-#include "Bitmap.h"
-#include "TwainTypes.h"
-#include "TwainUserInterface.h"
+#include "image/Bitmap.h"
+#include "twain/TwainTypes.h"
+#include "twain/TwainUserInterface.h"
 
 // A window handle: a pointer-sized integer holding a QWidget*; 0 for none.
 using TWindowHandle = std::uintptr_t;

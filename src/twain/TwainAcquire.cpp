@@ -9,9 +9,9 @@
 #include <memory>
 #include <utility>
 
-#include "TwainManager.h"
-#include "TwainSession.h"
-#include "TwainSourceList.h"
+#include "twain/TwainManager.h"
+#include "twain/TwainSession.h"
+#include "twain/TwainSourceList.h"
 
 namespace twain {
 namespace {

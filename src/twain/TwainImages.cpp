@@ -7,12 +7,12 @@
 #include <optional>
 #include <utility>
 
-#include "Dib.h"
-#include "DibHeader.h"
-#include "Errors.h"
-#include "Tiff.h"
-#include "TwainManager.h"
-#include "TwainSession.h"
+#include "image/Dib.h"
+#include "image/DibHeader.h"
+#include "common/Errors.h"
+#include "image/Tiff.h"
+#include "twain/TwainManager.h"
+#include "twain/TwainSession.h"
 
 namespace twain {
 namespace {

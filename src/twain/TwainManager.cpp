@@ -1,4 +1,4 @@
-#include "TwainManager.h"
+#include "twain/TwainManager.h"
 
 #include <dlfcn.h>
 #include <malloc.h>

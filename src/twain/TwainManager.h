@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "TwainTypes.h"
+#include "twain/TwainTypes.h"
 
 // The paths tried for the manager, in order: the configured path (CORVALUX_TWAIN_DSM) alone
 // when given; else the SANE bridge beside the program or in its installed library folder,

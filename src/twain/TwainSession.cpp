@@ -1,11 +1,11 @@
 // The session state, the triplets, the steps between the TWAIN states, and the source's
 // events with the native transfers they start.
-#include "TwainSession.h"
+#include "twain/TwainSession.h"
 
 #include <cstdio>
 #include <cstring>
 
-#include "TwainManager.h"
+#include "twain/TwainManager.h"
 
 namespace twain {
 

@@ -5,7 +5,7 @@
 #include <atomic>
 #include <optional>
 
-#include "Twain.h"
+#include "twain/Twain.h"
 
 namespace twain {
 

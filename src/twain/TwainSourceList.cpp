@@ -1,8 +1,8 @@
-#include "TwainSourceList.h"
+#include "twain/TwainSourceList.h"
 
 #include <cstring>
 
-#include "TwainSession.h"
+#include "twain/TwainSession.h"
 
 namespace twain {
 namespace {

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "TwainTypes.h"
-#include "TwainUserInterface.h"
+#include "twain/TwainTypes.h"
+#include "twain/TwainUserInterface.h"
 
 namespace twain {
 

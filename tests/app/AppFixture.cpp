@@ -6,9 +6,9 @@
 #include <QWindow>
 #include <fstream>
 
-#include "CaptureLibrary.h"
-#include "Dib.h"
-#include "FakeCaptureBackend.h"
+#include "capture/CaptureLibrary.h"
+#include "image/Dib.h"
+#include "capture/FakeCaptureBackend.h"
 
 Bitmap TestPicture(int width, int height) {
     Bitmap picture(width, height);

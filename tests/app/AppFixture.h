@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "FakeUserInterface.h"
-#include "Forms.h"
+#include "app/Forms.h"
 
 // A picture whose every pixel is distinct, with a red top-left and a blue bottom-right corner,
 // so that flips, shifts and channel swaps show.

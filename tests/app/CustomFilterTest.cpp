@@ -9,9 +9,9 @@
 #include <sstream>
 
 #include "AppFixture.h"
-#include "Custom.h"
-#include "Palette.h"
-#include "Webcam.h"
+#include "custom/Custom.h"
+#include "retouch/Palette.h"
+#include "capture/Webcam.h"
 
 namespace {
 class CustomFilterTest : public AppTest {

@@ -6,7 +6,7 @@
 #include <QScrollBar>
 
 #include "AppFixture.h"
-#include "Geometry.h"
+#include "geometry/Geometry.h"
 
 namespace {
 struct Proposal {

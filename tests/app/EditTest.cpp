@@ -8,8 +8,8 @@
 #include <fstream>
 
 #include "AppFixture.h"
-#include "Dib.h"
-#include "Region.h"
+#include "image/Dib.h"
+#include "image/Region.h"
 
 TEST_F(AppTest, UndoTakesBackOnlyTheLastCommand) {
     Start(WriteBmp("start.bmp", TestPicture(40, 30)));

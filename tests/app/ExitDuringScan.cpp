@@ -9,9 +9,9 @@
 
 #include "FakeManager.h"
 #include "FakeUserInterface.h"
-#include "Forms.h"
-#include "Program.h"
-#include "Twain.h"
+#include "app/Forms.h"
+#include "app/Program.h"
+#include "twain/Twain.h"
 
 namespace {
 class TStubbornDialog : public QWidget {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "UserInterface.h"
+#include "app/UserInterface.h"
 
 struct TShownBox {
     std::string Kind;  // "Information", "Confirm", "Error" or "Warning"

@@ -5,7 +5,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
-#include "QtUserInterface.h"
+#include "app/QtUserInterface.h"
 
 TEST(FileDialog, PictureDialogsStartInThePicturesFolder) {
     const QTemporaryDir folder;

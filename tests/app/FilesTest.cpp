@@ -4,7 +4,7 @@
 #include <functional>
 
 #include "AppFixture.h"
-#include "PictureFile.h"
+#include "image/PictureFile.h"
 
 namespace {
 std::vector<TShownBox> Info(const std::string& text) { return {{"Information", text}}; }

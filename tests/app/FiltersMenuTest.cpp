@@ -2,7 +2,7 @@
 #include <QAction>
 
 #include "AppFixture.h"
-#include "FilterCommands.h"
+#include "filters/FilterCommands.h"
 
 TEST_F(AppTest, EveryFilterMenuItemChangesTheSelectionAndUndoes) {
     Start(WriteBmp("start.bmp", TestPicture(41, 29)));

@@ -17,9 +17,9 @@
 #include <fstream>
 
 #include "AppFixture.h"
-#include "Custom.h"
-#include "Resize.h"
-#include "Retouch.h"
+#include "custom/Custom.h"
+#include "geometry/Resize.h"
+#include "retouch/Retouch.h"
 
 namespace {
 // The letter a caption's single '&' marks, lower case; none for "&&" or no '&'.

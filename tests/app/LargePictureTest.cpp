@@ -11,7 +11,7 @@
 #include <optional>
 
 #include "AppFixture.h"
-#include "QtPicture.h"
+#include "qtshared/QtPicture.h"
 
 namespace {
 class LargePictureTest : public AppTest {

@@ -5,7 +5,7 @@
 #include <chrono>
 #include <thread>
 
-#include "LongCommand.h"
+#include "app/LongCommand.h"
 
 TEST(LongCommand, TheDialogShowsOnlyForWorkLikelyToGoOn) {
     const struct {

@@ -5,7 +5,7 @@
 #include <QToolButton>
 
 #include "AppFixture.h"
-#include "Errors.h"
+#include "common/Errors.h"
 
 namespace {
 QRgb Grey() { return qRgb(128, 128, 128); }

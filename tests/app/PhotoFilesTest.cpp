@@ -12,10 +12,10 @@
 #include <functional>
 
 #include "AppFixture.h"
-#include "ColourCodes.h"
-#include "Exif.h"
-#include "Main.h"
-#include "PictureFile.h"
+#include "image/ColourCodes.h"
+#include "image/Exif.h"
+#include "app/Main.h"
+#include "image/PictureFile.h"
 
 namespace {
 std::string Sample(const std::string& relative) {

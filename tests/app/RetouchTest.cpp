@@ -8,7 +8,7 @@
 #include <filesystem>
 
 #include "AppFixture.h"
-#include "Feather.h"
+#include "filters/Feather.h"
 
 namespace {
 QWidget* ImageWidget(TRetouchForm& form) { return form.Image; }

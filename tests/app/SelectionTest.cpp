@@ -3,7 +3,7 @@
 #include <QWindow>
 
 #include "AppFixture.h"
-#include "View.h"
+#include "app/View.h"
 
 namespace {
 const std::vector<TShownBox> NothingSelected = {{"Information", "Nothing selected.\r\nSelecting all."}};

@@ -6,7 +6,7 @@
 #include <random>
 
 #include "AppFixture.h"
-#include "View.h"
+#include "app/View.h"
 
 namespace {
 // The view with Qt's own stroke over the frame, on a surface that holds all of it: the rule

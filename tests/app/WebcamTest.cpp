@@ -5,9 +5,9 @@
 #include <QPushButton>
 
 #include "AppFixture.h"
-#include "CaptureLibrary.h"
-#include "FakeCaptureBackend.h"
-#include "PictureFile.h"
+#include "capture/CaptureLibrary.h"
+#include "capture/FakeCaptureBackend.h"
+#include "image/PictureFile.h"
 
 namespace {
 class WebcamTest : public AppTest {

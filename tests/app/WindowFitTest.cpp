@@ -16,7 +16,7 @@
 #include <functional>
 
 #include "AppFixture.h"
-#include "ScaleFactors.h"
+#include "app/ScaleFactors.h"
 
 namespace {
 QRect Room(const QWidget& window) { return window.screen()->availableGeometry(); }

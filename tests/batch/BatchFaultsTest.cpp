@@ -11,10 +11,10 @@
 #include <sstream>
 #include <streambuf>
 
-#include "BatchTool.h"
-#include "MemoryCheck.h"
-#include "PictureFile.h"
-#include "SignalCleanup.h"
+#include "batch/BatchTool.h"
+#include "image/MemoryCheck.h"
+#include "image/PictureFile.h"
+#include "batch/SignalCleanup.h"
 
 namespace {
 namespace fs = std::filesystem;

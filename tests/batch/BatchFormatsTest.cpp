@@ -7,9 +7,9 @@
 #include <sstream>
 
 #include "../image/CraftedSegments.h"
-#include "BatchTool.h"
-#include "Exif.h"
-#include "PictureFile.h"
+#include "batch/BatchTool.h"
+#include "image/Exif.h"
+#include "image/PictureFile.h"
 
 namespace {
 namespace fs = std::filesystem;

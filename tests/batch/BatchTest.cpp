@@ -1,4 +1,4 @@
-#include "BatchTool.h"
+#include "batch/BatchTool.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -8,8 +8,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "FilterCommands.h"
-#include "PictureFile.h"
+#include "filters/FilterCommands.h"
+#include "image/PictureFile.h"
 
 namespace {
 namespace fs = std::filesystem;

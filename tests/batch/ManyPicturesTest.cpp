@@ -7,8 +7,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "BatchTool.h"
-#include "PictureFile.h"
+#include "batch/BatchTool.h"
+#include "image/PictureFile.h"
 
 namespace {
 namespace fs = std::filesystem;
@@ -118,6 +118,9 @@ TEST_F(ManyPictures, ClashesAndUsageErrorsStopBeforeAnything) {
         {{"-d", (folder / "in").string(), "--format", "BMP", "invert-all", "--", inputs[0]},
          2,
          "would replace the input " + inputs[0]},
+        {{"-d", out, "--format", "png", "--", "camera:a/b", "camera:a-b"},
+         2,
+         "camera:a/b and camera:a-b would both be saved as " + out + "/camera-a-b.png"},
         {{"-d", out, "invert-all", "--"}, 2, "no INPUT pictures given"},
         {{"-d", out, "--jobs", "0", "--", inputs[0]}, 2, "--jobs needs a whole number from 1 to 1024"},
         {{"-d", out, "--format", "heic", "--", inputs[0]}, 2, "--format takes an extension the program saves"},

@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <sstream>
 
-#include "BatchTool.h"
-#include "PictureFile.h"
+#include "batch/BatchTool.h"
+#include "image/PictureFile.h"
 
 namespace {
 namespace fs = std::filesystem;

@@ -18,9 +18,9 @@
 #include <string>
 #include <vector>
 
-#include "CaptureWindow.h"
-#include "PictureFile.h"
-#include "Webcam.h"
+#include "capture/CaptureWindow.h"
+#include "image/PictureFile.h"
+#include "capture/Webcam.h"
 
 namespace {
 int Fail(const std::string& why) {

@@ -5,9 +5,9 @@
 #include <functional>
 #include <vector>
 
-#include "CameraList.h"
-#include "FrameConversion.h"
-#include "Jpeg.h"
+#include "capture/CameraList.h"
+#include "capture/FrameConversion.h"
+#include "image/Jpeg.h"
 
 namespace {
 using Bytes = std::vector<std::uint8_t>;

@@ -4,9 +4,9 @@
 
 #include <cstring>
 
-#include "FakeCaptureBackend.h"
-#include "V4l2Devices.h"
-#include "VideoArithmetic.h"
+#include "capture/FakeCaptureBackend.h"
+#include "capture/V4l2Devices.h"
+#include "capture/VideoArithmetic.h"
 
 TEST(VideoArithmetic, FrameRatesAndPeriodsRoundInExtendedPrecision) {
     const struct {

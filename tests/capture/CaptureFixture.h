@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <memory>
 
-#include "CaptureLibrary.h"
-#include "FakeCaptureBackend.h"
+#include "capture/CaptureLibrary.h"
+#include "capture/FakeCaptureBackend.h"
 
 class CaptureTest : public ::testing::Test {
 protected:

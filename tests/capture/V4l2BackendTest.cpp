@@ -8,7 +8,7 @@
 #include <deque>
 #include <map>
 
-#include "V4l2Backend.h"
+#include "capture/V4l2Backend.h"
 
 namespace {
 constexpr std::uint32_t Capture = V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_STREAMING;

@@ -4,12 +4,12 @@
 #include <fstream>
 #include <iterator>
 
-#include "CaptureErrors.h"
+#include "capture/CaptureErrors.h"
 #include "CaptureFixture.h"
-#include "CaptureWindow.h"
-#include "Dib.h"
-#include "PictureFile.h"
-#include "Video.h"
+#include "capture/CaptureWindow.h"
+#include "image/Dib.h"
+#include "image/PictureFile.h"
+#include "capture/Video.h"
 
 namespace {
 class VideoTest : public CaptureTest {

@@ -5,9 +5,9 @@
 #include <QPushButton>
 
 #include "CaptureFixture.h"
-#include "CaptureWindow.h"
-#include "PictureFile.h"
-#include "Webcam.h"
+#include "capture/CaptureWindow.h"
+#include "image/PictureFile.h"
+#include "capture/Webcam.h"
 
 namespace {
 class WebcamFormTest : public CaptureTest {

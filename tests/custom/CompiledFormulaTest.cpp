@@ -1,4 +1,4 @@
-#include "CompiledFormula.h"
+#include "custom/CompiledFormula.h"
 
 #include <gtest/gtest.h>
 
@@ -6,10 +6,10 @@
 #include <typeinfo>
 
 #include "../parser/RandomFormula.h"
-#include "CustomFilter.h"
-#include "Errors.h"
-#include "Parallel.h"
-#include "PixelFormula.h"
+#include "custom/CustomFilter.h"
+#include "common/Errors.h"
+#include "filters/Parallel.h"
+#include "custom/PixelFormula.h"
 
 namespace {
 

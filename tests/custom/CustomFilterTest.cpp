@@ -1,11 +1,11 @@
-#include "CustomFilter.h"
+#include "custom/CustomFilter.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
 
-#include "Errors.h"
-#include "PixelFormula.h"
+#include "common/Errors.h"
+#include "custom/PixelFormula.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "Custom.h"
+#include "custom/Custom.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "FilterFile.h"
+#include "custom/FilterFile.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "Errors.h"
+#include "common/Errors.h"
 #include "ScratchFolder.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "FormulaCheck.h"
+#include "custom/FormulaCheck.h"
 
 #include <gtest/gtest.h>
 

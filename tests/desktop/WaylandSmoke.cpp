@@ -9,10 +9,10 @@
 #include <iostream>
 
 #include "FakeUserInterface.h"
-#include "Forms.h"
-#include "Main.h"
-#include "PictureFile.h"
-#include "Zoom.h"
+#include "app/Forms.h"
+#include "app/Main.h"
+#include "image/PictureFile.h"
+#include "app/Zoom.h"
 
 namespace {
 void Settle(int ms) {

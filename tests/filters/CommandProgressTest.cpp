@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "FilterCommands.h"
-#include "Parallel.h"
+#include "filters/FilterCommands.h"
+#include "filters/Parallel.h"
 #include "PictureSupport.h"
 
 namespace {

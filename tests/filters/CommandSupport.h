@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "FilterCommands.h"
+#include "filters/FilterCommands.h"
 
 // Runs the named command with a fixed noise seed.
 inline void RunNamed(Bitmap& picture, TRect& selection, std::string_view name, std::uint32_t seed = 7) {

@@ -8,15 +8,15 @@
 #include <random>
 #include <vector>
 
-#include "Feather.h"
-#include "FilterFrame.h"
-#include "Neighbourhood.h"
-#include "Noise.h"
+#include "filters/Feather.h"
+#include "filters/FilterFrame.h"
+#include "filters/Neighbourhood.h"
+#include "filters/Noise.h"
 #include "PictureSupport.h"
-#include "PlainRules.h"
-#include "PointFilters.h"
-#include "Symmetry.h"
-#include "ToneFilters.h"
+#include "filters/PlainRules.h"
+#include "filters/PointFilters.h"
+#include "filters/Symmetry.h"
+#include "filters/ToneFilters.h"
 
 namespace {
 

@@ -3,12 +3,12 @@
 #include <string>
 
 #include "CommandSupport.h"
-#include "Neighbourhood.h"
-#include "Noise.h"
+#include "filters/Neighbourhood.h"
+#include "filters/Noise.h"
 #include "PictureSupport.h"
-#include "PointFilters.h"
-#include "Symmetry.h"
-#include "ToneFilters.h"
+#include "filters/PointFilters.h"
+#include "filters/Symmetry.h"
+#include "filters/ToneFilters.h"
 
 TEST(FilterCommands, TableHoldsTheBatchNamesInMenuOrder) {
     const std::vector<std::string> expected = {"black-and-white",

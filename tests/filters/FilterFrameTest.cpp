@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "FilterFrame.h"
+#include "filters/FilterFrame.h"
 #include "PictureSupport.h"
 
 TEST(PixelHelpers, ClampByte) {

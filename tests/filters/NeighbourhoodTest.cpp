@@ -3,8 +3,8 @@
 #include <map>
 #include <stdexcept>
 
-#include "Neighbourhood.h"
-#include "Noise.h"
+#include "filters/Neighbourhood.h"
+#include "filters/Noise.h"
 #include "PictureSupport.h"
 
 TEST(Mean, SingleColourStaysForAnyRadius) {

@@ -6,14 +6,14 @@
 #include <random>
 #include <string>
 
-#include "Feather.h"
-#include "Neighbourhood.h"
-#include "Noise.h"
-#include "Parallel.h"
+#include "filters/Feather.h"
+#include "filters/Neighbourhood.h"
+#include "filters/Noise.h"
+#include "filters/Parallel.h"
 #include "PictureSupport.h"
-#include "PointFilters.h"
-#include "Symmetry.h"
-#include "ToneFilters.h"
+#include "filters/PointFilters.h"
+#include "filters/Symmetry.h"
+#include "filters/ToneFilters.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <ostream>
 #include <string>
 
-#include "Bitmap.h"
-#include "Rect.h"
+#include "image/Bitmap.h"
+#include "image/Rect.h"
 
 struct Rgb {
     int R, G, B;

@@ -2,7 +2,7 @@
 
 #include "CommandSupport.h"
 #include "PictureSupport.h"
-#include "PointFilters.h"
+#include "filters/PointFilters.h"
 
 namespace {
 struct ColourCase {

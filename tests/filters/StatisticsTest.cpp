@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <string>
 
-#include "Errors.h"
+#include "common/Errors.h"
 #include "PictureSupport.h"
-#include "Statistics.h"
+#include "filters/Statistics.h"
 
 TEST(Statistics, OneRedPixelReport) {
     EXPECT_EQ(StatisticsReport(Filled(1, 1, {255, 0, 0}), "C:\\pics\\red.bmp"),

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "Feather.h"
+#include "filters/Feather.h"
 #include "PictureSupport.h"
-#include "Symmetry.h"
+#include "filters/Symmetry.h"
 
 TEST(Mirror, FlipsTheWholePictureAndSelectsAll) {
     const Bitmap before = Asymmetric(7, 5);

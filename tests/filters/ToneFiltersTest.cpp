@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "PictureSupport.h"
-#include "ToneFilters.h"
+#include "filters/ToneFilters.h"
 
 namespace {
 // The value a tone routine gives to v in all three channels.

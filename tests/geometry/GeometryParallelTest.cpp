@@ -6,9 +6,9 @@
 #include <random>
 #include <vector>
 
-#include "Geometry.h"
-#include "GeometryCommands.h"
-#include "Parallel.h"
+#include "geometry/Geometry.h"
+#include "geometry/GeometryCommands.h"
+#include "filters/Parallel.h"
 
 namespace {
 

@@ -12,9 +12,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "AtomicWrite.h"
-#include "Errors.h"
-#include "PictureFile.h"
+#include "image/AtomicWrite.h"
+#include "common/Errors.h"
+#include "image/PictureFile.h"
 #include "ScratchFolder.h"
 
 namespace {

@@ -1,6 +1,6 @@
 // The picture type's copies and moves: a copy is equal and separate, a moved-from picture is
 // empty (0 x 0), never a size without pixels.
-#include "Bitmap.h"
+#include "image/Bitmap.h"
 
 #include <gtest/gtest.h>
 

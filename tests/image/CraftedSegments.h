@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "PictureMetadata.h"
+#include "image/PictureMetadata.h"
 
 // `jpeg` with `segments` in front of its own, after the start marker.
 inline std::vector<std::uint8_t> WithSegments(const std::vector<std::uint8_t>& jpeg,

@@ -1,11 +1,11 @@
-#include "Dib.h"
+#include "image/Dib.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 
-#include "DibExtent.h"
-#include "Errors.h"
+#include "image/DibExtent.h"
+#include "common/Errors.h"
 #include "TestData.h"
 
 namespace {

@@ -10,8 +10,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "AtomicWrite.h"
-#include "Errors.h"
+#include "image/AtomicWrite.h"
+#include "common/Errors.h"
 #include "ScratchFolder.h"
 
 namespace {

@@ -3,7 +3,7 @@
 
 #include <cerrno>
 
-#include "PictureFile.h"
+#include "image/PictureFile.h"
 #include "SampleFiles.h"
 
 namespace {

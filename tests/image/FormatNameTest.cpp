@@ -4,8 +4,8 @@
 #include <cstring>
 #include <filesystem>
 
-#include "Errors.h"
-#include "PictureFile.h"
+#include "common/Errors.h"
+#include "image/PictureFile.h"
 #include "SampleFiles.h"
 
 TEST(FormatOfName, NewNamesAndOnlyTheFilesOwnName) {

@@ -9,8 +9,8 @@
 #include <unistd.h>
 
 #include "CraftedSegments.h"
-#include "Errors.h"
-#include "Jpeg.h"
+#include "common/Errors.h"
+#include "image/Jpeg.h"
 #include "TestData.h"
 #include "ScratchFolder.h"
 

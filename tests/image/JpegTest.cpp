@@ -1,4 +1,4 @@
-#include "Jpeg.h"
+#include "image/Jpeg.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <jerror.h>
 #include <jpeglib.h>
 
-#include "Errors.h"
+#include "common/Errors.h"
 #include "TestData.h"
 
 namespace {

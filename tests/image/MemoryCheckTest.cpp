@@ -1,6 +1,6 @@
 // A picture that the size bound allows but the free memory cannot hold, with its undo copy
 // and its view, is refused before anything is allocated.
-#include "MemoryCheck.h"
+#include "image/MemoryCheck.h"
 
 #include <gtest/gtest.h>
 
@@ -10,11 +10,11 @@
 #include <fstream>
 #include <map>
 
-#include "Bitmap.h"
-#include "Dib.h"
-#include "Errors.h"
-#include "Jpeg.h"
-#include "MemoryLimits.h"
+#include "image/Bitmap.h"
+#include "image/Dib.h"
+#include "common/Errors.h"
+#include "image/Jpeg.h"
+#include "image/MemoryLimits.h"
 #include "TestData.h"
 
 namespace {

@@ -14,11 +14,11 @@
 #include <tuple>
 
 #include "CraftedSegments.h"
-#include "Exif.h"
-#include "Jpeg.h"
-#include "MetadataBlocks.h"
-#include "PictureFile.h"
-#include "PictureMetadata.h"
+#include "image/Exif.h"
+#include "image/Jpeg.h"
+#include "image/MetadataBlocks.h"
+#include "image/PictureFile.h"
+#include "image/PictureMetadata.h"
 #include "SampleFiles.h"
 
 namespace {

@@ -6,17 +6,17 @@
 #include <cmath>
 #include <string>
 
-#include "Errors.h"
-#include "Exif.h"
-#include "ExifUpright.h"
-#include "Heif.h"
-#include "Jpeg.h"
-#include "Jxl.h"
-#include "MemoryCheck.h"
-#include "MetadataBlocks.h"
-#include "Png.h"
+#include "common/Errors.h"
+#include "image/Exif.h"
+#include "image/ExifUpright.h"
+#include "image/Heif.h"
+#include "image/Jpeg.h"
+#include "image/Jxl.h"
+#include "image/MemoryCheck.h"
+#include "image/MetadataBlocks.h"
+#include "image/Png.h"
 #include "SampleFiles.h"
-#include "WebP.h"
+#include "image/WebP.h"
 
 namespace {
 enum class Format { Heif, WebP, Jxl };

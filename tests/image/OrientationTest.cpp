@@ -1,6 +1,6 @@
 // EXIF orientation: the turn itself on a small asymmetric picture, and the eight sample photos
 // that must all come out upright and alike.
-#include "ExifUpright.h"
+#include "image/ExifUpright.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "PictureFile.h"
+#include "image/PictureFile.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "Bitmap.h"
-#include "Errors.h"
+#include "image/Bitmap.h"
+#include "common/Errors.h"
 #include "ScratchFolder.h"
 
 namespace {

@@ -1,6 +1,6 @@
 // PNG through libpng: every file of PngSuite, the sample-depth and alpha rules on files made
 // here, and broken files.
-#include "Png.h"
+#include "image/Png.h"
 
 #include <gtest/gtest.h>
 #include <png.h>
@@ -10,8 +10,8 @@
 #include <csetjmp>
 #include <cstring>
 
-#include "Errors.h"
-#include "MemoryCheck.h"
+#include "common/Errors.h"
+#include "image/MemoryCheck.h"
 #include "SampleFiles.h"
 
 namespace {

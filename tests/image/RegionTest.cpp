@@ -1,8 +1,8 @@
-#include "Region.h"
+#include "image/Region.h"
 
 #include <gtest/gtest.h>
 
-#include "Errors.h"
+#include "common/Errors.h"
 
 namespace {
 // A 5 x 4 picture whose every pixel is distinct: (x, y) holds red x*10+1, green y*10+1, blue 7.

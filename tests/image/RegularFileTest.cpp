@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <functional>
 
-#include "Errors.h"
-#include "PictureFile.h"
+#include "common/Errors.h"
+#include "image/PictureFile.h"
 #include "ScratchFolder.h"
 
 namespace {

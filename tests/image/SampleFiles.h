@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "Bitmap.h"
-#include "PictureFile.h"
+#include "image/Bitmap.h"
+#include "image/PictureFile.h"
 #include "ScratchFolder.h"
 
 inline std::string SamplePath(const std::string& relative) {

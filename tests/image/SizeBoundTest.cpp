@@ -1,11 +1,11 @@
 // The one size bound for every picture: refused with a clear message before any allocation.
 #include <gtest/gtest.h>
 
-#include "Bitmap.h"
-#include "DecoderPicture.h"
-#include "Dib.h"
-#include "Errors.h"
-#include "MemoryCheck.h"
+#include "image/Bitmap.h"
+#include "image/DecoderPicture.h"
+#include "image/Dib.h"
+#include "common/Errors.h"
+#include "image/MemoryCheck.h"
 
 TEST(SizeBound, NewPicturesPastTheBoundAreRefused) {
     // The bound alone, whatever memory this machine has free.

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "Bitmap.h"
-#include "PictureFile.h"
+#include "image/Bitmap.h"
+#include "image/PictureFile.h"
 
 inline std::string TestDataPath(const std::string& relative) {
     return (std::filesystem::path(CORVALUX_TESTDATA) / relative).string();

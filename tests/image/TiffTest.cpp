@@ -1,6 +1,6 @@
 // TIFF through libtiff: the sample variants of one picture, files made here for the layouts a
 // scanner hands over, pages, broken and hostile files, and what the writer produces.
-#include "Tiff.h"
+#include "image/Tiff.h"
 
 #include <gtest/gtest.h>
 #include <tiffio.h>
@@ -9,11 +9,11 @@
 #include <cmath>
 #include <cstring>
 
-#include "Errors.h"
-#include "ExifUpright.h"
+#include "common/Errors.h"
+#include "image/ExifUpright.h"
 #include "SampleFiles.h"
-#include "SampleRows.h"
-#include "WhiteBackground.h"
+#include "image/SampleRows.h"
+#include "image/WhiteBackground.h"
 
 namespace {
 double MeanDifference(const Bitmap& a, const Bitmap& b) {

@@ -1,3 +1,3 @@
 // Compiled against each window library in turn: it must fail, since the windows stand below
 // the program's main window and may not see its headers.
-#include "UserInterface.h"
+#include "app/UserInterface.h"

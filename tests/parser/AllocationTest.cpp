@@ -1,6 +1,6 @@
 // A parse of a formula of usual length must not touch the heap: the custom filter runs
 // three parses per pixel. Counts every operator new of this test program.
-#include "Parser.h"
+#include "parser/Parser.h"
 
 #include <gtest/gtest.h>
 

@@ -9,8 +9,8 @@
 // cells are then reached by starting the automaton on a stack recorded from the corpus for
 // that state, with the lookahead put in by hand. States 7, 18 and 26 are never entered and
 // have no actions; their cells are checked through the lookup, which must refuse them.
-#include "Parser.h"
-#include "ParserTables.h"
+#include "parser/Parser.h"
+#include "parser/ParserTables.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Decimal text to long double: correct rounding and error indexes.
-#include "DecimalText.h"
+#include "parser/DecimalText.h"
 
 #include <gtest/gtest.h>
 

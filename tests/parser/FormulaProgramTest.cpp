@@ -1,11 +1,11 @@
-#include "FormulaProgram.h"
+#include "parser/FormulaProgram.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <typeinfo>
 
-#include "Errors.h"
+#include "common/Errors.h"
 #include "RandomFormula.h"
 
 namespace {

@@ -1,5 +1,5 @@
 // Syntax errors: the code and the position after the parse, and OnParseError.
-#include "Parser.h"
+#include "parser/Parser.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Formula values: what parses, to what, and what fails without an error code.
-#include "Parser.h"
+#include "parser/Parser.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The scanner on its own: token kinds, lengths, positions and values.
-#include "Parser.h"
+#include "parser/Parser.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "Tools.h"
+#include "retouch/Tools.h"
 
 #include <gtest/gtest.h>
 

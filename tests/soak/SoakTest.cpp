@@ -26,8 +26,8 @@
 #include <string>
 #include <vector>
 
-#include "FilterCommands.h"
-#include "PictureFile.h"
+#include "filters/FilterCommands.h"
+#include "image/PictureFile.h"
 #include "ScratchFolder.h"
 
 extern char** environ;

@@ -66,7 +66,7 @@
 
 #include "FakeDibPattern.h"
 #include "FakeTiffPattern.h"
-#include "TwainTypes.h"
+#include "twain/TwainTypes.h"
 
 #define FAKE_EXPORT extern "C" __attribute__((visibility("default")))
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "Twain.h"
+#include "twain/Twain.h"
 
 class TFakeManager {
 public:

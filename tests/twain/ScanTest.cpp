@@ -2,11 +2,11 @@
 #include <array>
 #include <cstring>
 
-#include "Errors.h"
+#include "common/Errors.h"
 #include "FakeDibPattern.h"
 #include "FakeManager.h"
 #include "FakeTiffPattern.h"
-#include "Scan.h"
+#include "twain/Scan.h"
 
 namespace {
 // Compares the whole picture with the fake's pattern; answers the first difference.

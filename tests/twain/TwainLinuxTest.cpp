@@ -6,7 +6,7 @@
 #include <QTreeWidget>
 #include <QtTest/QTest>
 
-#include "Scan.h"
+#include "twain/Scan.h"
 #include "TwainFixture.h"
 
 namespace {

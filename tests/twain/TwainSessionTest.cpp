@@ -7,7 +7,7 @@
 #include <filesystem>
 
 #include "TwainFixture.h"
-#include "TwainManager.h"
+#include "twain/TwainManager.h"
 
 namespace {
 using Log = std::vector<std::string>;

@@ -1,4 +1,4 @@
-#include "Capabilities.h"
+#include "twain/sane/Capabilities.h"
 
 #include <algorithm>
 #include <cmath>

@@ -4,8 +4,8 @@
 // devices have). Containers go out as calloc blocks the program frees with DSM_MemFree.
 #include <vector>
 
-#include "ScanSettings.h"
-#include "TwainSourceTypes.h"
+#include "twain/sane/ScanSettings.h"
+#include "twain/sane/TwainSourceTypes.h"
 
 namespace sanedsm {
 

@@ -1,4 +1,4 @@
-#include "DefaultSource.h"
+#include "twain/sane/DefaultSource.h"
 
 #include <unistd.h>
 

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <new>
 
-#include "SaneManager.h"
+#include "twain/sane/SaneManager.h"
 
 #define DSM_EXPORT extern "C" __attribute__((visibility("default")))
 

@@ -1,12 +1,12 @@
-#include "SaneDevice.h"
+#include "twain/sane/SaneDevice.h"
 
 #include <sane/saneopts.h>
 
 #include <cmath>
 #include <cstring>
 
-#include "DibHeader.h"
-#include "ScanDib.h"
+#include "image/DibHeader.h"
+#include "twain/sane/ScanDib.h"
 
 namespace sanedsm {
 namespace {

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "SaneLibrary.h"
-#include "ScanSettings.h"
+#include "twain/sane/SaneLibrary.h"
+#include "twain/sane/ScanSettings.h"
 
 namespace sanedsm {
 

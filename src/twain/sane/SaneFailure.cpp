@@ -1,6 +1,6 @@
-#include "SaneFailure.h"
+#include "twain/sane/SaneFailure.h"
 
-#include "TwainSourceTypes.h"
+#include "twain/sane/TwainSourceTypes.h"
 
 namespace sanedsm {
 

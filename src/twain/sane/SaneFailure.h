@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "TwainTypes.h"
+#include "twain/TwainTypes.h"
 
 namespace sanedsm {
 

@@ -1,4 +1,4 @@
-#include "SaneLibrary.h"
+#include "twain/sane/SaneLibrary.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>

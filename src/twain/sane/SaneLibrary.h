@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "SourceNames.h"
+#include "twain/sane/SourceNames.h"
 
 namespace sanedsm {
 

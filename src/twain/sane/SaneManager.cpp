@@ -1,4 +1,4 @@
-#include "SaneManager.h"
+#include "twain/sane/SaneManager.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -6,11 +6,11 @@
 #include <QWidget>
 #include <cstring>
 
-#include "DefaultSource.h"
-#include "SaneDevice.h"
-#include "SaneFailure.h"
-#include "SaneSource.h"
-#include "SelectSourceDialog.h"
+#include "twain/sane/DefaultSource.h"
+#include "twain/sane/SaneDevice.h"
+#include "twain/sane/SaneFailure.h"
+#include "twain/sane/SaneSource.h"
+#include "twain/sane/SelectSourceDialog.h"
 
 namespace sanedsm {
 namespace {

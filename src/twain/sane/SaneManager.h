@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "SaneLibrary.h"
-#include "TwainSourceTypes.h"
+#include "twain/sane/SaneLibrary.h"
+#include "twain/sane/TwainSourceTypes.h"
 
 namespace sanedsm {
 

@@ -1,4 +1,4 @@
-#include "SaneSource.h"
+#include "twain/sane/SaneSource.h"
 
 #include <QApplication>
 #include <QEventLoop>
@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "SaneFailure.h"
-#include "SourceDialog.h"
+#include "twain/sane/SaneFailure.h"
+#include "twain/sane/SourceDialog.h"
 
 namespace sanedsm {
 namespace {

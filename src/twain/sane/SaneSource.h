@@ -10,9 +10,9 @@
 #include <memory>
 #include <thread>
 
-#include "Capabilities.h"
-#include "SaneDevice.h"
-#include "TwainSourceTypes.h"
+#include "twain/sane/Capabilities.h"
+#include "twain/sane/SaneDevice.h"
+#include "twain/sane/TwainSourceTypes.h"
 
 class QEventLoop;
 class QWidget;

@@ -1,4 +1,4 @@
-#include "ScanDib.h"
+#include "twain/sane/ScanDib.h"
 
 #include <algorithm>
 #include <array>
@@ -6,8 +6,8 @@
 #include <cstring>
 #include <limits>
 
-#include "DibExtent.h"
-#include "DibHeader.h"
+#include "image/DibExtent.h"
+#include "image/DibHeader.h"
 
 namespace sanedsm {
 

@@ -1,4 +1,4 @@
-#include "ScanSettings.h"
+#include "twain/sane/ScanSettings.h"
 
 #include <algorithm>
 #include <cmath>

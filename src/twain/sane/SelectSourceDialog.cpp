@@ -1,4 +1,4 @@
-#include "SelectSourceDialog.h"
+#include "twain/sane/SelectSourceDialog.h"
 
 #include <QDialogButtonBox>
 #include <QLabel>
@@ -7,8 +7,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "SaneFailure.h"
-#include "SourceNames.h"
+#include "twain/sane/SaneFailure.h"
+#include "twain/sane/SourceNames.h"
 
 namespace sanedsm {
 

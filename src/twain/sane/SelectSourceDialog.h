@@ -5,7 +5,7 @@
 #include <optional>
 #include <vector>
 
-#include "SaneLibrary.h"
+#include "twain/sane/SaneLibrary.h"
 
 class QLabel;
 class QListWidget;

@@ -1,4 +1,4 @@
-#include "SourceDialog.h"
+#include "twain/sane/SourceDialog.h"
 
 #include <QCloseEvent>
 #include <QComboBox>

@@ -5,7 +5,7 @@
 #include <QDialog>
 #include <functional>
 
-#include "SaneDevice.h"
+#include "twain/sane/SaneDevice.h"
 
 class QComboBox;
 class QDoubleSpinBox;

@@ -1,4 +1,4 @@
-#include "SourceNames.h"
+#include "twain/sane/SourceNames.h"
 
 #include <cstring>
 #include <map>

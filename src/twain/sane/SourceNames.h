@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "TwainTypes.h"
+#include "twain/TwainTypes.h"
 
 namespace sanedsm {
 

@@ -3,7 +3,7 @@
 // session layer speaks: device listing, capabilities and the condition codes of scanner
 // failures. Values and layouts from the published TWAIN specification, packed to 2 bytes as
 // on every Linux manager.
-#include "TwainTypes.h"
+#include "twain/TwainTypes.h"
 
 #pragma pack(push, 2)
 

@@ -11,9 +11,9 @@
 #include <cstring>
 #include <filesystem>
 
-#include "DefaultSource.h"
+#include "twain/sane/DefaultSource.h"
 #include "SaneTestSupport.h"
-#include "TwainSourceTypes.h"
+#include "twain/sane/TwainSourceTypes.h"
 #include "ScratchFolder.h"
 
 using namespace sanetest;

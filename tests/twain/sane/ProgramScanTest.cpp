@@ -10,9 +10,9 @@
 #include <QtTest/QTest>
 
 #include "AppFixture.h"
-#include "DefaultSource.h"
+#include "twain/sane/DefaultSource.h"
 #include "SaneTestSupport.h"
-#include "Twain.h"
+#include "twain/Twain.h"
 
 using namespace sanetest;
 

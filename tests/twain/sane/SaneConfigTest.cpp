@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-#include "TwainSourceTypes.h"
+#include "twain/sane/TwainSourceTypes.h"
 
 namespace {
 struct TBridge {

@@ -7,12 +7,12 @@
 #include <filesystem>
 #include <fstream>
 
-#include "Capabilities.h"
-#include "DefaultSource.h"
-#include "Dib.h"
-#include "SaneFailure.h"
-#include "ScanDib.h"
-#include "SourceNames.h"
+#include "twain/sane/Capabilities.h"
+#include "twain/sane/DefaultSource.h"
+#include "image/Dib.h"
+#include "twain/sane/SaneFailure.h"
+#include "twain/sane/ScanDib.h"
+#include "twain/sane/SourceNames.h"
 #include "ScratchFolder.h"
 
 using namespace sanedsm;
