@@ -23,16 +23,11 @@ Bitmap TestPicture(int width, int height) {
 void AppTest::SetUp() {
     // No real cameras: the webcam window lists what this empty fake offers.
     vfw::SetCaptureBackend(std::make_shared<FakeCaptureBackend>());
-    folder = std::filesystem::temp_directory_path() / ("corvalux-app-" + std::to_string(::getpid()) + "-" +
-                                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(folder);
-    std::filesystem::create_directories(folder);
 }
 
 void AppTest::TearDown() {
     forms.reset();
     vfw::SetCaptureBackend(nullptr);
-    std::filesystem::remove_all(folder);
 }
 
 std::string AppTest::WriteBmp(const std::string& name, const Bitmap& picture) {

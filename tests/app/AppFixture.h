@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "FakeUserInterface.h"
+#include "ScratchFolder.h"
 #include "app/Forms.h"
 
 // A picture whose every pixel is distinct, with a red top-left and a blue bottom-right corner,
@@ -31,7 +32,8 @@ protected:
     int cancelledDialogs = 0;
     bool Enabled(const std::string& action);
 
-    std::filesystem::path folder;
+    TScratchFolder scratch{"corvalux-app"};
+    const std::filesystem::path& folder = scratch.Path();
     FakeUserInterface ui;
     std::unique_ptr<TForms> forms;
 };

@@ -11,6 +11,7 @@
 #include <sstream>
 #include <streambuf>
 
+#include "ScratchFolder.h"
 #include "batch/BatchTool.h"
 #include "image/MemoryCheck.h"
 #include "image/PictureFile.h"
@@ -27,22 +28,18 @@ struct RefusingBuffer : std::streambuf {
 
 class BatchFaults : public ::testing::Test {
 protected:
-    fs::path folder = fs::temp_directory_path() / ("corvalux-batch-faults-" + std::to_string(::getpid()));
+    TScratchFolder scratch{"corvalux-batch-faults"};
+    const fs::path& folder = scratch.Path();
     std::string input, output;
     std::ostringstream out, err;
 
     void SetUp() override {
-        fs::remove_all(folder);
-        fs::create_directories(folder);
         input = (folder / "in.bmp").string();
         output = (folder / "out.bmp").string();
         SavePicture(input, Bitmap(23, 17), PictureFormat::Bitmap);
         std::ofstream(output) << "precious";
     }
-    void TearDown() override {
-        SetAvailableMemorySource(nullptr);
-        fs::remove_all(folder);
-    }
+    void TearDown() override { SetAvailableMemorySource(nullptr); }
     int Run(std::vector<std::string> args, std::ostream& to) {
         err.str("");
         return RunBatch(args, to, err);

@@ -1,12 +1,12 @@
 // corvalux-batch across the four formats: conversion both ways, orientation, and metadata
 // carried to a JPEG output.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <sstream>
 
 #include "../image/CraftedSegments.h"
+#include "ScratchFolder.h"
 #include "batch/BatchTool.h"
 #include "image/Exif.h"
 #include "image/PictureFile.h"
@@ -18,14 +18,10 @@ std::string Sample(const std::string& relative) { return (fs::path(CORVALUX_TEST
 
 class BatchFormats : public ::testing::Test {
 protected:
-    fs::path folder = fs::temp_directory_path() / ("corvalux-batch-formats-" + std::to_string(::getpid()));
+    TScratchFolder scratch{"corvalux-batch-formats"};
+    const fs::path& folder = scratch.Path();
     std::ostringstream out, err;
 
-    void SetUp() override {
-        fs::remove_all(folder);
-        fs::create_directories(folder);
-    }
-    void TearDown() override { fs::remove_all(folder); }
     std::string Path(const std::string& name) { return (folder / name).string(); }
     int Run(const std::vector<std::string>& args) { return RunBatch(args, out, err); }
 };

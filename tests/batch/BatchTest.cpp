@@ -1,13 +1,13 @@
 #include "batch/BatchTool.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include "ScratchFolder.h"
 #include "filters/FilterCommands.h"
 #include "image/PictureFile.h"
 
@@ -24,18 +24,16 @@ Bitmap Sample() {
 
 class BatchTest : public ::testing::Test {
 protected:
-    fs::path folder = fs::temp_directory_path() / ("corvalux-batch-" + std::to_string(::getpid()));
+    TScratchFolder scratch{"corvalux-batch"};
+    const fs::path& folder = scratch.Path();
     std::string input, output;
     std::ostringstream out, err;
 
     void SetUp() override {
-        fs::remove_all(folder);
-        fs::create_directories(folder);
         input = (folder / "in.bmp").string();
         output = (folder / "out.bmp").string();
         SavePicture(input, Sample(), PictureFormat::Bitmap);
     }
-    void TearDown() override { fs::remove_all(folder); }
 
     int Run(std::vector<std::string> args) {
         out.str("");

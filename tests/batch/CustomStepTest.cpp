@@ -1,11 +1,11 @@
 // The custom filter steps: custom=RED;GREEN;BLUE and filter-file=PATH.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include "ScratchFolder.h"
 #include "batch/BatchTool.h"
 #include "image/PictureFile.h"
 
@@ -14,14 +14,13 @@ namespace fs = std::filesystem;
 
 class CustomStepTest : public ::testing::Test {
 protected:
-    fs::path folder = fs::temp_directory_path() / ("corvalux-batch-custom-" + std::to_string(::getpid()));
+    TScratchFolder scratch{"corvalux-batch-custom"};
+    const fs::path& folder = scratch.Path();
     std::string input, output;
     std::ostringstream out, err;
     Bitmap picture{7, 5};
 
     void SetUp() override {
-        fs::remove_all(folder);
-        fs::create_directories(folder);
         input = (folder / "in.bmp").string();
         output = (folder / "out.bmp").string();
         for (int y = 0; y < picture.Height(); ++y)
@@ -29,7 +28,6 @@ protected:
                 picture.SetColor(x, y, PackColor(x * 30, y * 50 + 1, 200 - x * y));
         SavePicture(input, picture, PictureFormat::Bitmap);
     }
-    void TearDown() override { fs::remove_all(folder); }
 
     int Run(std::vector<std::string> args) {
         err.str("");

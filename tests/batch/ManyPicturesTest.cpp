@@ -1,12 +1,12 @@
 // corvalux-batch -d DIR over many pictures: the same files as single runs, failures named one
 // a line and counted, clashes refused before anything runs.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include "ScratchFolder.h"
 #include "batch/BatchTool.h"
 #include "image/PictureFile.h"
 
@@ -20,12 +20,12 @@ std::string Contents(const fs::path& path) {
 
 class ManyPictures : public ::testing::Test {
 protected:
-    fs::path folder = fs::temp_directory_path() / ("corvalux-many-" + std::to_string(::getpid()));
+    TScratchFolder scratch{"corvalux-many"};
+    const fs::path& folder = scratch.Path();
     std::vector<std::string> inputs;  // four good pictures, then a broken and an empty one
     std::ostringstream out, err;
 
     void SetUp() override {
-        fs::remove_all(folder);
         fs::create_directories(folder / "in");
         for (const char* name : {"a.bmp", "with space.jpg", "bad\xff.png", "d.jpeg"}) {
             Bitmap picture(9 + int(inputs.size()), 7);
@@ -39,7 +39,6 @@ protected:
         inputs.push_back((folder / "in" / "empty.bmp").string());
         std::ofstream{inputs.back()};
     }
-    void TearDown() override { fs::remove_all(folder); }
 
     int Run(std::vector<std::string> args, const std::string& standardInput = "") {
         out.str("");

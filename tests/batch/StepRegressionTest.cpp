@@ -1,11 +1,11 @@
 // Step lists that once broke an invariant under the fuzzer (fuzz/batch_step_fuzzer.cpp),
 // each run as the tool runs it. Add a row for every new finding.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <sstream>
 
+#include "ScratchFolder.h"
 #include "batch/BatchTool.h"
 #include "image/PictureFile.h"
 
@@ -36,9 +36,8 @@ void PrintTo(const TStepFinding& finding, std::ostream* os) { *os << finding.wha
 
 class StepRegression : public ::testing::TestWithParam<TStepFinding> {
 protected:
-    fs::path folder = fs::temp_directory_path() / ("corvalux-step-regression-" + std::to_string(::getpid()));
-    void SetUp() override { fs::create_directories(folder); }
-    void TearDown() override { fs::remove_all(folder); }
+    TScratchFolder scratch{"corvalux-step-regression"};
+    const fs::path& folder = scratch.Path();
 };
 
 TEST_P(StepRegression, RunsAsExpected) {

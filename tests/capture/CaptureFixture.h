@@ -2,11 +2,11 @@
 // The fake capture backend installed for one test, with drivers at indices 0 and 2, and a
 // temporary folder.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <memory>
 
+#include "ScratchFolder.h"
 #include "capture/CaptureLibrary.h"
 #include "capture/FakeCaptureBackend.h"
 
@@ -17,19 +17,12 @@ protected:
         backend->Drivers[0] = FakeCaptureBackend::Driver{"Cam A", "fake 1.0.0", 640, 480};
         backend->Drivers[2] = FakeCaptureBackend::Driver{"Cam B", "uvcvideo 6.1.0", 160, 120};
         vfw::SetCaptureBackend(backend);
-        folder =
-            std::filesystem::temp_directory_path() / ("corvalux-capture-" + std::to_string(::getpid()) + "-" +
-                                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(folder);
-        std::filesystem::create_directories(folder);
     }
-    void TearDown() override {
-        vfw::SetCaptureBackend(nullptr);
-        std::filesystem::remove_all(folder);
-    }
+    void TearDown() override { vfw::SetCaptureBackend(nullptr); }
     // The calls the library received since the last look.
     std::vector<std::string> Calls() { return std::exchange(backend->Calls, {}); }
 
     std::shared_ptr<FakeCaptureBackend> backend;
-    std::filesystem::path folder;
+    TScratchFolder scratch{"corvalux-capture"};
+    const std::filesystem::path& folder = scratch.Path();
 };

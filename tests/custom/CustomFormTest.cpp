@@ -1,7 +1,6 @@
 #include "custom/Custom.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <QLabel>
 #include <QGroupBox>
@@ -12,6 +11,8 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+
+#include "ScratchFolder.h"
 
 namespace {
 namespace fs = std::filesystem;
@@ -26,7 +27,8 @@ std::string ReadAll(const fs::path& path) {
 // The window with every callback recorded and the dialogs and questions scripted.
 class CustomFormTest : public ::testing::Test {
 protected:
-    fs::path folder = fs::temp_directory_path() / ("corvalux-custom-ui-" + std::to_string(::getpid()));
+    TScratchFolder scratch{"corvalux-custom-ui"};
+    const fs::path& folder = scratch.Path();
     TCustomFilterForm form;
     std::vector<std::string> boxes;  // "Information: ...", "Confirm: ...", "Error: ..."
     std::vector<TFilterFormulas> applied;
@@ -36,7 +38,6 @@ protected:
     std::deque<bool> confirmAnswers;
 
     void SetUp() override {
-        fs::create_directories(folder);
         form.OnApply = [this](const std::string& r, const std::string& g, const std::string& b) {
             applied.push_back({r, g, b});
             return applySucceeds;
@@ -59,7 +60,6 @@ protected:
         form.OpenFilterDialog = dialog;
         form.SaveFilterDialog = dialog;
     }
-    void TearDown() override { fs::remove_all(folder); }
 
     void Type(const char* r, const char* g, const char* b) {
         for (auto [edit, text] : {std::pair{form.REdit, r}, {form.GEdit, g}, {form.BEdit, b}}) {
