@@ -19,7 +19,7 @@
 
 namespace {
 std::string Sample(const std::string& relative) {
-    return (std::filesystem::path(CORVALUX_TESTFILES) / relative).string();
+    return (std::filesystem::path(CORVALUX_TESTDATA) / relative).string();
 }
 
 QByteArray ProfileForCodes(const HeifColourCodes& codes) {

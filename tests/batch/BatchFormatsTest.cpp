@@ -14,7 +14,7 @@
 namespace {
 namespace fs = std::filesystem;
 
-std::string Sample(const std::string& relative) { return (fs::path(CORVALUX_TESTFILES) / relative).string(); }
+std::string Sample(const std::string& relative) { return (fs::path(CORVALUX_TESTDATA) / relative).string(); }
 
 class BatchFormats : public ::testing::Test {
 protected:
