@@ -49,7 +49,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "the scan never reached the source's dialog\n");
         return 1;
     }
-    if (TWAIN_SessionState() != 1) {
+    if (TWAIN_SessionState() != PreSession) {
         std::fprintf(stderr, "the session was left in state %d\n", int(TWAIN_SessionState()));
         return 1;
     }

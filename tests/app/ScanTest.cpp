@@ -39,7 +39,7 @@ protected:
     void TearDown() override {
         fake.OnEvent(nullptr, nullptr);
         AppTest::TearDown();  // the windows go, and with them the images left in the list
-        EXPECT_EQ(TWAIN_SessionState(), 1);
+        EXPECT_EQ(TWAIN_SessionState(), PreSession);
         EXPECT_EQ(fake.Number("live"), 0) << "handles never freed";
         EXPECT_EQ(fake.Number("faults"), 0);
     }
