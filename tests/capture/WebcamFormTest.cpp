@@ -45,15 +45,10 @@ protected:
 };
 }  // namespace
 
-TEST_F(WebcamFormTest, LayoutAndTenDriverLines) {
+// The window opens listing a line per driver slot, with none chosen and no device open.
+TEST_F(WebcamFormTest, OpensOnTopWithTenDriverLinesAndNoneChosen) {
     EXPECT_EQ(form->windowTitle(), "Video");
-    EXPECT_EQ(form->size(), QSize(320, 293));
     EXPECT_TRUE(form->windowFlags() & Qt::WindowStaysOnTopHint);
-    EXPECT_EQ(Video().geometry(), QRect(0, 0, 320, 240));
-    EXPECT_EQ(form->SnapshotButton->geometry(), QRect(160, 256, 75, 25));
-    EXPECT_EQ(form->OkButton->geometry(), QRect(240, 256, 75, 25));
-    EXPECT_EQ(form->DriversComboBox->pos(), QPoint(8, 256));
-    EXPECT_EQ(form->DriversComboBox->width(), 145);
     EXPECT_FALSE(form->SnapshotButton->isEnabled());
     EXPECT_EQ(form->DriversComboBox->currentText(), "Chose driver");
     EXPECT_EQ(form->DriversComboBox->currentIndex(), -1);
@@ -62,12 +57,10 @@ TEST_F(WebcamFormTest, LayoutAndTenDriverLines) {
         const QString expected = line == 0 ? "Cam A fake 1.0.0" : line == 2 ? "Cam B uvcvideo 6.1.0" : "";
         EXPECT_EQ(form->DriversComboBox->itemText(line), expected) << line;
     }
-    // The control as the window sets it up.
     EXPECT_FALSE(Video().DriverOpen());
+    // The preview fills the window without distorting the picture.
     EXPECT_TRUE(Video().PreviewScaleToWindow());
     EXPECT_TRUE(Video().PreviewScaleProportional());
-    EXPECT_EQ(Video().FrameRate(), 15);
-    EXPECT_EQ(Video().SingleImageFile, "Capture.bmp");
 }
 
 TEST_F(WebcamFormTest, ChoosingALineStartsPreview) {
