@@ -5,6 +5,8 @@
 
 #include <libexif/exif-data.h>
 
+#include "image/MetadataBlocks.h"
+
 namespace {
 // Every allocation of one block goes through one ExifMem, so that what libexif hands out
 // (the saved bytes, entry data) is freed the same way.
@@ -227,7 +229,9 @@ PictureMetadata MetadataForSavedPicture(const PictureMetadata& metadata, int wid
     PictureMetadata saved = metadata;
     const int stored = metadata.StoredOrientation;
     const unsigned orientation = stored >= 1 && stored <= 8 ? unsigned(stored) : 1;
-    for (MetadataSegment& segment : saved.Segments)
+    for (MetadataSegment& segment : saved.Segments) {
         if (IsExifSegment(segment)) segment.Bytes = FitExif(segment.Bytes, width, height, orientation);
+        FitXmpOrientation(segment, orientation);
+    }
     return saved;
 }

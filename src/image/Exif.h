@@ -37,6 +37,7 @@ int ExifOrientation(const PictureMetadata& metadata);
 // The metadata to write with a picture of width x height: each EXIF block gives the
 // orientation of the pixels (1 when they were turned upright, else the value they were
 // loaded with, see PictureMetadata::StoredOrientation) and the saved pixel dimensions, and
-// loses its thumbnail, which would show the old picture. A block that already says so, and every other segment, is kept
+// loses its thumbnail, which would show the old picture; an XMP packet's tiff:Orientation
+// gives the same orientation. A block that already says so, and every other segment, is kept
 // byte for byte, so that a file saved twice keeps the same metadata.
 PictureMetadata MetadataForSavedPicture(const PictureMetadata& metadata, int width, int height);

@@ -1,7 +1,10 @@
 #include "image/MetadataBlocks.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
+#include <string_view>
+#include <utility>
 
 #include "image/Exif.h"
 
@@ -58,6 +61,42 @@ void AddPhotoshopResources(PictureMetadata& metadata, const std::uint8_t* resour
     for (std::size_t from = 0; from < size; from += room)
         AddSegment(metadata, PhotoshopHeader, sizeof PhotoshopHeader, resources + from, std::min(room, size - from),
                    MarkerApp13);
+}
+
+void FitXmpOrientation(MetadataSegment& segment, unsigned orientation) {
+    const SharedBytes& bytes = segment.Bytes;
+    if (segment.Marker != MarkerApp1 || !StartsWith(bytes.data(), bytes.size(), XmpHeader) || orientation < 1 ||
+        orientation > 8)
+        return;
+    // The property is named with the prefix every writer binds to the TIFF namespace. Its value
+    // follows `="`, `='` (with any spaces around the sign) or `>`, and is one digit from 1 to 8.
+    constexpr std::string_view name = "tiff:Orientation";
+    const std::uint8_t digit = std::uint8_t('0' + orientation);
+    const std::uint8_t* const end = bytes.end();
+    std::vector<std::size_t> stale;  // where a value says otherwise
+    for (const std::uint8_t* at = std::search(bytes.begin() + sizeof XmpHeader, end, name.begin(), name.end());
+         at != end; at = std::search(at + 1, end, name.begin(), name.end())) {
+        const std::uint8_t* value = at + name.size();
+        const auto skipSpaces = [&] {
+            while (value != end && (*value == ' ' || *value == '\t')) ++value;
+        };
+        skipSpaces();
+        if (value == end) break;
+        if (*value == '=') {
+            ++value;
+            skipSpaces();
+            if (value == end || (*value != '"' && *value != '\'')) continue;
+        } else if (*value != '>') {
+            continue;
+        }
+        ++value;
+        if (end - value >= 2 && *value >= '1' && *value <= '8' && !std::isdigit(value[1]) && *value != digit)
+            stale.push_back(std::size_t(value - bytes.begin()));
+    }
+    if (stale.empty()) return;  // unchanged segments stay shared
+    std::vector<std::uint8_t> fitted(bytes.begin(), bytes.end());
+    for (const std::size_t at : stale) fitted[at] = digit;
+    segment.Bytes = std::move(fitted);
 }
 
 std::vector<std::uint8_t> ExifTiffOf(const PictureMetadata& metadata) { return FirstBody(metadata, ExifHeader); }

@@ -23,6 +23,11 @@ void AddIccProfile(PictureMetadata& metadata, const std::uint8_t* profile, std::
 // as they need.
 void AddPhotoshopResources(PictureMetadata& metadata, const std::uint8_t* resources, std::size_t size);
 
+// Makes an XMP segment's tiff:Orientation (as an attribute or an element) say `orientation`
+// (1 to 8), so that it agrees with the EXIF block of a saved picture; a value that is not a
+// single digit, and every other segment, is left alone. The packet keeps its length.
+void FitXmpOrientation(MetadataSegment& segment, unsigned orientation);
+
 // The TIFF structure of the first EXIF block, without "Exif\0\0"; empty when there is none.
 std::vector<std::uint8_t> ExifTiffOf(const PictureMetadata& metadata);
 // The first XMP packet; empty when there is none.

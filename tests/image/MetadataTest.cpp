@@ -237,6 +237,30 @@ TEST(Metadata, ASavedPhoneShotStaysUpright) {
     EXPECT_EQ(LoadPictureFile(path, PictureFormat::Jpeg, OrientationRule::AsStored).Picture.Width(), 400);
 }
 
+// An XMP packet's orientation says what the saved EXIF block says, or a viewer that reads XMP
+// turns an upright picture again; only a one-digit value of that property is touched.
+TEST(Metadata, TheXmpOrientationAgreesWithTheSavedExif) {
+    const struct {
+        std::string packet;
+        int stored;
+        std::string saved;
+    } cases[] = {
+        {R"(<r tiff:Orientation="6" tiff:Make="x"/>)", 1, R"(<r tiff:Orientation="1" tiff:Make="x"/>)"},
+        {"<r tiff:Orientation = '8'/>", 3, "<r tiff:Orientation = '3'/>"},
+        {"<tiff:Orientation>6</tiff:Orientation>", 1, "<tiff:Orientation>1</tiff:Orientation>"},
+        {R"(<r tiff:Orientation="12"/><r tiff:OrientationX="6"/><r exif:Orientation="6"/>)", 1,
+         R"(<r tiff:Orientation="12"/><r tiff:OrientationX="6"/><r exif:Orientation="6"/>)"},
+        {R"(<r tiff:Orientation="6)", 1, R"(<r tiff:Orientation="6)"},
+    };
+    for (const auto& c : cases) {
+        PictureMetadata metadata;
+        AddXmpPacket(metadata, reinterpret_cast<const std::uint8_t*>(c.packet.data()), c.packet.size());
+        metadata.StoredOrientation = c.stored;
+        const std::vector<std::uint8_t> saved = XmpPacketOf(MetadataForSavedPicture(metadata, 10, 10));
+        EXPECT_EQ(std::string(saved.begin(), saved.end()), c.saved) << c.packet;
+    }
+}
+
 // Pixels kept as stored keep the orientation that turns them; pixels turned upright say 1.
 // Either way the saved file opens upright in a viewer.
 TEST(Metadata, SavedOrientationFollowsWhetherThePixelsWereTurned) {
