@@ -440,6 +440,44 @@ TEST(Metadata, ResolutionTravelsBetweenFormats) {
     EXPECT_NEAR(LoadPictureFile(scratch / "c.png", PictureFormat::Png).Metadata.ResolutionY, 300, 0.01);
 }
 
+// A HEIF item or JPEG XL box gives its EXIF block after a big-endian offset; an offset that
+// leaves nothing of the block, or a header cut short, adds nothing. Photoshop resources are
+// read from APP13 segments only.
+TEST(Metadata, ExifItemsAreTakenOnlyWithinTheirBounds) {
+    using Bytes = std::vector<std::uint8_t>;
+    const Bytes tiff = {'I', 'I', 42, 0, 8, 0, 0, 0};
+    const auto item = [&](Bytes offset, Bytes before) {
+        offset.insert(offset.end(), before.begin(), before.end());
+        offset.insert(offset.end(), tiff.begin(), tiff.end());
+        return offset;
+    };
+    const struct {
+        Bytes item;
+        Bytes exif;
+    } cases[] = {
+        {item({0, 0, 0, 0}, {}), tiff},
+        {item({0, 0, 0, 6}, {'E', 'x', 'i', 'f', 0, 0}), tiff},
+        {item({0, 0, 0, 2}, {9, 9}), tiff},
+        {item({0, 0, 0, 8}, {}), {}},  // the offset leaves nothing
+        {item({0, 0, 0, 9}, {}), {}},  // past the end
+        {item({1, 0, 0, 0}, {}), {}},  // the high byte counts
+        {item({0xff, 0xff, 0xff, 0xff}, {}), {}},
+        {{0, 0, 0}, {}},
+    };
+    for (const auto& c : cases) {
+        PictureMetadata metadata;
+        AddExifItem(metadata, c.item.data(), c.item.size());
+        EXPECT_EQ(ExifTiffOf(metadata), c.exif) << c.item.size();
+    }
+    PictureMetadata resources;
+    const Bytes block = {'8', 'B', 'I', 'M'};
+    AddPhotoshopResources(resources, block.data(), block.size());
+    Bytes elsewhere(resources.Segments[0].Bytes.begin(), resources.Segments[0].Bytes.end());
+    elsewhere.back() = 'X';  // the same header in an APP1 segment
+    resources.Segments.push_back({MarkerApp1, elsewhere});
+    EXPECT_EQ(PhotoshopResourcesOf(resources), block);
+}
+
 TEST(Metadata, IccProfilesAreSplitAndJoinedInChunkOrder) {
     std::vector<std::uint8_t> profile(200000);
     for (std::size_t i = 0; i < profile.size(); ++i) profile[i] = std::uint8_t(i * 7 + i / 251);
